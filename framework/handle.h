@@ -79,11 +79,11 @@ using ModuleHandle = UniqueHandle<HMODULE, NullHandleTraits<HMODULE, FreeModule>
 // GDI objects keep their concrete handle type so that selecting them needs no casts.
 template <typename T>
 using GdiObject = UniqueHandle<T, NullHandleTraits<T, DeleteGdiObject>>;
-using Bitmap = GdiObject<HBITMAP>;
-using Brush = GdiObject<HBRUSH>;
-using Pen = GdiObject<HPEN>;
-using Font = GdiObject<HFONT>;
-using Region = GdiObject<HRGN>;
+using BitmapHandle = GdiObject<HBITMAP>;
+using BrushHandle = GdiObject<HBRUSH>;
+using PenHandle = GdiObject<HPEN>;
+using FontHandle = GdiObject<HFONT>;
+using RegionHandle = GdiObject<HRGN>;
 
 // A DC from GetDC, released to the window it came from.
 class ClientDc {
