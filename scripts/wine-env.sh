@@ -3,6 +3,7 @@
 # shellcheck shell=bash
 
 SETUP_PIDS=()
+SETUP_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 setup_stop_all() {
   local pid
@@ -83,4 +84,22 @@ setup_certificates() {
     -days 30 -extfile "$dir/server.ext" -out "$dir/server.crt" >/dev/null 2>&1
   # The server sends its chain so that Wine can build it up to the trusted root.
   cat "$dir/server.crt" "$dir/ca.pem" >"$dir/server.pem"
+}
+
+# Starts the local install service on the four origins' ports and waits until it listens.
+setup_start_service() {
+  local build=$1 installer=$2
+  local ready=$build/service.ready
+  rm -f "$ready"
+  python3 "$SETUP_ROOT/tools/install_service.py" --ports 47443 47444 47445 47446 \
+    --cert "$build/certs/server.pem" --key "$build/certs/server.key" --installer "$installer" \
+    --ready-file "$ready" --quiet >"$build/service.log" 2>&1 &
+  SETUP_PIDS+=($!)
+  local i
+  for i in $(seq 100); do
+    [ -f "$ready" ] && return 0
+    sleep 0.1
+  done
+  echo "the install service did not start; see $build/service.log" >&2
+  return 1
 }

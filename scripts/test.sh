@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs every test: the portable logic natively under the sanitizers (with a bounded fuzzing run),
+# then the Windows build under Wine with a headless X server and the local HTTPS install service.
+# Installs what it needs first. Options come from the environment:
+#   SETUP_KEEP_PREFIX=1  reuse the Wine prefix of the last run instead of creating a new one
+#   SETUP_TEST_FILTER=RE run only the ctest tests whose names match RE
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+started=$(date +%s)
+
+bash scripts/install-deps.sh
+
+filter=()
+[ -n "${SETUP_TEST_FILTER:-}" ] && filter=(-R "$SETUP_TEST_FILTER")
+
+echo "== native build and tests"
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native -j2 "${filter[@]}"
+
+echo "== windows build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+build=$root/build/windows
+
+echo "== windows tests under Wine"
+# shellcheck source=scripts/wine-env.sh
+source scripts/wine-env.sh
+trap setup_stop_all EXIT
+setup_fixed_locale
+setup_display
+[ "${SETUP_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$build/wineprefix"
+setup_wine_prefix "$build/wineprefix"
+setup_certificates "$build/certs"
+scripts/wine-exec.sh "$build/tools/trust_ca.exe" "$build/certs/ca.pem"
+setup_start_service "$build" "$build/tools/sample_installer.exe"
+
+export SETUP_BUILD_DIR=$build
+export SETUP_TEST_ORIGIN=https://localhost:47443
+export SETUP_TEST_CA=$build/certs/ca.pem
+export SETUP_ARTIFACTS=$build/artifacts
+mkdir -p "$SETUP_ARTIFACTS"
+ctest --preset windows -j2 "${filter[@]}"
+
+echo "== all tests passed in $(($(date +%s) - started)) s; screenshots in $SETUP_ARTIFACTS"
