@@ -1,0 +1,45 @@
+#include "bootstrap/long_path.h"
+
+namespace setup {
+namespace {
+
+// "C:" or "\\server\share"; empty when the path has neither.
+std::wstring::size_type DriveLength(const std::wstring& path) {
+  if (path.size() >= 2 && path[1] == L':') {
+    return 2;
+  }
+  if (path.rfind(L"\\\\", 0) == 0) {
+    const auto server_end = path.find(L'\\', 2);
+    if (server_end == std::wstring::npos) {
+      return path.size();
+    }
+    const auto share_end = path.find(L'\\', server_end + 1);
+    return share_end == std::wstring::npos ? path.size() : share_end;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::wstring ExpandLongPath(const std::wstring& path, const StoredNameLookup& lookup) {
+  const auto drive = DriveLength(path);
+  const std::wstring rest = path.substr(drive);
+  if (rest.empty() || rest == L"\\") {
+    return path.substr(0, drive);
+  }
+  const auto separator = path.rfind(L'\\');
+  if (separator == std::wstring::npos || separator < drive) {
+    // A relative name without any directory: nothing to expand it against.
+    const auto stored = lookup(path);
+    return stored ? *stored : path;
+  }
+  const std::wstring parent = ExpandLongPath(path.substr(0, separator), lookup);
+  const std::wstring name = path.substr(separator + 1);
+  if (name.empty()) {
+    return parent + L"\\";
+  }
+  const auto stored = lookup(path);
+  return parent + L"\\" + (stored ? *stored : name);
+}
+
+}  // namespace setup

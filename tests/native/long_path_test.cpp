@@ -1,0 +1,47 @@
+#include "bootstrap/long_path.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace setup {
+namespace {
+
+// A directory tree that stores long names and answers for their 8.3 aliases too.
+std::optional<std::wstring> FakeLookup(const std::wstring& path) {
+  static const std::map<std::wstring, std::wstring> stored = {
+      {L"C:\\USERS", L"Users"},
+      {L"C:\\USERS\\JOHNSM~1", L"John Smith"},
+      {L"C:\\USERS\\JOHNSM~1\\APPDATA", L"AppData"},
+      {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL", L"Local"},
+      {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL\\TEMP", L"Temp"},
+  };
+  const auto it = stored.find(path);
+  if (it == stored.end()) {
+    return std::nullopt;
+  }
+  return it->second;
+}
+
+TEST(LongPathTest, ExpandsEachComponentFromTheDriveOutwards) {
+  struct Case {
+    const wchar_t* in;
+    const wchar_t* out;
+  };
+  const Case cases[] = {
+      {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL\\TEMP\\",
+       L"C:\\Users\\John Smith\\AppData\\Local\\Temp\\"},
+      {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL\\TEMP", L"C:\\Users\\John Smith\\AppData\\Local\\Temp"},
+      {L"C:\\", L"C:"},  // the root yields the drive alone
+      {L"C:", L"C:"},
+      {L"C:\\USERS\\NOSUCH~1\\", L"C:\\Users\\NOSUCH~1\\"},  // a failed lookup keeps the name
+      {L"D:\\TMP\\", L"D:\\TMP\\"},
+      {L"\\\\server\\share\\USERS\\", L"\\\\server\\share\\USERS\\"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExpandLongPath(c.in, FakeLookup), c.out) << "input: " << testing::PrintToString(c.in);
+  }
+}
+
+}  // namespace
+}  // namespace setup
