@@ -67,14 +67,14 @@ inline void CloseKernel(HANDLE h) noexcept { ::CloseHandle(h); }
 inline void DeleteGdiObject(HGDIOBJ h) noexcept { ::DeleteObject(h); }
 inline void DeleteMemoryDc(HDC h) noexcept { ::DeleteDC(h); }
 inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
-inline void FreeModule(HMODULE h) noexcept { ::FreeLibrary(h); }
+inline void FreeLibraryModule(HMODULE h) noexcept { ::FreeLibrary(h); }
 
 using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;      // CreateFileW
 using FindHandle = UniqueHandle<HANDLE, FindHandleTraits>;      // FindFirstFileW
 using KernelHandle = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseKernel>>;  // threads, events
 using MemoryDc = UniqueHandle<HDC, NullHandleTraits<HDC, DeleteMemoryDc>>;  // CreateCompatibleDC
 using WindowHandle = UniqueHandle<HWND, NullHandleTraits<HWND, DestroyWindowHandle>>;
-using ModuleHandle = UniqueHandle<HMODULE, NullHandleTraits<HMODULE, FreeModule>>;
+using ModuleHandle = UniqueHandle<HMODULE, NullHandleTraits<HMODULE, FreeLibraryModule>>;
 
 // GDI objects keep their concrete handle type so that selecting them needs no casts.
 template <typename T>
