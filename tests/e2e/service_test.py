@@ -1,0 +1,226 @@
+"""The local install service behaves as its control API says. Runs natively (no Wine):
+    python3 tests/e2e/service_test.py
+It starts its own service on free ports with certificates made in a temporary directory."""
+
+import http.client
+import os
+import ssl
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+
+ANSWER = "/validate/installurl.php?get=url"
+INSTALLER = "/DOWNLOADS/SETUP-SAMPLE.EXE"
+
+
+def pattern(size):
+    return bytes((i * 7 + 3) & 0xFF for i in range(size))
+
+
+class ServiceTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.workdir = tempfile.TemporaryDirectory(prefix="service-test-")
+        files = harness.make_certificates(os.path.join(cls.workdir.name, "certs"))
+        cls.installer_data = os.urandom(150000)
+        installer_path = os.path.join(cls.workdir.name, "installer.exe")
+        with open(installer_path, "wb") as f:
+            f.write(cls.installer_data)
+        cls.service_log = os.path.join(cls.workdir.name, "service.log")
+        cls.local = harness.LocalService([0, 0], files["server.pem"], files["server.key"],
+                                         installer=installer_path, log_path=cls.service_log)
+        cls.local.__enter__()
+        cls.service = harness.Service(cls.local.origin(0), files["ca.pem"])
+        cls.tls = ssl.create_default_context(cafile=files["ca.pem"])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.local.__exit__(None, None, None)
+        cls.workdir.cleanup()
+
+    def setUp(self):
+        self.service.reset()
+
+    def tearDown(self):
+        with open(self.service_log, encoding="utf-8", errors="replace") as f:
+            self.assertNotIn("Traceback", f.read())
+
+    def connect(self, port_index=1):
+        return http.client.HTTPSConnection("localhost", self.local.ports[port_index],
+                                           context=self.tls, timeout=30)
+
+    def fetch(self, path, port_index=1, user_agent="service-test"):
+        """One GET without following redirects: (status, headers, body)."""
+        connection = self.connect(port_index)
+        try:
+            connection.request("GET", path, headers={"User-Agent": user_agent})
+            response = connection.getresponse()
+            return response.status, response.headers, response.read()
+        finally:
+            connection.close()
+
+    def test_default_answer_names_the_port_asked_and_the_installer_size(self):
+        for index, port in enumerate(self.local.ports):
+            status, _, body = self.fetch(ANSWER, index)
+            self.assertEqual(status, 200)
+            expected = f"https://localhost:{port}/downloads/setup-sample.exe|{len(self.installer_data)}"
+            self.assertEqual(body.decode(), expected)
+
+    def test_installer_is_served_under_the_upper_cased_and_the_original_path(self):
+        for path in (INSTALLER, INSTALLER.lower()):
+            status, headers, body = self.fetch(path)
+            self.assertEqual(status, 200, path)
+            self.assertEqual(headers["Content-Length"], str(len(self.installer_data)))
+            self.assertEqual(body, self.installer_data)
+        self.assertEqual(self.service.installer_bytes(), self.installer_data)
+
+    def test_answer_sends_raw_bytes_with_the_status_asked(self):
+        cases = [
+            (b"\xef\xbb\xbf0\r\n", 200),
+            (b"\xff\xfeh\x00t\x00", 200),
+            (b"\xfe\xff\x00h", 500),
+            (b"0\x00junk after NUL", 200),
+            (b"a+b %41|&=?", 404),
+            (b"", 200),
+        ]
+        for body, status in cases:
+            with self.subTest(body=body, status=status):
+                self.service.answer(status=status, body=body)
+                got_status, _, got_body = self.fetch(ANSWER)
+                self.assertEqual((got_status, got_body), (status, body))
+
+    def test_announce_keeps_the_url_and_changes_only_the_size(self):
+        for announced in (-5, 0, 2147483647):
+            with self.subTest(announced=announced):
+                self.service.answer(announce=announced)
+                _, _, body = self.fetch(ANSWER)
+                port = self.local.ports[1]
+                self.assertEqual(body.decode(),
+                                 f"https://localhost:{port}/downloads/setup-sample.exe|{announced}")
+
+    def test_generated_installer_follows_the_pattern_or_the_fill_byte(self):
+        cases = [(dict(size=70000), pattern(70000)), (dict(size=300, fill=0x41), b"A" * 300),
+                 (dict(size=0), b""), (dict(fill=0), bytes(len(self.installer_data)))]
+        for params, expected in cases:
+            with self.subTest(params=params):
+                self.service.installer(**params)
+                status, headers, body = self.fetch(INSTALLER)
+                self.assertEqual((status, body), (200, expected))
+                self.assertEqual(headers["Content-Length"], str(len(expected)))
+                self.assertEqual(self.service.installer_bytes(), expected)
+                _, _, answer = self.fetch(ANSWER)
+                self.assertTrue(answer.decode().endswith(f"|{len(expected)}"))
+
+    def test_installer_status_and_slow_delivery_keep_the_bytes(self):
+        cases = [dict(status=404), dict(status=302), dict(delay_ms=100, chunk_delay_ms=20)]
+        for params in cases:
+            with self.subTest(params=params):
+                self.service.installer(size=200000, **params)
+                status, _, body = self.fetch(INSTALLER)
+                self.assertEqual(status, params.get("status", 200))
+                self.assertEqual(body, pattern(200000))
+
+    def test_close_after_cuts_the_body_but_announces_the_full_length(self):
+        for size, cut in ((100000, 30000), (100000, 0), (5000, 4999)):
+            with self.subTest(size=size, cut=cut):
+                self.service.installer(size=size, close_after=cut)
+                connection = self.connect()
+                try:
+                    connection.request("GET", INSTALLER)
+                    response = connection.getresponse()
+                    self.assertEqual(response.headers["Content-Length"], str(size))
+                    received = b""
+                    try:
+                        # A short body ends in an empty read or a reset, depending on timing.
+                        while chunk := response.read(8192):
+                            received += chunk
+                    except (ConnectionError, ssl.SSLError):
+                        pass
+                    self.assertEqual(received, pattern(size)[:cut])
+                finally:
+                    connection.close()
+
+    def test_forever_streams_until_the_client_leaves(self):
+        self.service.answer(forever=True, body=b"x|1\r\n")
+        connection = self.connect()
+        response = None
+        try:
+            connection.request("GET", ANSWER)
+            response = connection.getresponse()
+            self.assertEqual(response.status, 200)
+            self.assertIsNone(response.headers["Content-Length"])
+            received = response.read(300001)
+            self.assertEqual(received, (b"x|1\r\n" * 60001)[:300001])
+        finally:
+            connection.close()
+        # The service carries on after the client walked away mid-stream.
+        self.service.reset()
+        status, _, body = self.fetch(ANSWER)
+        self.assertEqual(status, 200)
+        self.assertIn(b"/downloads/setup-sample.exe|", body)
+
+    def test_redirects_point_into_the_same_origin_and_their_target_serves_the_content(self):
+        port = self.local.ports[1]
+        self.service.answer(redirect="/moved/answer.txt", body=b"moved|7")
+        status, headers, _ = self.fetch(ANSWER)
+        self.assertEqual((status, headers["Location"]),
+                         (302, f"https://localhost:{port}/moved/answer.txt"))
+        self.assertEqual(self.fetch("/moved/answer.txt")[::2], (200, b"moved|7"))
+
+        self.service.installer(redirect="/Other/Place.EXE", size=1000)
+        status, headers, _ = self.fetch(INSTALLER)
+        self.assertEqual((status, headers["Location"]),
+                         (302, f"https://localhost:{port}/Other/Place.EXE"))
+        self.assertEqual(self.fetch("/Other/Place.EXE")[::2], (200, pattern(1000)))
+
+    def test_log_lists_service_requests_only_and_reset_clears_it(self):
+        self.fetch(ANSWER, 0, user_agent="Mozilla/3.0 (compatible; Indy Library)")
+        self.fetch(INSTALLER, 1, user_agent="Setup.exe")
+        self.fetch("/nowhere?x=1", 1, user_agent="other")
+        self.service.answer(status=200)
+        expected = [
+            dict(port=self.local.ports[0], method="GET", path=ANSWER,
+                 user_agent="Mozilla/3.0 (compatible; Indy Library)"),
+            dict(port=self.local.ports[1], method="GET", path=INSTALLER, user_agent="Setup.exe"),
+            dict(port=self.local.ports[1], method="GET", path="/nowhere?x=1", user_agent="other"),
+        ]
+        self.assertEqual(self.service.log(), expected)
+        self.assertEqual(self.fetch("/nowhere?x=1")[0], 404)
+        self.service.reset()
+        self.assertEqual(self.service.log(), [])
+
+    def test_reset_restores_the_default_behaviour(self):
+        self.service.answer(status=500, body=b"broken")
+        self.service.installer(size=10, status=404)
+        self.service.reset()
+        self.assertEqual(self.fetch(ANSWER)[0], 200)
+        self.assertEqual(self.fetch(INSTALLER)[::2], (200, self.installer_data))
+
+    def test_bad_control_requests_answer_400_with_a_reason(self):
+        cases = [
+            ("/_control/answer?status=abc", b"not an integer"),
+            ("/_control/answer?status=99", b"outside"),
+            ("/_control/answer?colour=red", b"unknown parameter"),
+            ("/_control/answer?status=200&status=404", b"twice"),
+            ("/_control/answer?redirect=nowhere", b"redirect"),
+            ("/_control/answer?forever=1&body=", b"non-empty"),
+            ("/_control/answer?body=1&announce=2", b"exclude"),
+            ("/_control/installer?fill=256", b"outside"),
+            ("/_control/installer?close_after=-1", b"outside"),
+            ("/_control/installer?size=10&close_after=11", b"outside"),
+            ("/_control/shutdown", b"unknown control"),
+        ]
+        for path, reason in cases:
+            with self.subTest(path=path):
+                status, _, body = self.fetch(path)
+                self.assertEqual(status, 400)
+                self.assertIn(reason, body)
+        # A refused control request leaves the behaviour as it was.
+        self.assertEqual(self.fetch(ANSWER)[0], 200)
+
+
+if __name__ == "__main__":
+    unittest.main()

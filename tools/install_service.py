@@ -1,0 +1,388 @@
+#!/usr/bin/env python3
+"""Local stand-in for the maker's install-location service, used by the demo and the tests.
+
+Serves the install-location answer and the installer over HTTPS on one or more local ports, and
+lets a test change both through GET requests under /_control/ on any of those ports:
+
+  /_control/reset
+  /_control/answer?status=N&body=PCT&announce=N&forever=1&delay_ms=N&redirect=PATH
+  /_control/installer?status=N&size=N&fill=BYTE&close_after=N&delay_ms=N&chunk_delay_ms=N&redirect=PATH
+  /_control/log               JSON array of the requests seen since the last reset
+  /_control/installer_bytes   the exact bytes the installer path serves now
+
+Every call to /_control/answer or /_control/installer replaces that whole behaviour: parameters
+left out take their defaults again. Standard library only.
+"""
+
+import argparse
+import fcntl
+import http.server
+import json
+import logging
+import os
+import signal
+import socket
+import ssl
+import struct
+import sys
+import threading
+import time
+import urllib.parse
+
+ANSWER_PATH = "/validate/installurl.php"
+INSTALLER_PATH = "/downloads/setup-sample.exe"
+CHUNK = 64 * 1024
+DEFAULT_INSTALLER_SIZE = 256 * 1024
+# Linux ioctl for the bytes still unacknowledged in a socket's send queue.
+SIOCOUTQ = 0x5411
+
+log = logging.getLogger("install_service")
+
+
+def pattern_bytes(size, fill=None):
+    if fill is not None:
+        return bytes([fill]) * size
+    period = bytes((i * 7 + 3) & 0xFF for i in range(256))
+    return (period * (size // 256 + 1))[:size]
+
+
+def local_target(redirect):
+    """The path of a redirect that stays on the same origin ("" for none)."""
+    return redirect.partition("?")[0] if redirect and redirect.startswith("/") else ""
+
+
+class BadRequest(Exception):
+    """A control request the service cannot follow; its text is the reason sent back."""
+
+
+class ControlParams:
+    """The raw query of a control request, checked against the names the endpoint accepts."""
+
+    def __init__(self, query, allowed):
+        self.values = {}
+        for item in filter(None, query.split("&")):
+            name, _, raw = item.partition("=")
+            if name not in allowed:
+                raise BadRequest(f"unknown parameter '{name}'")
+            if name in self.values:
+                raise BadRequest(f"parameter '{name}' given twice")
+            # Percent-decoding to bytes keeps BOMs, NULs and '+' exactly as the test meant them.
+            self.values[name] = urllib.parse.unquote_to_bytes(raw)
+
+    def integer(self, name, default=None, low=0, high=2**63):
+        if name not in self.values:
+            return default
+        text = self.values[name].decode("ascii", "replace")
+        try:
+            value = int(text, 0)
+        except ValueError:
+            raise BadRequest(f"{name}={text!r} is not an integer") from None
+        if not low <= value <= high:
+            raise BadRequest(f"{name}={value} is outside {low}..{high}")
+        return value
+
+    def flag(self, name):
+        return self.integer(name, 0, 0, 1) == 1
+
+    def status(self):
+        return self.integer("status", 200, 100, 599)
+
+    def redirect(self):
+        if "redirect" not in self.values:
+            return None
+        target = self.values["redirect"].decode("latin-1")
+        if not target.startswith(("/", "http://", "https://")):
+            raise BadRequest("redirect must be a path starting with '/' or an absolute URL")
+        return target
+
+
+class ServiceState:
+    """What the two service paths answer, and the request log; shared by all listener threads."""
+
+    def __init__(self, installer_file):
+        self.lock = threading.Lock()
+        if installer_file:
+            with open(installer_file, "rb") as f:
+                self.original_installer = f.read()
+        else:
+            self.original_installer = pattern_bytes(DEFAULT_INSTALLER_SIZE)
+        self.reset()
+
+    def reset(self):
+        with self.lock:
+            self.answer = dict(status=200, body=None, announce=None, forever=False,
+                               delay_ms=0, redirect=None)
+            self.installer = dict(status=200, data=self.original_installer, close_after=None,
+                                  delay_ms=0, chunk_delay_ms=0, redirect=None)
+            self.requests = []
+
+    def set_answer(self, params):
+        answer = dict(status=params.status(),
+                      body=params.values.get("body"),
+                      announce=params.integer("announce", None, -2**31, 2**31 - 1),
+                      forever=params.flag("forever"),
+                      delay_ms=params.integer("delay_ms", 0, 0, 600000),
+                      redirect=params.redirect())
+        if answer["body"] is not None and answer["announce"] is not None:
+            raise BadRequest("body and announce exclude each other")
+        if answer["forever"] and answer["body"] == b"":
+            raise BadRequest("forever needs a non-empty body")
+        with self.lock:
+            self.answer = answer
+
+    def set_installer(self, params):
+        size = params.integer("size", None, 0, 2**31 - 1)
+        fill = params.integer("fill", None, 0, 255)
+        if size is None and fill is not None:
+            size = len(self.original_installer)
+        data = self.original_installer if size is None else pattern_bytes(size, fill)
+        installer = dict(status=params.status(), data=data,
+                         close_after=params.integer("close_after", None, 0, len(data)),
+                         delay_ms=params.integer("delay_ms", 0, 0, 600000),
+                         chunk_delay_ms=params.integer("chunk_delay_ms", 0, 0, 60000),
+                         redirect=params.redirect())
+        with self.lock:
+            self.installer = installer
+
+    def record(self, port, method, path, user_agent):
+        with self.lock:
+            self.requests.append(dict(port=port, method=method, path=path, user_agent=user_agent))
+
+    def snapshot(self):
+        with self.lock:
+            return dict(self.answer), dict(self.installer), list(self.requests)
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "SetupTestService/1.0"
+    # Idle keep-alive connections and clients that stopped reading free their thread after this.
+    timeout = 300
+
+    # -- dispatch -------------------------------------------------------------------------------
+
+    def do_GET(self):
+        self.dispatch(send_body=True)
+
+    def do_HEAD(self):
+        self.dispatch(send_body=False)
+
+    def dispatch(self, send_body):
+        self.send_body = send_body
+        state = self.server.state
+        path, _, query = self.path.partition("?")
+        try:
+            if path.startswith("/_control/"):
+                self.control(state, path[len("/_control/"):], query)
+                return
+            state.record(self.port, self.command, self.path, self.headers.get("User-Agent", ""))
+            answer, installer, _ = state.snapshot()
+            # A redirect target on the same origin serves what the redirected path would have.
+            if path == ANSWER_PATH and answer["redirect"]:
+                self.redirect_to(answer["redirect"], answer["delay_ms"])
+            elif path in (ANSWER_PATH, local_target(answer["redirect"])):
+                self.serve_answer(answer, len(installer["data"]))
+            elif path.lower() == INSTALLER_PATH and installer["redirect"]:
+                self.redirect_to(installer["redirect"], installer["delay_ms"])
+            elif path.lower() in (INSTALLER_PATH, local_target(installer["redirect"]).lower()):
+                self.serve_installer(installer)
+            else:
+                self.reply(404, b"not found\n")
+        except (ConnectionError, TimeoutError, ssl.SSLError):
+            # The client went away mid-answer: that is what several tests do on purpose.
+            self.close_connection = True
+
+    @property
+    def port(self):
+        return self.server.server_address[1]
+
+    def origin(self):
+        return f"https://localhost:{self.port}"
+
+    # -- control --------------------------------------------------------------------------------
+
+    def control(self, state, name, query):
+        try:
+            if name == "reset":
+                ControlParams(query, ())
+                state.reset()
+            elif name == "answer":
+                state.set_answer(ControlParams(query, ("status", "body", "announce", "forever",
+                                                       "delay_ms", "redirect")))
+            elif name == "installer":
+                state.set_installer(ControlParams(query, ("status", "size", "fill", "close_after",
+                                                          "delay_ms", "chunk_delay_ms",
+                                                          "redirect")))
+            elif name == "log":
+                _, _, requests = state.snapshot()
+                self.reply(200, json.dumps(requests).encode(), "application/json")
+                return
+            elif name == "installer_bytes":
+                _, installer, _ = state.snapshot()
+                self.reply(200, installer["data"], "application/octet-stream")
+                return
+            else:
+                raise BadRequest(f"unknown control '{name}'")
+        except BadRequest as e:
+            self.reply(400, f"{e}\n".encode())
+            return
+        self.reply(200, b"ok\n")
+
+    # -- the service paths ----------------------------------------------------------------------
+
+    def redirect_to(self, target, delay_ms):
+        time.sleep(delay_ms / 1000)
+        location = target if target.startswith("http") else self.origin() + target
+        self.reply(302, b"", extra={"Location": location})
+
+    def serve_answer(self, answer, installer_size):
+        time.sleep(answer["delay_ms"] / 1000)
+        body = answer["body"]
+        if body is None:
+            size = installer_size if answer["announce"] is None else answer["announce"]
+            body = f"{self.origin()}{INSTALLER_PATH}|{size}".encode()
+        if not answer["forever"]:
+            self.reply(answer["status"], body)
+            return
+        # Without a length the body runs until one side closes; only the client ever does.
+        self.close_connection = True
+        self.send_response(answer["status"])
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        block = body * max(1, CHUNK // len(body))
+        while self.send_body:
+            self.wfile.write(block)
+
+    def serve_installer(self, installer):
+        time.sleep(installer["delay_ms"] / 1000)
+        data = installer["data"]
+        self.send_response(installer["status"])
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        if not self.send_body:
+            return
+        limit = installer["close_after"]
+        sent_end = len(data) if limit is None else limit
+        for start in range(0, sent_end, CHUNK):
+            if start and installer["chunk_delay_ms"]:
+                time.sleep(installer["chunk_delay_ms"] / 1000)
+            self.wfile.write(data[start:min(start + CHUNK, sent_end)])
+        if limit is not None:
+            self.reset_connection()
+
+    def reset_connection(self):
+        """Ends the connection with a TCP reset and no TLS close_notify, like a dropped line."""
+        self.close_connection = True
+        self.wfile.flush()
+        sock = self.connection
+        # A reset throws away whatever the peer has not acknowledged yet, so wait for the bytes
+        # already sent to arrive; only then is the cut at exactly close_after bytes.
+        deadline = time.monotonic() + 30
+        try:
+            while time.monotonic() < deadline:
+                pending = struct.unpack("i", fcntl.ioctl(sock.fileno(), SIOCOUTQ, b"\0" * 4))[0]
+                if pending == 0:
+                    break
+                time.sleep(0.01)
+        except OSError:
+            time.sleep(0.5)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        sock.close()
+
+    # -- plumbing -------------------------------------------------------------------------------
+
+    def reply(self, status, body, content_type="text/plain", extra=None):
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        for name, value in (extra or {}).items():
+            self.send_header(name, value)
+        self.end_headers()
+        if self.send_body and status not in (204, 304):
+            self.wfile.write(body)
+
+    def log_message(self, format, *args):
+        log.info("%d %s - %s", self.port, self.address_string(), format % args)
+
+
+class TlsListener(http.server.ThreadingHTTPServer):
+    """One port. The TLS handshake runs in the request's own thread, so a stalled client never
+    holds up the accept loop."""
+
+    daemon_threads = True
+    block_on_close = False
+
+    def __init__(self, port, tls_context, state):
+        super().__init__(("127.0.0.1", port), Handler)
+        self.tls_context = tls_context
+        self.state = state
+
+    def finish_request(self, request, client_address):
+        request.settimeout(Handler.timeout)
+        try:
+            tls = self.tls_context.wrap_socket(request, server_side=True)
+        except (ssl.SSLError, OSError) as e:
+            log.info("%d TLS handshake with %s failed: %s", self.server_address[1],
+                     client_address[0], e)
+            return
+        try:
+            self.RequestHandlerClass(tls, client_address, self)
+        finally:
+            tls.close()
+
+    def handle_error(self, request, client_address):
+        error = sys.exc_info()[1]
+        if isinstance(error, (ConnectionError, TimeoutError, ssl.SSLError)):
+            log.info("%d client %s went away: %s", self.server_address[1], client_address[0], error)
+        else:
+            super().handle_error(request, client_address)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--ports", type=int, nargs="+", default=[47443, 47444, 47445, 47446])
+    parser.add_argument("--cert", required=True, help="PEM chain: server certificate, then the CA")
+    parser.add_argument("--key", required=True, help="PEM private key of the server certificate")
+    parser.add_argument("--installer", help="file served as the installer (default: generated)")
+    parser.add_argument("--ready-file", help="written once every port is listening")
+    parser.add_argument("--quiet", action="store_true", help="log nothing but errors")
+    args = parser.parse_args(argv)
+
+    logging.basicConfig(level=logging.WARNING if args.quiet else logging.INFO,
+                        format="%(asctime)s %(message)s", stream=sys.stderr)
+    tls_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    tls_context.load_cert_chain(args.cert, args.key)
+    state = ServiceState(args.installer)
+
+    listeners = []
+    for port in args.ports:
+        try:
+            listeners.append(TlsListener(port, tls_context, state))
+        except OSError as e:
+            log.error("cannot listen on 127.0.0.1:%d: %s", port, e.strerror)
+            return 1
+    for listener in listeners:
+        threading.Thread(target=listener.serve_forever, daemon=True,
+                         name=f"port-{listener.server_address[1]}").start()
+    # Port 0 asks the system for a free port; the ready file tells which ones were given.
+    ports = [listener.server_address[1] for listener in listeners]
+    log.info("listening on %s", ", ".join(str(p) for p in ports))
+    if args.ready_file:
+        temporary = args.ready_file + ".tmp"
+        with open(temporary, "w") as f:
+            f.write(json.dumps({"pid": os.getpid(), "ports": ports}) + "\n")
+        os.replace(temporary, args.ready_file)
+
+    stop = threading.Event()
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        signal.signal(sig, lambda *_: stop.set())
+    stop.wait()
+    # The listener threads are daemons: leaving main closes every socket at once, so a restart
+    # on the same ports can follow immediately.
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
