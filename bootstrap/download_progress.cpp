@@ -11,25 +11,25 @@ std::wstring Decimal(std::int64_t value) { return Widen(std::to_string(value)); 
 
 }  // namespace
 
-int DownloadPercentage(std::int32_t received, std::int32_t expected) {
+int DownloadPercentage(std::int64_t received, std::int32_t expected) {
   if (expected == 0) {
     return 0;
   }
   // received * 100 needs more than 32 bits.
-  const std::int64_t percent = std::int64_t{received} * 100 / expected;
+  const std::int64_t percent = received * 100 / expected;
   return (percent < 0 || percent > 100) ? 0 : static_cast<int>(percent);
 }
 
-std::wstring DownloadCounterText(std::int32_t received, std::int32_t expected) {
+std::wstring DownloadCounterText(std::int64_t received, std::int32_t expected) {
   return Decimal(received) + L"/" + Widen(IntToShortStr(expected)) +
          L" bytes downloaded.  Please wait...";
 }
 
 std::wstring PercentText(int percent) { return Widen(IntToShortStr(percent)) + L"%"; }
 
-std::wstring IncompleteDownloadMessage(std::int32_t expected, std::int32_t received) {
+std::wstring IncompleteDownloadMessage(std::int32_t expected, std::int64_t received) {
   return L"Error\rDownload was incomplete.\r\rBytes expected: " + Widen(IntToShortStr(expected)) +
-         L"\rBytes received: " + Widen(IntToShortStr(received));
+         L"\rBytes received: " + Decimal(received);
 }
 
 std::wstring FileCreateErrorMessage(const std::wstring& path, std::uint32_t error_code) {

@@ -9,7 +9,8 @@ namespace {
 
 TEST(DownloadProgressTest, PercentageIsTruncatedAndClamped) {
   struct Case {
-    std::int32_t received, expected;
+    std::int64_t received;
+    std::int32_t expected;
     int percent;
   };
   const Case cases[] = {
@@ -24,6 +25,7 @@ TEST(DownloadProgressTest, PercentageIsTruncatedAndClamped) {
       {INT_MAX, INT_MAX, 100},   // received * 100 needs 64 bits
       {INT_MAX / 2, INT_MAX, 49},
       {10240, 1, 0},
+      {std::int64_t{INT_MAX} + 10239, INT_MAX, 100},  // past a size near the 32-bit limit
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.received << " of " << c.expected);
@@ -39,6 +41,9 @@ TEST(DownloadProgressTest, Texts) {
   EXPECT_EQ(PercentText(100), L"100%");
   EXPECT_EQ(IncompleteDownloadMessage(1000, 512),
             L"Error\rDownload was incomplete.\r\rBytes expected: 1000\rBytes received: 512");
+  EXPECT_EQ(IncompleteDownloadMessage(INT_MAX, std::int64_t{INT_MAX} + 10239),
+            L"Error\rDownload was incomplete.\r\rBytes expected: 2147483647\r"
+            L"Bytes received: 2147493886");
   EXPECT_EQ(FileCreateErrorMessage(L"C:\\users\\a b\\Temp\\Install.exe", 32),
             L"File I/O Error!  Creating File= C:\\users\\a b\\Temp\\Install.exe  EC=32");
 }
