@@ -146,7 +146,9 @@ class ServiceState:
 
     def record(self, port, method, path, user_agent):
         with self.lock:
-            self.requests.append(dict(port=port, method=method, path=path, user_agent=user_agent))
+            # The arrival time lets benchmarks measure when a program's requests reach the service.
+            self.requests.append(dict(port=port, method=method, path=path, user_agent=user_agent,
+                                      time=time.time()))
 
     def snapshot(self):
         with self.lock:

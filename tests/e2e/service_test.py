@@ -187,7 +187,10 @@ class ServiceTest(unittest.TestCase):
             dict(port=self.local.ports[1], method="GET", path=INSTALLER, user_agent="Setup.exe"),
             dict(port=self.local.ports[1], method="GET", path="/nowhere?x=1", user_agent="other"),
         ]
-        self.assertEqual(self.service.log(), expected)
+        log = self.service.log()
+        times = [entry.pop("time") for entry in log]
+        self.assertEqual(log, expected)
+        self.assertEqual(times, sorted(times))
         self.assertEqual(self.fetch("/nowhere?x=1")[0], 404)
         self.service.reset()
         self.assertEqual(self.service.log(), [])
