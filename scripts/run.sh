@@ -28,6 +28,10 @@ rm -f "$record" "$out/window.png"
 export SETUP_SAMPLE_RECORD
 SETUP_SAMPLE_RECORD=$(winepath -w "$record")
 
+# The sample installer is small: the service paces it so that the window can be seen at work.
+curl -fsS --cacert "$build/certs/ca.pem" \
+  "https://localhost:47443/_control/installer?chunk_delay_ms=400" >/dev/null
+
 echo "== running Setup.exe (display $DISPLAY)"
 wine "$build/Setup.exe" </dev/null >"$out/setup.log" 2>&1 &
 setup_pid=$!

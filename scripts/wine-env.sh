@@ -86,12 +86,27 @@ setup_certificates() {
   cat "$dir/server.crt" "$dir/ca.pem" >"$dir/server.pem"
 }
 
+# The ports of the four origins baked into a build (SETUP_ORIGIN_PROD/UAT/SIT/DIT in its CMake
+# cache), in that order; an origin without a port of its own keeps the default one.
+setup_origin_ports() {
+  local build=$1 env origin port default=47443
+  for env in PROD UAT SIT DIT; do
+    origin=$(sed -n "s/^SETUP_ORIGIN_${env}:[A-Z]*=//p" "$build/CMakeCache.txt" 2>/dev/null)
+    port=${origin##*:}
+    [[ $port =~ ^[0-9]+$ ]] || port=$default
+    printf '%s ' "$port"
+    default=$((default + 1))
+  done
+}
+
 # Starts the local install service on the four origins' ports and waits until it listens.
 setup_start_service() {
   local build=$1 installer=$2
   local ready=$build/service.ready
+  local ports
+  read -r -a ports <<<"$(setup_origin_ports "$build")"
   rm -f "$ready"
-  python3 "$SETUP_ROOT/tools/install_service.py" --ports 47443 47444 47445 47446 \
+  python3 "$SETUP_ROOT/tools/install_service.py" --ports "${ports[@]}" \
     --cert "$build/certs/server.pem" --key "$build/certs/server.key" --installer "$installer" \
     --ready-file "$ready" --quiet >"$build/service.log" 2>&1 &
   SETUP_PIDS+=($!)

@@ -1,0 +1,84 @@
+// The program's one window, TPreSetupBox: it picks the environment at creation, requests Run Setup
+// by itself on its first activation, asks the service where the installer is, downloads it with a
+// byte count and a meter, starts it and ends. Contact opens the service's contact page; Close ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "bootstrap/sys_info.h"
+#include "framework/app.h"
+#include "framework/form.h"
+#include "framework/image.h"
+#include "framework/panel.h"
+#include "framework/push_button.h"
+#include "widgets/bi_progress_bar.h"
+#include "widgets/gradient_background.h"
+#include "widgets/shape_button.h"
+#include "widgets/simple_label.h"
+#include "widgets/waiting_progress.h"
+
+namespace setup {
+
+inline constexpr wchar_t kApplicationTitle[] = L"Ostrevo Software - Setup";
+inline constexpr wchar_t kEnvironmentFile[] = L"C:\\KVSENV.INI";
+
+// The application-wide cursor in effect at start-up, put back after blocking network work.
+extern fw::TCursor SavedCursor;
+void SetBusyCursor();
+void RestoreCursor();
+
+class TPreSetupBox : public fw::Form {
+ public:
+  TPreSetupBox();
+  ~TPreSetupBox() override;
+
+  // Fields of the window; public so that tests can observe the run.
+  std::string gURL;                // base URL of the selected environment (ANSI)
+  std::uint8_t gUATSITServer = 0;  // 0 production, 1 UAT, 2 SIT, 3 DIT
+  std::wstring TempPath;           // temporary directory, ending in a backslash
+  bool FirstTimeActivate = true;
+
+  // The layout, in creation order: each later graphic control paints over the earlier ones.
+  fw::Panel Panel5;
+  fw::Panel Panel3;
+  widgets::TGradientBackground Gradient1;
+  fw::Image Image3;
+  widgets::TSimpleLabel SimpleLabel2;
+  widgets::TSimpleLabel SimpleLabel3;
+  widgets::TSimpleLabel WebSiteLabel;
+  widgets::TShapeButton CloseBtn;
+  widgets::TShapeButton PanelSelectBtn;
+  widgets::TShapeButton RunSetupBtn;
+  widgets::TSimpleLabel LabelPhase;
+  widgets::TSimpleLabel Label1;
+  widgets::TSimpleLabel LabelKVSServer;
+  widgets::TWaitingProgress WaitingProgress1;
+  fw::TPushButton RunBtn2;
+  widgets::TBiProgressBar mMeter;
+  TSysInfo SysInfo1;
+
+  // Downloads the installer into path, driving Label1 and mMeter and pumping messages between
+  // reads; true only when the received count equals the expected size.
+  bool DownloadInstaller(const std::string& url, const std::wstring& path, std::int32_t expected);
+
+  // True while a download runs (a second Run Setup request is then ignored).
+  bool Downloading() const { return downloading_; }
+
+ private:
+  void FormCreate(fw::Control& sender);
+  void FormActivate(fw::Control& sender);
+  void RunSetupBtnClick(fw::Control& sender);
+  void RunSetup();
+  void PanelSelectBtnClick(fw::Control& sender);
+  void CloseBtnClick(fw::Control& sender);
+  void RunSetupBtnMouseEnter(fw::Control& sender);
+  void RunSetupBtnMouseExit(fw::Control& sender);
+
+  void BuildLayout();
+  void SelectEnvironment();
+
+  bool downloading_ = false;
+};
+
+}  // namespace setup

@@ -1,0 +1,20 @@
+#include "bootstrap/system_error_text.h"
+
+#include <array>
+
+namespace setup {
+
+std::wstring SystemErrorText(DWORD code) {
+  // System messages are far shorter than this; a longer one is cut, never overrun.
+  std::array<wchar_t, 1024> buffer{};
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                       buffer.data(), static_cast<DWORD>(buffer.size()), nullptr);
+  std::wstring text(buffer.data(), length);
+  while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+}  // namespace setup

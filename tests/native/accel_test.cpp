@@ -1,0 +1,50 @@
+// Accelerator characters of captions: the character after a single "&", compared regardless of
+// case; "&&" is a literal "&".
+#include "framework/accel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct AccelCase {
+  const wchar_t* caption;
+  wchar_t typed;
+  bool expected;
+};
+
+class IsAccelTest : public ::testing::TestWithParam<AccelCase> {};
+
+TEST_P(IsAccelTest, MatchesTheMarkedCharacter) {
+  const AccelCase& c = GetParam();
+  EXPECT_EQ(fw::IsAccel(c.typed, c.caption), c.expected)
+      << "caption " << testing::PrintToString(std::wstring(c.caption)) << " typed "
+      << static_cast<int>(c.typed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IsAccelTest,
+    ::testing::Values(AccelCase{L"&Run Setup", L'R', true}, AccelCase{L"&Run Setup", L'r', true},
+                      AccelCase{L"&Run Setup", L'u', false}, AccelCase{L"Run &Setup", L's', true},
+                      AccelCase{L"Run &Setup", L'r', false}, AccelCase{L"RunBtn2", L'R', false},
+                      AccelCase{L"", L'R', false},
+                      AccelCase{L"Save && &Exit", L'e', true},  // "&&" is not a marker
+                      AccelCase{L"Save && Exit", L' ', false},  // the & after "&&" marks nothing
+                      AccelCase{L"A&&B", L'B', false}, AccelCase{L"Ends with &", L'&', false},
+                      AccelCase{L"&&", L'&', false},
+                      AccelCase{L"&First &Second", L'S', false},  // the first marker counts
+                      AccelCase{L"&First &Second", L'f', true}, AccelCase{L"&1 one", L'1', true},
+                      AccelCase{L"&\u00e9t\u00e9", L'\u00c9', true},
+                      AccelCase{L"&\u00c9t\u00e9", L'\u00e9', true},
+                      AccelCase{L"&\u00f7", L'\u00d7', false},  // division sign has no case
+                      AccelCase{L"&Run", L'\0', false}));
+
+TEST(AccelCharTest, ReportsTheMarkedCharacterOrNone) {
+  EXPECT_EQ(fw::AccelChar(L"&Run Setup"), L'R');
+  EXPECT_EQ(fw::AccelChar(L"a&&b&c"), L'c');
+  EXPECT_EQ(fw::AccelChar(L"no marker"), L'\0');
+  EXPECT_EQ(fw::AccelChar(L"trailing&"), L'\0');
+}
+
+}  // namespace

@@ -1,0 +1,707 @@
+// The shape button, the two-tone meter and the waiting bar on a real form: accelerators, press and
+// release, immediate repaints, invalidation only on real changes, painted pixels, and the waiting
+// bar's worker thread from start to end and through destruction. Needs a display.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/app.h"
+#include "framework/color.h"
+#include "framework/form.h"
+#include "framework/gdi.h"
+#include "framework/handle.h"
+#include "framework/panel.h"
+#include "framework/push_button.h"
+#include "widgets/bi_progress_bar.h"
+#include "widgets/shape_button.h"
+#include "widgets/waiting_progress.h"
+
+namespace {
+
+using widgets::TBiProgressBar;
+using widgets::TShapeButton;
+using widgets::TWaitingProgress;
+
+// A form whose composition can be rendered into any DC.
+class TestForm : public fw::Form {
+ public:
+  using fw::WinControl::PaintTo;
+};
+
+// A graphic control that paints its whole area in one colour, to lie beneath a see-through one.
+class Backdrop : public fw::GraphicControl {
+ public:
+  explicit Backdrop(fw::WinControl* parent) : fw::GraphicControl(parent) { SetOpaque(true); }
+  void Paint(HDC dc) override { fw::FillSolidRect(dc, RECT{0, 0, Width(), Height()}, fw::clRed); }
+};
+
+class CountingButton : public TShapeButton {
+ public:
+  using TShapeButton::TShapeButton;
+  void Paint(HDC dc) override {
+    ++paints;
+    TShapeButton::Paint(dc);
+  }
+  int paints = 0;
+};
+
+class CountingMeter : public TBiProgressBar {
+ public:
+  using TBiProgressBar::TBiProgressBar;
+  using fw::WinControl::PaintTo;
+  void Paint(HDC dc) override {
+    ++paints;
+    TBiProgressBar::Paint(dc);
+  }
+  int paints = 0;
+};
+
+// Records the position after every tick that found the bar running.
+class RecordingBar : public TWaitingProgress {
+ public:
+  using TWaitingProgress::TWaitingProgress;
+  using fw::WinControl::PaintTo;
+  std::vector<std::int32_t> positions;
+
+ protected:
+  void AdvanceBar() override {
+    const bool running = Active();
+    TWaitingProgress::AdvanceBar();
+    if (running) {
+      positions.push_back(Position());
+    }
+  }
+};
+
+// A 24-bit top-down DIB selected into a memory DC; pixels are read back as COLORREF.
+class Canvas {
+ public:
+  Canvas(int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    bits_ = static_cast<const std::uint8_t*>(bits);
+    dc_.reset(::CreateCompatibleDC(nullptr));
+    select_ = std::make_unique<fw::SelectGuard>(dc_.get(), bitmap_.get());
+  }
+  HDC Dc() const { return dc_.get(); }
+  bool Valid() const { return bits_ != nullptr && dc_; }
+  COLORREF Pixel(int x, int y) const {
+    ::GdiFlush();
+    const std::size_t stride = (static_cast<std::size_t>(width_) * 3 + 3) & ~std::size_t{3};
+    const std::uint8_t* p = bits_ + static_cast<std::size_t>(y) * stride +
+                            static_cast<std::size_t>(x) * 3;
+    return RGB(p[2], p[1], p[0]);
+  }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+ private:
+  int width_;
+  int height_;
+  const std::uint8_t* bits_ = nullptr;
+  fw::BitmapHandle bitmap_;
+  fw::MemoryDc dc_;
+  std::unique_ptr<fw::SelectGuard> select_;
+};
+
+template <typename Control>
+void Render(Control& control, Canvas& canvas) {
+  fw::FillSolidRect(canvas.Dc(), RECT{0, 0, canvas.Width(), canvas.Height()}, 0x00123456);
+  control.PaintTo(canvas.Dc(), RECT{0, 0, canvas.Width(), canvas.Height()});
+}
+
+// Pumps messages until done() holds or the (generous) bound of rounds runs out; each round waits
+// for a message for at most 50 ms, so the bound is not a timing assertion.
+template <typename Done>
+bool PumpUntil(Done done, int rounds = 4000) {
+  for (int i = 0; i < rounds && !done(); ++i) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    fw::App().ProcessMessages();
+  }
+  return done();
+}
+
+void Settle() {
+  fw::App().ProcessMessages();
+}
+
+void StyleAsInTheWindow(TShapeButton& button, int left, int top, const wchar_t* caption) {
+  button.SetBounds(left, top, 94, 32);
+  button.SetCaption(caption);
+  fw::Font& font = button.Font();
+  font.BeginUpdate();
+  font.SetName(L"Arial");
+  font.SetHeight(11);
+  font.SetBold(true);
+  font.SetColor(fw::clWhite);
+  font.EndUpdate();
+}
+
+constexpr fw::TColor kIdle = 0x00808080;
+constexpr fw::TColor kHover = 0x00EEE6D2;
+
+// --- Shape button ---
+
+struct AccelCase {
+  const wchar_t* caption;
+  wchar_t ch;
+  bool button_enabled;
+  bool button_visible;
+  bool parent_enabled;
+  bool parent_visible;
+  bool clicks;
+};
+
+class ShapeButtonAccel : public ::testing::TestWithParam<AccelCase> {};
+
+TEST_P(ShapeButtonAccel, ClicksOnlyWhenButtonAndParentCanTakeIt) {
+  const AccelCase& c = GetParam();
+  TestForm form;
+  form.SetClientSize(300, 200);
+  auto& panel = form.Make<fw::Panel>();
+  panel.SetBounds(0, 0, 300, 200);
+  auto& button = panel.Make<TShapeButton>();
+  // Where the window keeps its Run Setup button: out of sight, still reachable by keyboard.
+  StyleAsInTheWindow(button, 20, -100, c.caption);
+  int clicks = 0;
+  button.OnClick = [&clicks](fw::Control&) { ++clicks; };
+  form.FinishCreate();
+  form.ShowForm();
+  button.SetEnabled(c.button_enabled);
+  button.SetVisible(c.button_visible);
+  panel.SetEnabled(c.parent_enabled);
+  panel.SetVisible(c.parent_visible);
+
+  EXPECT_EQ(form.DialogChar(c.ch), c.clicks);
+  EXPECT_EQ(clicks, c.clicks ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShapeButtonAccel,
+    ::testing::Values(AccelCase{L"&Run Setup", L'R', true, true, true, true, true},
+                      AccelCase{L"&Run Setup", L'r', true, true, true, true, true},
+                      AccelCase{L"Run &Setup", L's', true, true, true, true, true},
+                      AccelCase{L"&Run Setup", L'x', true, true, true, true, false},
+                      AccelCase{L"Run Setup", L'R', true, true, true, true, false},
+                      AccelCase{L"&&Run Setup", L'R', true, true, true, true, false},
+                      AccelCase{L"&Run Setup", L'R', false, true, true, true, false},
+                      AccelCase{L"&Run Setup", L'R', true, false, true, true, false},
+                      AccelCase{L"&Run Setup", L'R', true, true, false, true, false},
+                      AccelCase{L"&Run Setup", L'R', true, true, true, false, false}));
+
+// The window's way in: a character posted to the focused push button, with or without Alt.
+class ShapeButtonPostedChar : public ::testing::TestWithParam<UINT> {};
+
+TEST_P(ShapeButtonPostedChar, ReachesTheAcceleratorThroughTheMessageLoop) {
+  TestForm form;
+  form.SetClientSize(300, 200);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, -100, L"&Run Setup");
+  auto& push = form.Make<fw::PushButton>();
+  push.SetBounds(20, -100, 75, 25);
+  push.SetCaption(L"RunBtn2");
+  int clicks = 0;
+  int push_clicks = 0;
+  button.OnClick = [&clicks](fw::Control&) { ++clicks; };
+  push.OnClick = [&push_clicks](fw::Control&) { ++push_clicks; };
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+
+  ASSERT_TRUE(::PostMessageW(push.Handle(), GetParam(), L'R', 0));
+  EXPECT_TRUE(PumpUntil([&] { return clicks > 0; }, 100));
+  Settle();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(push_clicks, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(CharAndAltChar, ShapeButtonPostedChar,
+                         ::testing::Values(UINT{WM_CHAR}, UINT{WM_SYSCHAR}));
+
+TEST(ShapeButton, GradientColorRepaintsAtOnceOnlyOnARealChange) {
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& button = form.Make<CountingButton>();
+  StyleAsInTheWindow(button, 20, 30, L"");
+  button.ShapeFill().Gradient().SetColor(kIdle);
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+
+  struct Step {
+    fw::TColor color;
+    bool repaints;
+  };
+  const Step steps[] = {{kIdle, false}, {kHover, true}, {kHover, false}, {kIdle, true}};
+  Canvas canvas(200, 100);
+  ASSERT_TRUE(canvas.Valid());
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message() << std::hex << step.color);
+    const int before = button.paints;
+    button.ShapeFill().Gradient().SetColor(step.color);
+    // At once, without a message being dispatched...
+    EXPECT_EQ(button.paints - before, step.repaints ? 1 : 0);
+    // ...and nothing left for later.
+    Settle();
+    EXPECT_EQ(button.paints - before, step.repaints ? 1 : 0);
+    EXPECT_EQ(button.ShapeFill().Gradient().Color(), step.color);
+    // The first colour of the ramp fills the innermost ellipse at the centre.
+    Render(form, canvas);
+    EXPECT_EQ(canvas.Pixel(20 + 47, 30 + 16), fw::ColorToRGB(step.color));
+  }
+}
+
+TEST(ShapeButton, FaceIsOutlinedAndSeeThroughOutsideTheShape) {
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& backdrop = form.Make<Backdrop>();
+  backdrop.SetBounds(0, 0, 200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"Close");
+  form.FinishCreate();
+  Canvas canvas(200, 100);
+  ASSERT_TRUE(canvas.Valid());
+  Render(form, canvas);
+
+  const COLORREF red = RGB(255, 0, 0);
+  const COLORREF black = RGB(0, 0, 0);
+  struct Probe {
+    int x, y;
+    COLORREF expected;
+  };
+  const Probe probes[] = {
+      {0, 0, red},       {93, 0, red},    {0, 31, red},    {93, 31, red},  // corners
+      {47, 0, black},    {47, 31, black}, {0, 16, black},  {93, 16, black},  // outline
+      {-1, 16, red},     {94, 16, red},   {47, -1, red},   {47, 32, red},    // around it
+  };
+  for (const Probe& p : probes) {
+    EXPECT_EQ(canvas.Pixel(20 + p.x, 30 + p.y), p.expected) << p.x << "," << p.y;
+  }
+  // The white caption lies in the middle of the face.
+  int white = 0;
+  for (int y = 8; y < 24; ++y) {
+    for (int x = 20; x < 74; ++x) {
+      white += canvas.Pixel(20 + x, 30 + y) == RGB(255, 255, 255) ? 1 : 0;
+    }
+  }
+  EXPECT_GT(white, 0);
+}
+
+TEST(ShapeButton, PressedFaceMovesOnePixelInsideTheSameOutline) {
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"");
+  form.FinishCreate();
+  Canvas released(200, 100);
+  Canvas pressed(200, 100);
+  Canvas again(200, 100);
+  ASSERT_TRUE(released.Valid() && pressed.Valid() && again.Valid());
+
+  Render(form, released);
+  button.MouseDown(fw::mbLeft, fw::ssLeft, 47, 16);
+  EXPECT_EQ(button.State(), widgets::bsDown);
+  Render(form, pressed);
+  button.MouseUp(fw::mbLeft, 0, 47, 16);
+  EXPECT_EQ(button.State(), widgets::bsUp);
+  Render(form, again);
+
+  for (int y = 4; y < 27; y += 2) {
+    for (int x = 10; x < 82; x += 3) {
+      EXPECT_EQ(pressed.Pixel(20 + x + 1, 30 + y + 1), released.Pixel(20 + x, 30 + y))
+          << x << "," << y;
+      EXPECT_EQ(again.Pixel(20 + x, 30 + y), released.Pixel(20 + x, 30 + y)) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(pressed.Pixel(20 + 47, 30), RGB(0, 0, 0));
+  EXPECT_EQ(pressed.Pixel(20, 30), released.Pixel(20, 30));
+}
+
+struct PressCase {
+  fw::TMouseButton button;
+  int press_x, press_y;
+  int release_x, release_y;
+  bool enabled;
+  int clicks;
+};
+
+class ShapeButtonPress : public ::testing::TestWithParam<PressCase> {};
+
+TEST_P(ShapeButtonPress, ClicksOnReleaseInsideAfterAPressInside) {
+  const PressCase& c = GetParam();
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"Close");
+  int clicks = 0;
+  int downs = 0;
+  button.OnClick = [&clicks](fw::Control&) { ++clicks; };
+  button.OnMouseDown = [&downs](fw::Control&, fw::TMouseButton, fw::TShiftState, int, int) {
+    ++downs;
+  };
+  form.FinishCreate();
+  button.SetEnabled(c.enabled);
+
+  button.MouseDown(c.button, 0, c.press_x, c.press_y);
+  button.MouseUp(c.button, 0, c.release_x, c.release_y);
+  EXPECT_EQ(clicks, c.clicks);
+  EXPECT_EQ(downs, 1);  // fired even when the press is ignored
+  EXPECT_EQ(button.State(), c.enabled ? widgets::bsUp : widgets::bsDisabledUp);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShapeButtonPress,
+    ::testing::Values(PressCase{fw::mbLeft, 47, 16, 47, 16, true, 1},
+                      PressCase{fw::mbLeft, 47, 16, 80, 25, true, 1},
+                      PressCase{fw::mbLeft, 47, 16, 120, 16, true, 0},  // outside the rectangle
+                      PressCase{fw::mbLeft, 47, 16, 0, 0, true, 0},     // corner outside the shape
+                      PressCase{fw::mbLeft, 0, 0, 47, 16, true, 0},     // press in a corner
+                      PressCase{fw::mbRight, 47, 16, 47, 16, true, 0},
+                      PressCase{fw::mbLeft, 47, 16, 47, 16, false, 0}));
+
+TEST(ShapeButton, MouseMessagesOfTheFormDriveStatesEventsAndClick) {
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"Close");
+  int clicks = 0;
+  int enters = 0;
+  button.OnClick = [&clicks](fw::Control&) { ++clicks; };
+  button.OnMouseEnter = [&enters](fw::Control&) { ++enters; };
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+  const auto at = [](int x, int y) { return MAKELPARAM(20 + x, 30 + y); };
+
+  struct Step {
+    UINT msg;
+    WPARAM keys;
+    int x, y;
+    widgets::TButtonState state;
+    int enters, clicks;
+  };
+  const Step steps[] = {
+      {WM_MOUSEMOVE, 0, 1, 1, widgets::bsUp, 0, 0},       // corner: not the button
+      {WM_MOUSEMOVE, 0, 40, 16, widgets::bsUp, 1, 0},     // into the shape
+      {WM_MOUSEMOVE, 0, 45, 16, widgets::bsUp, 2, 0},     // every move over it
+      {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, widgets::bsDown, 2, 0},
+      {WM_MOUSEMOVE, MK_LBUTTON, 130, 16, widgets::bsUp, 2, 0},  // dragged out: released look
+      {WM_MOUSEMOVE, MK_LBUTTON, 50, 16, widgets::bsDown, 3, 0},  // back in: pressed again
+      {WM_LBUTTONUP, 0, 50, 16, widgets::bsUp, 3, 1},
+      {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, widgets::bsDown, 3, 1},
+      {WM_LBUTTONUP, 0, 130, 16, widgets::bsUp, 3, 1},  // released outside: no click
+      {WM_LBUTTONDOWN, MK_LBUTTON, 1, 1, widgets::bsUp, 3, 1},  // a corner press is the form's
+      {WM_LBUTTONUP, 0, 47, 16, widgets::bsUp, 3, 1},
+  };
+  int index = 0;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(index++);
+    form.Perform(s.msg, s.keys, at(s.x, s.y));
+    EXPECT_EQ(button.State(), s.state);
+    EXPECT_EQ(enters, s.enters);
+    EXPECT_EQ(clicks, s.clicks);
+  }
+}
+
+TEST(ShapeButton, HitTestFollowsTheRoundedShape) {
+  TestForm form;
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 0, 0, L"Close");
+  struct Point {
+    int x, y;
+    bool inside;
+  };
+  const Point points[] = {{47, 16, true}, {2, 16, true},   {91, 16, true},  {47, 1, true},
+                          {47, 30, true}, {5, 5, true},    {0, 0, false},   {1, 1, false},
+                          {93, 0, false}, {0, 31, false},  {93, 31, false}, {-1, 16, false},
+                          {94, 16, false}, {47, -1, false}, {47, 32, false}};
+  for (const Point& p : points) {
+    EXPECT_EQ(button.HitTest(p.x, p.y), p.inside) << p.x << "," << p.y;
+    EXPECT_EQ(button.PointInShape(p.x, p.y), p.inside) << p.x << "," << p.y;
+  }
+}
+
+TEST(ShapeFill, AssignCopiesWithOneNotification) {
+  widgets::TShapeFill target;
+  widgets::TShapeFill source;
+  source.Gradient().SetColor(kHover);
+  source.Gradient().SetEndColor(fw::clNavy);
+  int changes = 0;
+  target.OnChange = [&changes](widgets::TChangeNotifier&) { ++changes; };
+
+  target.Assign(source);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(target.Gradient().Color(), kHover);
+  EXPECT_EQ(target.Gradient().EndColor(), fw::clNavy);
+  EXPECT_EQ(target.Gradient().ColorList(), source.Gradient().ColorList());
+  target.Assign(source);
+  EXPECT_EQ(changes, 1);
+}
+
+// --- Two-tone meter ---
+
+TEST(BiProgressBar, SettersInvalidateOnlyOnARealChangeAndNeverPaintThemselves) {
+  TestForm form;
+  form.SetClientSize(300, 100);
+  auto& meter = form.Make<CountingMeter>();
+  meter.SetBounds(16, 64, 200, 10);
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+
+  struct Step {
+    const char* what;
+    std::function<void()> set;
+    bool invalidates;
+  };
+  const Step steps[] = {
+      {"text", [&] { meter.SetLightText(L"0%"); }, true},
+      {"same text", [&] { meter.SetLightText(L"0%"); }, false},
+      {"text case", [&] { meter.SetLightText(L"0%"); }, false},
+      {"value 0 again", [&] { meter.SetLightValue(0); }, false},
+      {"value", [&] { meter.SetLightValue(37); }, true},
+      {"same value", [&] { meter.SetLightValue(37); }, false},
+      {"light colour", [&] { meter.SetLightColor(fw::clWhite); }, true},
+      {"same light colour", [&] { meter.SetLightColor(fw::clWhite); }, false},
+      {"text colour", [&] { meter.SetLightTextColor(fw::clBlack); }, true},
+      {"same text colour", [&] { meter.SetLightTextColor(fw::clBlack); }, false},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    Settle();
+    ASSERT_EQ(::GetUpdateRect(meter.Handle(), nullptr, FALSE), FALSE);
+    const int before = meter.paints;
+    step.set();
+    EXPECT_EQ(meter.paints, before);
+    EXPECT_EQ(::GetUpdateRect(meter.Handle(), nullptr, FALSE) != FALSE, step.invalidates);
+    Settle();
+    EXPECT_EQ(meter.paints > before, step.invalidates);
+  }
+}
+
+TEST(BiProgressBar, LightValueFillsItsShareOfTheWidth) {
+  constexpr int kWidth = 200;
+  constexpr int kHeight = 10;
+  constexpr fw::TColor kBackground = 0x00FCF8C9;
+  TestForm form;
+  auto& meter = form.Make<CountingMeter>();
+  meter.SetBounds(0, 0, kWidth, kHeight);
+  meter.SetColor(kBackground);
+  meter.SetLightColor(fw::clWhite);
+  form.FinishCreate();
+  Canvas canvas(kWidth, kHeight);
+  ASSERT_TRUE(canvas.Valid());
+
+  struct Case {
+    std::int32_t value;
+    int filled;  // columns of the light colour from the left
+  };
+  const Case cases[] = {{0, 0}, {1, 2}, {50, 100}, {99, 198}, {100, 200}, {150, 200}, {-10, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    meter.SetLightValue(c.value);
+    Render(meter, canvas);
+    for (int y : {0, kHeight / 2, kHeight - 1}) {
+      if (c.filled > 0) {
+        EXPECT_EQ(canvas.Pixel(0, y), RGB(255, 255, 255));
+        EXPECT_EQ(canvas.Pixel(c.filled - 1, y), RGB(255, 255, 255));
+      }
+      if (c.filled < kWidth) {
+        EXPECT_EQ(canvas.Pixel(c.filled, y), fw::ColorToRGB(kBackground));
+        EXPECT_EQ(canvas.Pixel(kWidth - 1, y), fw::ColorToRGB(kBackground));
+      }
+    }
+  }
+}
+
+TEST(BiProgressBar, LightTextIsCentredAcrossTheWholeLine) {
+  constexpr int kWidth = 200;
+  constexpr int kHeight = 12;
+  TestForm form;
+  auto& meter = form.Make<CountingMeter>();
+  meter.SetBounds(0, 0, kWidth, kHeight);
+  meter.SetColor(fw::clWhite);
+  meter.SetLightColor(fw::clWhite);
+  meter.SetLightTextColor(fw::clBlack);
+  meter.Font().SetName(L"Arial");
+  meter.Font().SetHeight(11);
+  form.FinishCreate();
+  Canvas canvas(kWidth, kHeight);
+  ASSERT_TRUE(canvas.Valid());
+
+  const auto dark_columns = [&](int from, int to) {
+    int dark = 0;
+    for (int x = from; x < to; ++x) {
+      for (int y = 0; y < kHeight; ++y) {
+        const COLORREF p = canvas.Pixel(x, y);
+        dark += GetRValue(p) + GetGValue(p) + GetBValue(p) < 300 ? 1 : 0;
+      }
+    }
+    return dark;
+  };
+  for (std::int32_t value : {0, 10, 90}) {
+    SCOPED_TRACE(value);
+    meter.SetLightText(L"50%");
+    meter.SetLightValue(value);
+    Render(meter, canvas);
+    EXPECT_GT(dark_columns(kWidth / 2 - 25, kWidth / 2 + 25), 0);
+    EXPECT_EQ(dark_columns(0, 60), 0);
+    EXPECT_EQ(dark_columns(kWidth - 60, kWidth), 0);
+  }
+  meter.SetLightText(L"");
+  Render(meter, canvas);
+  EXPECT_EQ(dark_columns(0, kWidth), 0);
+}
+
+// --- Waiting bar ---
+
+struct RunCase {
+  std::uint32_t length;
+  std::uint32_t interval;
+};
+
+class WaitingProgressRun : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(WaitingProgressRun, AdvancesByTheIntervalUntilFullThenEndsOnce) {
+  const RunCase& c = GetParam();
+  TestForm form;
+  form.SetClientSize(400, 300);
+  auto& bar = form.Make<RecordingBar>();
+  bar.SetBounds(185, 230, 159, 4);
+  bar.SetColor(0x006B6B6B);
+  bar.SetProgressColor(fw::clSilver);
+  bar.SetLength(c.length);
+  bar.SetRefreshInterval(c.interval);
+  int ended = 0;
+  bar.OnEnded = [&ended](fw::Control&) { ++ended; };
+  form.FinishCreate();
+  form.ShowForm();
+
+  std::vector<std::int32_t> expected;
+  for (std::uint32_t p = c.interval; p <= c.length; p += c.interval) {
+    expected.push_back(static_cast<std::int32_t>(p));
+  }
+  expected.push_back(static_cast<std::int32_t>(c.length));  // the tick that ends the run
+
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    bar.positions.clear();
+    bar.SetActive(true);
+    EXPECT_EQ(bar.Position(), 0);
+    ASSERT_TRUE(PumpUntil([&] { return ended == run; }));
+    EXPECT_EQ(bar.positions, expected);
+    EXPECT_FALSE(bar.Active());
+    EXPECT_EQ(bar.Position(), static_cast<std::int32_t>(c.length));
+    // Stopped: later ticks, if any were queued, change nothing.
+    PumpUntil([] { return false; }, 10);
+    EXPECT_EQ(ended, run);
+    EXPECT_EQ(bar.positions, expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WaitingProgressRun,
+                         ::testing::Values(RunCase{400, 1}, RunCase{10, 3}, RunCase{0, 1}));
+
+TEST(WaitingProgress, FullBarIsFramedInColorAndFilledInProgressColor) {
+  TestForm form;
+  form.SetClientSize(400, 300);
+  auto& bar = form.Make<RecordingBar>();
+  bar.SetBounds(0, 0, 159, 4);
+  bar.SetColor(0x006B6B6B);
+  bar.SetProgressColor(fw::clSilver);
+  bar.SetLength(40);
+  bar.SetRefreshInterval(1);
+  form.FinishCreate();
+  form.ShowForm();
+  Canvas canvas(159, 4);
+  ASSERT_TRUE(canvas.Valid());
+
+  Render(bar, canvas);
+  for (int x = 0; x < 159; ++x) {
+    EXPECT_EQ(canvas.Pixel(x, 1), RGB(0x6B, 0x6B, 0x6B)) << x;
+  }
+  bar.SetActive(true);
+  ASSERT_TRUE(PumpUntil([&] { return !bar.Active(); }));
+  Render(bar, canvas);
+  const COLORREF grey = RGB(0x6B, 0x6B, 0x6B);
+  const COLORREF silver = RGB(0xC0, 0xC0, 0xC0);
+  for (int x = 0; x < 159; ++x) {
+    const bool frame_column = x == 0 || x == 158;
+    EXPECT_EQ(canvas.Pixel(x, 0), grey) << x;
+    EXPECT_EQ(canvas.Pixel(x, 3), grey) << x;
+    EXPECT_EQ(canvas.Pixel(x, 1), frame_column ? grey : silver) << x;
+    EXPECT_EQ(canvas.Pixel(x, 2), frame_column ? grey : silver) << x;
+  }
+}
+
+TEST(WaitingProgress, ActiveSetWhileLoadingStartsWhenTheFormIsCreated) {
+  TestForm form;
+  auto& bar = form.Make<RecordingBar>();
+  bar.SetLength(1000);
+  bar.SetRefreshInterval(1);
+  bar.SetActive(true);
+  EXPECT_TRUE(bar.Active());
+  form.FinishCreate();
+  EXPECT_TRUE(PumpUntil([&] { return bar.Position() > 0; }));
+}
+
+enum class Stage { kNeverActive, kRunning, kTickQueued, kEnded, kStoppedByHand };
+
+class WaitingProgressDestroy : public ::testing::TestWithParam<Stage> {};
+
+TEST_P(WaitingProgressDestroy, EndsTheWorkerAndReturns) {
+  TestForm form;
+  form.SetClientSize(400, 300);
+  form.FinishCreate();
+  form.ShowForm();
+  auto bar = std::make_unique<TWaitingProgress>(&form);
+  bar->SetBounds(0, 0, 159, 4);
+  bar->SetRefreshInterval(1);
+  bar->SetLength(GetParam() == Stage::kEnded ? 5 : 100000);
+  int ended = 0;
+  bar->OnEnded = [&ended](fw::Control&) { ++ended; };
+  switch (GetParam()) {
+    case Stage::kNeverActive:
+      break;
+    case Stage::kRunning:
+      bar->SetActive(true);
+      ASSERT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
+      break;
+    case Stage::kTickQueued:
+      bar->SetActive(true);
+      ASSERT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
+      ::Sleep(30);  // the worker offers its next tick and waits for the main thread
+      break;
+    case Stage::kEnded:
+      bar->SetActive(true);
+      ASSERT_TRUE(PumpUntil([&] { return ended == 1; }));
+      break;
+    case Stage::kStoppedByHand:
+      bar->SetActive(true);
+      ASSERT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
+      bar->SetActive(false);
+      break;
+  }
+  bar.reset();
+  // Whatever was still posted to it goes nowhere.
+  Settle();
+  SUCCEED();
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, WaitingProgressDestroy,
+                         ::testing::Values(Stage::kNeverActive, Stage::kRunning,
+                                           Stage::kTickQueued, Stage::kEnded,
+                                           Stage::kStoppedByHand));
+
+}  // namespace

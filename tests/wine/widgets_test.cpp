@@ -1,0 +1,1047 @@
+// The gradient background and the simple label, drawn into 24-bit memory bitmaps and driven
+// through their properties, timers and shell seams.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/app.h"
+#include "framework/color.h"
+#include "framework/form.h"
+#include "framework/gdi.h"
+#include "framework/handle.h"
+#include "framework/push_button.h"
+#include "widgets/gradient_background.h"
+#include "widgets/gradient_geometry.h"
+#include "widgets/simple_label.h"
+
+namespace widgets {
+namespace {
+
+// A top-down 24-bit DIB section selected into a memory DC; pixels are read back as COLORREF.
+class Canvas {
+ public:
+  Canvas(int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    bits_ = static_cast<const std::uint8_t*>(bits);
+    dc_.reset(::CreateCompatibleDC(nullptr));
+    old_ = ::SelectObject(dc_.get(), bitmap_.get());
+  }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+  ~Canvas() { ::SelectObject(dc_.get(), old_); }
+
+  HDC Dc() const { return dc_.get(); }
+  bool Valid() const { return bits_ != nullptr && dc_; }
+
+  void Fill(COLORREF color) { fw::FillSolidRect(Dc(), RECT{0, 0, width_, height_}, color); }
+
+  COLORREF At(int x, int y) const {
+    ::GdiFlush();
+    const int stride = (width_ * 3 + 3) & ~3;
+    const std::uint8_t* p = bits_ + y * stride + x * 3;
+    return RGB(p[2], p[1], p[0]);
+  }
+
+  int Count(COLORREF color) const {
+    int n = 0;
+    for (int y = 0; y < height_; ++y) {
+      for (int x = 0; x < width_; ++x) {
+        n += At(x, y) == color ? 1 : 0;
+      }
+    }
+    return n;
+  }
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+ private:
+  int width_;
+  int height_;
+  fw::BitmapHandle bitmap_;
+  fw::MemoryDc dc_;
+  const std::uint8_t* bits_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+};
+
+constexpr COLORREF Grey(int level) {
+  return RGB(level, level, level);
+}
+
+// Counts repaint requests without changing what they do.
+template <typename T>
+class Counting : public T {
+ public:
+  using T::T;
+  void Invalidate() override {
+    ++invalidations;
+    T::Invalidate();
+  }
+  void Repaint() override {
+    ++repaints;
+    T::Repaint();
+  }
+  int invalidations = 0;
+  int repaints = 0;
+};
+
+class WidgetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form_ = std::make_unique<fw::Form>();
+    form_->SetClientSize(600, 500);
+    form_->FinishCreate();
+  }
+  void TearDown() override { form_.reset(); }
+
+  std::unique_ptr<fw::Form> form_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Gradient background
+
+class GradientTest : public WidgetTest {
+ protected:
+  Counting<TGradientBackground>& MakeGradient(int width, int height) {
+    auto& g = form_->Make<Counting<TGradientBackground>>();
+    g.SetAlign(fw::alNone);
+    g.SetBounds(0, 0, width, height);
+    return g;
+  }
+
+  static void UseSetupWindowColours(TGradientBackground& g) {
+    g.SetStyle(grPyramid);
+    g.SetStartColor(0x00303030);
+    g.SetEndColor(0x00616161);
+  }
+};
+
+// What painting the plan's fills in order onto a w x h face leaves in each pixel.
+std::vector<COLORREF> PaintersModel(const GradientPlan& plan, int w, int h) {
+  std::vector<COLORREF> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h),
+                               plan.background);
+  for (const GradientFill& fill : plan.fills) {
+    for (int y = fill.rect.top; y < fill.rect.bottom; ++y) {
+      for (int x = fill.rect.left; x < fill.rect.right; ++x) {
+        pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
+               static_cast<std::size_t>(x)] = fill.color;
+      }
+    }
+  }
+  return pixels;
+}
+
+void ExpectMatchesModel(const Canvas& canvas, const GradientPlan& plan) {
+  const std::vector<COLORREF> model = PaintersModel(plan, canvas.Width(), canvas.Height());
+  int mismatches = 0;
+  for (int y = 0; y < canvas.Height() && mismatches < 5; ++y) {
+    for (int x = 0; x < canvas.Width() && mismatches < 5; ++x) {
+      const COLORREF want = model[static_cast<std::size_t>(y * canvas.Width() + x)];
+      if (canvas.At(x, y) != want) {
+        ++mismatches;
+        ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << canvas.At(x, y)
+                      << ", expected " << want;
+      }
+    }
+  }
+}
+
+struct RingProbe {
+  int i;
+  RECT rect;
+  int grey;
+};
+
+// A pixel just inside ring i has colour i (the next ring starts further in); the pixel just left
+// of it still belongs to ring i - 1.
+void ExpectRings(const Canvas& canvas, const std::vector<RingProbe>& rings) {
+  for (std::size_t n = 0; n < rings.size(); ++n) {
+    const RingProbe& ring = rings[n];
+    SCOPED_TRACE(testing::Message() << "ring " << ring.i);
+    EXPECT_EQ(canvas.At(ring.rect.left, ring.rect.top), Grey(ring.grey));
+    EXPECT_EQ(canvas.At(ring.rect.right - 1, ring.rect.bottom - 1), Grey(ring.grey));
+    EXPECT_EQ(canvas.At(ring.rect.left, (ring.rect.top + ring.rect.bottom) / 2), Grey(ring.grey));
+    if (n > 0 && rings[n - 1].i == ring.i - 1) {
+      EXPECT_EQ(canvas.At(ring.rect.left - 1, ring.rect.top), Grey(rings[n - 1].grey));
+      EXPECT_EQ(canvas.At(ring.rect.right, ring.rect.bottom - 1), Grey(rings[n - 1].grey));
+    }
+  }
+}
+
+TEST_F(GradientTest, DefaultsOfANewBackground) {
+  auto& g = form_->Make<TGradientBackground>();
+  EXPECT_EQ(g.Style(), grHorizontal);
+  EXPECT_EQ(g.StartColor(), 0x00FF0000u);
+  EXPECT_EQ(g.EndColor(), 0x00000000u);
+  EXPECT_EQ(g.Steps(), 100);
+  EXPECT_EQ(g.Align(), fw::alClient);
+  EXPECT_TRUE(g.Opaque());
+  EXPECT_EQ(g.Width(), 600);
+  EXPECT_EQ(g.Height(), 500);
+}
+
+TEST_F(GradientTest, SetupWindowPyramid) {
+  auto& g = MakeGradient(528, 444);
+  UseSetupWindowColours(g);
+  Canvas canvas(528, 444);
+  ASSERT_TRUE(canvas.Valid());
+  g.Paint(canvas.Dc());
+  ExpectRings(canvas, {
+                          {0, {0, 0, 528, 444}, 48},
+                          {1, {3, 2, 525, 442}, 48},
+                          {2, {5, 4, 523, 440}, 49},
+                          {3, {8, 7, 520, 437}, 49},
+                          {50, {132, 111, 396, 333}, 72},
+                          {51, {135, 113, 393, 331}, 73},
+                          {98, {259, 218, 269, 226}, 96},
+                          {99, {261, 220, 267, 224}, 97},
+                      });
+  // Ring 100 is empty: the centre keeps ring 99's colour.
+  EXPECT_EQ(canvas.At(264, 222), Grey(97));
+  // The middle step lands on 72.5 and is drawn as 72.
+  EXPECT_EQ(canvas.At(132, 222), Grey(72));
+  ExpectMatchesModel(canvas, PlanGradient(grPyramid, 528, 444, 100, 0x00303030, 0x00616161));
+}
+
+TEST_F(GradientTest, PyramidUnderTheBanner) {
+  auto& g = MakeGradient(528, 429);
+  UseSetupWindowColours(g);
+  Canvas canvas(528, 429);
+  g.Paint(canvas.Dc());
+  ExpectRings(canvas, {{3, {8, 6, 520, 423}, 49}, {99, {261, 212, 267, 217}, 97}});
+  EXPECT_EQ(canvas.At(264, 214), Grey(97));
+}
+
+TEST_F(GradientTest, SmallFaces) {
+  const struct {
+    int width, height;
+    std::uint16_t steps;
+    std::vector<RingProbe> rings;
+  } cases[] = {
+      {10, 6, 100, {{0, {0, 0, 10, 6}, 48}, {1, {2, 1, 8, 5}, 64}, {2, {3, 2, 7, 4}, 81}}},
+      {1, 1, 100, {{1, {0, 0, 1, 1}, 97}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+    auto& g = MakeGradient(c.width, c.height);
+    UseSetupWindowColours(g);
+    g.SetSteps(c.steps);
+    Canvas canvas(c.width, c.height);
+    g.Paint(canvas.Dc());
+    ExpectRings(canvas, c.rings);
+    ExpectMatchesModel(canvas,
+                       PlanGradient(grPyramid, c.width, c.height, c.steps, 0x00303030, 0x00616161));
+  }
+}
+
+TEST_F(GradientTest, ZeroStepsBehaveAsOne) {
+  // S = 1: ring 1 is a single pixel at the centre of a 41 x 21 face.
+  auto& g = MakeGradient(41, 21);
+  UseSetupWindowColours(g);
+  g.SetSteps(0);
+  Canvas canvas(41, 21);
+  g.Paint(canvas.Dc());
+  EXPECT_EQ(canvas.At(20, 10), Grey(97));
+  EXPECT_EQ(canvas.Count(Grey(97)), 1);
+  EXPECT_EQ(canvas.Count(Grey(48)), 41 * 21 - 1);
+}
+
+TEST_F(GradientTest, EqualColoursGiveOneColour) {
+  auto& g = MakeGradient(64, 40);
+  g.SetStyle(grPyramid);
+  g.SetStartColor(RGB(12, 200, 99));
+  g.SetEndColor(RGB(12, 200, 99));
+  Canvas canvas(64, 40);
+  g.Paint(canvas.Dc());
+  EXPECT_EQ(canvas.Count(RGB(12, 200, 99)), 64 * 40);
+}
+
+TEST_F(GradientTest, BandStylesDrawThePlan) {
+  for (TGradientBackgroundStyle style : {grHorizontal, grVertical, grFilled}) {
+    SCOPED_TRACE(testing::Message() << "style " << int{style});
+    auto& g = MakeGradient(90, 70);
+    g.SetStyle(style);
+    g.SetStartColor(RGB(255, 0, 0));
+    g.SetEndColor(RGB(0, 0, 255));
+    g.SetSteps(20);
+    Canvas canvas(90, 70);
+    g.Paint(canvas.Dc());
+    ExpectMatchesModel(canvas, PlanGradient(style, 90, 70, 20, RGB(255, 0, 0), RGB(0, 0, 255)));
+  }
+}
+
+TEST_F(GradientTest, EllipseAndMountEndAtTheCentre) {
+  for (TGradientBackgroundStyle style : {grEllipse, grMount}) {
+    SCOPED_TRACE(testing::Message() << "style " << int{style});
+    auto& g = MakeGradient(120, 80);
+    g.SetStyle(style);
+    g.SetStartColor(RGB(0, 0, 0));
+    g.SetEndColor(RGB(0, 250, 0));
+    g.SetSteps(10);
+    Canvas canvas(120, 80);
+    canvas.Fill(RGB(255, 0, 255));
+    g.Paint(canvas.Dc());
+    EXPECT_EQ(canvas.At(0, 0), RGB(0, 0, 0));  // the corners keep the start colour
+    EXPECT_EQ(canvas.At(119, 79), RGB(0, 0, 0));
+    EXPECT_EQ(canvas.At(60, 40), RGB(0, 250, 0));  // the innermost shape
+    EXPECT_EQ(canvas.Count(RGB(255, 0, 255)), 0);  // every pixel covered
+    // Between the tops of shapes 5 and 6 (y 20 and 24) on the middle column: colour 5 of 10.
+    EXPECT_EQ(canvas.At(60, 22), RGB(0, 125, 0));
+  }
+}
+
+TEST_F(GradientTest, SystemColourIsResolvedAtTheRebuild) {
+  auto& g = MakeGradient(20, 20);
+  g.SetStyle(grFilled);
+  g.SetStartColor(fw::clBtnFace);
+  Canvas canvas(20, 20);
+  g.Paint(canvas.Dc());
+  EXPECT_EQ(canvas.At(10, 10), ::GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(GradientTest, ZeroSizeDrawsNothingUntilItGetsASize) {
+  auto& g = MakeGradient(0, 50);
+  UseSetupWindowColours(g);
+  Canvas canvas(30, 50);
+  canvas.Fill(RGB(1, 2, 3));
+  g.Paint(canvas.Dc());
+  g.Paint(canvas.Dc());
+  EXPECT_EQ(canvas.Count(RGB(1, 2, 3)), 30 * 50);
+  EXPECT_EQ(g.RebuildCount(), 0);
+
+  g.SetBounds(0, 0, 30, 50);
+  g.Paint(canvas.Dc());
+  EXPECT_EQ(g.RebuildCount(), 1);
+  EXPECT_EQ(canvas.Count(RGB(1, 2, 3)), 0);
+  EXPECT_EQ(canvas.At(0, 0), Grey(48));
+
+  // Shrinking to nothing again leaves no old face to be copied.
+  g.SetBounds(0, 0, 30, 0);
+  canvas.Fill(RGB(1, 2, 3));
+  g.Paint(canvas.Dc());
+  g.Paint(canvas.Dc());
+  EXPECT_EQ(canvas.Count(RGB(1, 2, 3)), 30 * 50);
+}
+
+TEST_F(GradientTest, AnUnchangedControlOnlyCopies) {
+  auto& g = MakeGradient(100, 60);
+  UseSetupWindowColours(g);
+  Canvas first(100, 60);
+  g.Paint(first.Dc());
+  ASSERT_EQ(g.RebuildCount(), 1);
+
+  Canvas second(100, 60);
+  g.Paint(second.Dc());
+  EXPECT_EQ(g.RebuildCount(), 1);
+  for (const POINT p : {POINT{0, 0}, POINT{50, 30}, POINT{10, 40}, POINT{99, 59}}) {
+    EXPECT_EQ(second.At(p.x, p.y), first.At(p.x, p.y)) << p.x << "," << p.y;
+  }
+
+  // Moving is not resizing.
+  g.SetBounds(5, 7, 100, 60);
+  g.Paint(second.Dc());
+  EXPECT_EQ(g.RebuildCount(), 1);
+
+  g.SetBounds(5, 7, 100, 61);
+  g.Paint(second.Dc());
+  EXPECT_EQ(g.RebuildCount(), 2);
+}
+
+TEST_F(GradientTest, SettersStoreOnlyChangesAndNeverDraw) {
+  auto& g = MakeGradient(40, 40);
+  UseSetupWindowColours(g);
+  Canvas canvas(40, 40);
+  g.Paint(canvas.Dc());
+  ASSERT_EQ(g.RebuildCount(), 1);
+
+  const std::vector<std::pair<const char*, std::function<void()>>> same = {
+      {"Style", [&] { g.SetStyle(grPyramid); }},
+      {"StartColor", [&] { g.SetStartColor(0x00303030); }},
+      {"EndColor", [&] { g.SetEndColor(0x00616161); }},
+      {"Steps", [&] { g.SetSteps(100); }},
+  };
+  for (const auto& [name, set] : same) {
+    g.invalidations = 0;
+    set();
+    EXPECT_EQ(g.invalidations, 0) << name;
+    g.Paint(canvas.Dc());
+    EXPECT_EQ(g.RebuildCount(), 1) << name;
+  }
+
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"Style", [&] { g.SetStyle(grVertical); }},
+      {"StartColor", [&] { g.SetStartColor(0x00101010); }},
+      {"EndColor", [&] { g.SetEndColor(0x00F0F0F0); }},
+      {"Steps", [&] { g.SetSteps(7); }},
+  };
+  int rebuilds = g.RebuildCount();
+  for (const auto& [name, set] : changes) {
+    g.invalidations = 0;
+    set();
+    EXPECT_EQ(g.invalidations, 1) << name;
+    EXPECT_EQ(g.RebuildCount(), rebuilds) << name << ": a setter must not draw";
+    g.Paint(canvas.Dc());
+    EXPECT_EQ(g.RebuildCount(), ++rebuilds) << name;
+  }
+}
+
+TEST(GradientLoading, ClientAlignmentWinsOverTheLoadedPosition) {
+  fw::Form form;
+  form.SetClientSize(300, 200);
+  TGradientBackground g(&form);
+  g.SetBounds(1, 16, 528, 429);
+  form.FinishCreate();
+  EXPECT_EQ(g.Left(), 0);
+  EXPECT_EQ(g.Top(), 0);
+  EXPECT_EQ(g.Width(), 300);
+  EXPECT_EQ(g.Height(), 200);
+}
+
+TEST(GradientLoading, UnalignedControlKeepsItsLoadedBounds) {
+  fw::Form form;
+  form.SetClientSize(300, 200);
+  TGradientBackground g(&form);
+  g.SetAlign(fw::alNone);
+  g.SetBounds(3, 4, 50, 60);
+  form.FinishCreate();
+  EXPECT_EQ(g.Left(), 3);
+  EXPECT_EQ(g.Top(), 4);
+  EXPECT_EQ(g.Width(), 50);
+  EXPECT_EQ(g.Height(), 60);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Simple label
+
+// Replaces the label's platform calls for one test and puts the real ones back afterwards.
+class SeamScope {
+ public:
+  SeamScope()
+      : draw_(TCustomSimpleLabel::DrawTextExSeam),
+        execute_ex_(TCustomSimpleLabel::ShellExecuteExSeam),
+        execute_(TCustomSimpleLabel::ShellExecuteSeam) {}
+  SeamScope(const SeamScope&) = delete;
+  SeamScope& operator=(const SeamScope&) = delete;
+  ~SeamScope() {
+    TCustomSimpleLabel::DrawTextExSeam = draw_;
+    TCustomSimpleLabel::ShellExecuteExSeam = execute_ex_;
+    TCustomSimpleLabel::ShellExecuteSeam = execute_;
+  }
+
+ private:
+  decltype(TCustomSimpleLabel::DrawTextExSeam) draw_;
+  decltype(TCustomSimpleLabel::ShellExecuteExSeam) execute_ex_;
+  decltype(TCustomSimpleLabel::ShellExecuteSeam) execute_;
+};
+
+struct DrawTextCall {
+  std::wstring text;
+  UINT flags;
+};
+
+struct ShellExCall {
+  DWORD size;
+  ULONG mask;
+  HWND owner;
+  std::wstring verb;
+  std::wstring file;
+  bool no_parameters;
+  bool no_directory;
+  int show;
+  HANDLE process;
+};
+
+constexpr COLORREF kBackground = RGB(0, 0, 255);
+constexpr COLORREF kText = RGB(255, 0, 0);
+
+class LabelTest : public WidgetTest {
+ protected:
+  void SetUp() override {
+    WidgetTest::SetUp();
+    TCustomSimpleLabel::DrawTextExSeam = [this](HDC dc, LPWSTR text, int count, LPRECT r,
+                                                UINT flags, LPDRAWTEXTPARAMS params) {
+      draws_.push_back({std::wstring(text, static_cast<std::size_t>(count)), flags});
+      return ::DrawTextExW(dc, text, count, r, flags, params);
+    };
+    TCustomSimpleLabel::ShellExecuteExSeam = [this](SHELLEXECUTEINFOW* info) {
+      ShellExCall call{info->cbSize,
+                       info->fMask,
+                       info->hwnd,
+                       info->lpVerb != nullptr ? info->lpVerb : L"(null)",
+                       info->lpFile != nullptr ? info->lpFile : L"(null)",
+                       info->lpParameters == nullptr,
+                       info->lpDirectory == nullptr,
+                       info->nShow,
+                       nullptr};
+      if (!shell_succeeds_) {
+        shell_calls_.push_back(call);
+        return FALSE;
+      }
+      // A real handle, so that closing it can be checked.
+      info->hProcess = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+      call.process = info->hProcess;
+      shell_calls_.push_back(call);
+      return TRUE;
+    };
+  }
+
+  // A label as the setup window makes its small white texts (non-antialiased Tahoma).
+  Counting<TSimpleLabel>& MakeLabel(const std::wstring& caption) {
+    auto& label = form_->Make<Counting<TSimpleLabel>>();
+    label.SetBounds(0, 0, 30, 30);
+    label.Font().SetName(L"Tahoma");
+    label.Font().SetHeight(11);
+    label.Font().SetBold(true);
+    label.Font().SetColor(kText);
+    label.SetCaption(caption);
+    return label;
+  }
+
+  // Renders the label onto a canvas of its size filled with kBackground.
+  std::unique_ptr<Canvas> Render(TSimpleLabel& label) {
+    auto canvas = std::make_unique<Canvas>(label.Width(), label.Height());
+    canvas->Fill(kBackground);
+    label.Paint(canvas->Dc());
+    return canvas;
+  }
+
+  SeamScope seams_;
+  std::vector<DrawTextCall> draws_;
+  std::vector<ShellExCall> shell_calls_;
+  bool shell_succeeds_ = true;
+};
+
+SIZE TextBlock(const fw::Font& font, const std::wstring& text) {
+  const fw::ClientDc screen(nullptr);
+  const fw::SelectGuard select(screen.get(), font.Handle());
+  SIZE extent{};
+  ::GetTextExtentPoint32W(screen.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+  TEXTMETRICW metrics{};
+  ::GetTextMetricsW(screen.get(), &metrics);
+  return SIZE{extent.cx, metrics.tmHeight};
+}
+
+TEST_F(LabelTest, DefaultsOfANewLabel) {
+  auto& label = form_->Make<TSimpleLabel>();
+  EXPECT_TRUE(label.Transparent());
+  EXPECT_FALSE(label.Opaque());
+  EXPECT_EQ(label.Width(), 30);
+  EXPECT_EQ(label.Height(), 30);
+  EXPECT_EQ(label.Alignment(), agTopLeft);
+  EXPECT_TRUE(label.AutoSize());
+  EXPECT_FALSE(label.MultiLine());
+  EXPECT_TRUE(label.ShowAccelChar());
+  EXPECT_FALSE(label.Twinkle());
+  EXPECT_EQ(label.TwinkleVisible(), 700);
+  EXPECT_EQ(label.TwinkleInVisible(), 700);
+  EXPECT_EQ(label.TwinkleColor(), fw::clNone);
+  EXPECT_FALSE(label.UseGlobalTimer());
+  EXPECT_FALSE(label.FontSmoothing());
+  EXPECT_EQ(label.Options(), TLabelOptions{});
+  EXPECT_EQ(label.Font3D().Style(), tdNone);
+  EXPECT_EQ(label.Font3D().LightDepth(), 1);
+  EXPECT_EQ(label.Font3D().ShadowDepth(), 1);
+  EXPECT_EQ(label.Jump(), L"");
+  EXPECT_EQ(label.JumpMode(), jmNone);
+  EXPECT_EQ(label.ActiveColor(), 0x00800080u);
+  EXPECT_EQ(label.InActiveColor(), 0x00FF0000u);
+  EXPECT_TRUE(label.JumpUnderline());
+  EXPECT_FALSE(label.ShowURLInHint());
+  EXPECT_FALSE(label.ShowURLMenu());
+  EXPECT_EQ(label.Counter(), 0);
+  EXPECT_EQ(label.TwinkleTimer(), nullptr);
+  EXPECT_TRUE(label.TwinkleShown());
+}
+
+TEST_F(LabelTest, FlagSetsHandedToDrawText) {
+  const struct {
+    const char* name;
+    TAlignment alignment;
+    bool show_accel_char;
+    std::wstring caption;
+    UINT measure_flags;
+    UINT paint_flags;
+  } cases[] = {
+      {"brand word", agTopLeft, false, L"OSTREVO", 0xC60, 0x870},
+      {"banner", agCenter, true, L"<UAT ENVIRONMENT>", 0x460, 0x75},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto& label = MakeLabel(L"");
+    label.SetAlignment(c.alignment);
+    label.SetShowAccelChar(c.show_accel_char);
+    draws_.clear();
+    label.SetCaption(c.caption);
+    ASSERT_EQ(draws_.size(), 1u);
+    EXPECT_EQ(draws_[0].flags, c.measure_flags);
+    EXPECT_EQ(draws_[0].text, c.caption);
+    draws_.clear();
+    auto canvas = Render(label);
+    ASSERT_EQ(draws_.size(), 1u);
+    EXPECT_EQ(draws_[0].flags, c.paint_flags);
+    EXPECT_EQ(draws_[0].text, c.caption);
+    EXPECT_GT(canvas->Count(kText), 0);
+  }
+}
+
+TEST_F(LabelTest, AutoSizeIsTheTextBlockPlusTwo) {
+  const struct {
+    std::wstring caption;
+    bool show_accel_char;
+    std::wstring measured_as;
+  } cases[] = {
+      {L"", true, L" "},
+      {L"", false, L" "},
+      {L"&", true, L" "},
+      {L"&", false, L"&"},
+      {L"&&", true, L"&"},
+      {L"A&B", true, L"AB"},
+      {L"OSTREVO", false, L"OSTREVO"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "caption " << testing::PrintToString(c.caption) << " accel "
+                                    << c.show_accel_char);
+    auto& label = MakeLabel(L"seed");
+    label.SetBounds(17, 40, 39, 15);
+    label.SetShowAccelChar(c.show_accel_char);
+    label.SetCaption(c.caption);
+    const SIZE block = TextBlock(label.Font(), c.measured_as);
+    EXPECT_EQ(label.Left(), 17);
+    EXPECT_EQ(label.Top(), 40);
+    EXPECT_EQ(label.Width(), block.cx + 2);
+    EXPECT_EQ(label.Height(), block.cy + 2);
+  }
+}
+
+TEST_F(LabelTest, SizeIsKeptWhenAutoSizeCannotApply) {
+  const struct {
+    const char* name;
+    std::function<void(TSimpleLabel&)> setup;
+  } cases[] = {
+      {"AutoSize off", [](TSimpleLabel& l) { l.SetAutoSize(false); }},
+      {"aligned to the top", [](TSimpleLabel& l) { l.SetAlign(fw::alTop); }},
+      {"inside an update bracket", [](TSimpleLabel& l) { l.BeginUpdate(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto& label = MakeLabel(L"x");
+    c.setup(label);
+    label.SetBounds(label.Left(), label.Top(), label.Width(), 15);
+    const int width = label.Width();
+    label.SetCaption(L"a much longer caption than before");
+    EXPECT_EQ(label.Width(), width);
+    EXPECT_EQ(label.Height(), 15);
+  }
+}
+
+TEST_F(LabelTest, TransparentEmptyCaptionDrawsNothing) {
+  auto& label = MakeLabel(L"");
+  draws_.clear();
+  auto canvas = Render(label);
+  EXPECT_TRUE(draws_.empty());
+  EXPECT_EQ(canvas->Count(kBackground), label.Width() * label.Height());
+}
+
+TEST_F(LabelTest, OpaqueLabelFillsItsColour) {
+  auto& label = MakeLabel(L"");
+  label.SetTransparent(false);
+  EXPECT_TRUE(label.Opaque());
+  label.SetColor(RGB(0, 128, 0));
+  auto empty = Render(label);
+  EXPECT_EQ(empty->Count(RGB(0, 128, 0)), label.Width() * label.Height());
+
+  label.SetCaption(L"Downloading...");
+  auto text = Render(label);
+  EXPECT_EQ(text->Count(kBackground), 0);
+  EXPECT_EQ(text->At(0, 0), RGB(0, 128, 0));
+  EXPECT_GT(text->Count(kText), 0);
+}
+
+TEST_F(LabelTest, AmpersandIsDrawnOnlyWithoutAccelerators) {
+  // "&&" is one "&" with accelerators; without them both characters are drawn.
+  auto& single = MakeLabel(L"&&");
+  single.SetShowAccelChar(true);
+  single.SetAutoSize(false);
+  single.SetBounds(0, 0, 40, 20);
+  auto& twice = MakeLabel(L"&&");
+  twice.SetShowAccelChar(false);
+  twice.SetAutoSize(false);
+  twice.SetBounds(0, 0, 40, 20);
+  const int one = Render(single)->Count(kText);
+  const int two = Render(twice)->Count(kText);
+  EXPECT_GT(one, 0);
+  EXPECT_EQ(two, 2 * one);
+}
+
+TEST_F(LabelTest, DisabledLabelDrawsInGrayText) {
+  auto& label = MakeLabel(L"SOFTWARE");
+  label.SetEnabled(false);
+  auto canvas = Render(label);
+  EXPECT_EQ(canvas->Count(kText), 0);
+  EXPECT_GT(canvas->Count(fw::ColorToRGB(fw::clGrayText)), 0);
+}
+
+TEST_F(LabelTest, RepaintRequestsFollowTransparency) {
+  auto& label = MakeLabel(L"x");
+  label.invalidations = label.repaints = 0;
+  label.SetShowAccelChar(false);
+  EXPECT_EQ(label.invalidations, 1);
+  EXPECT_EQ(label.repaints, 0);
+
+  label.SetTransparent(false);
+  label.invalidations = label.repaints = 0;
+  label.SetShowAccelChar(true);
+  EXPECT_EQ(label.repaints, 1);
+
+  label.BeginUpdate();
+  label.invalidations = label.repaints = 0;
+  label.SetShowAccelChar(false);
+  EXPECT_EQ(label.invalidations + label.repaints, 0);
+  label.EndUpdate();
+}
+
+TEST_F(LabelTest, BlinkPhasesFollowTheTimer) {
+  auto& label = MakeLabel(L"<UAT ENVIRONMENT>");
+  label.SetTwinkleVisible(300);
+  label.SetTwinkleInVisible(900);
+  label.SetTwinkle(true);
+  fw::Timer* timer = label.TwinkleTimer();
+  ASSERT_NE(timer, nullptr);
+  EXPECT_TRUE(timer->Enabled());
+  EXPECT_EQ(timer->Interval(), 300u);
+  EXPECT_TRUE(label.TwinkleShown());
+  EXPECT_GT(Render(label)->Count(kText), 0);
+
+  const struct {
+    bool shown;
+    UINT interval;
+  } ticks[] = {{false, 300}, {true, 900}, {false, 300}};
+  for (const auto& t : ticks) {
+    label.invalidations = 0;
+    timer->Tick();
+    EXPECT_EQ(label.TwinkleShown(), t.shown);
+    EXPECT_EQ(timer->Interval(), t.interval);
+    EXPECT_EQ(label.invalidations, 1);
+    auto canvas = Render(label);
+    if (t.shown) {
+      EXPECT_GT(canvas->Count(kText), 0);
+    } else {
+      // TwinkleColor clNone: only what lies beneath.
+      EXPECT_EQ(canvas->Count(kBackground), label.Width() * label.Height());
+    }
+  }
+}
+
+TEST_F(LabelTest, HiddenPhaseWithATwinkleColour) {
+  auto& label = MakeLabel(L"<SIT ENVIRONMENT>");
+  label.SetTwinkleColor(RGB(0, 255, 0));
+  label.SetTwinkle(true);
+  label.TwinkleTimer()->Tick();
+  ASSERT_FALSE(label.TwinkleShown());
+  auto canvas = Render(label);
+  EXPECT_EQ(canvas->Count(kText), 0);
+  EXPECT_GT(canvas->Count(RGB(0, 255, 0)), 0);
+}
+
+TEST_F(LabelTest, SwitchingTwinkleOffInTheHiddenPhaseShowsTheText) {
+  auto& label = MakeLabel(L"<DIT ENVIRONMENT>");
+  label.SetTwinkle(true);
+  label.TwinkleTimer()->Tick();
+  ASSERT_FALSE(label.TwinkleShown());
+  label.invalidations = 0;
+  label.SetTwinkle(false);
+  EXPECT_EQ(label.TwinkleTimer(), nullptr);
+  EXPECT_TRUE(label.TwinkleShown());
+  EXPECT_EQ(label.invalidations, 1);
+  EXPECT_GT(Render(label)->Count(kText), 0);
+}
+
+TEST_F(LabelTest, HiddenLabelKeepsFlippingSilently) {
+  auto& label = MakeLabel(L"banner");
+  label.SetVisible(false);
+  label.SetTwinkle(true);
+  label.invalidations = label.repaints = 0;
+  label.TwinkleTimer()->Tick();
+  EXPECT_FALSE(label.TwinkleShown());
+  label.TwinkleTimer()->Tick();
+  EXPECT_TRUE(label.TwinkleShown());
+  EXPECT_EQ(label.invalidations + label.repaints, 0);
+}
+
+TEST_F(LabelTest, TimerOfADisabledLabelStartsDisabled) {
+  auto& label = MakeLabel(L"banner");
+  label.SetEnabled(false);
+  label.SetTwinkle(true);
+  ASSERT_NE(label.TwinkleTimer(), nullptr);
+  EXPECT_FALSE(label.TwinkleTimer()->Enabled());
+  // Setting an unchanged value keeps the same timer.
+  fw::Timer* timer = label.TwinkleTimer();
+  label.SetTwinkle(true);
+  EXPECT_EQ(label.TwinkleTimer(), timer);
+}
+
+TEST_F(LabelTest, FontSmoothingRecreatesTheFontQuality) {
+  auto& label = MakeLabel(L"OSTREVO");
+  EXPECT_NE(label.Font().Quality(), ANTIALIASED_QUALITY);
+  label.SetFontSmoothing(true);
+  EXPECT_EQ(label.Font().Quality(), ANTIALIASED_QUALITY);
+  // A smoothed label keeps antialiased text whatever font it is given.
+  label.Font().SetQuality(NONANTIALIASED_QUALITY);
+  EXPECT_EQ(label.Font().Quality(), ANTIALIASED_QUALITY);
+  LOGFONTW lf = label.Font().LogFont();
+  lf.lfQuality = DEFAULT_QUALITY;
+  lf.lfHeight = -27;
+  label.Font().SetLogFont(lf);
+  EXPECT_EQ(label.Font().Quality(), ANTIALIASED_QUALITY);
+  EXPECT_EQ(label.Font().Height(), 27);
+  label.SetFontSmoothing(false);
+  EXPECT_EQ(label.Font().Quality(), DEFAULT_QUALITY);
+  // Without smoothing, other qualities are left alone.
+  label.Font().SetQuality(NONANTIALIASED_QUALITY);
+  EXPECT_EQ(label.Font().Quality(), NONANTIALIASED_QUALITY);
+}
+
+TEST_F(LabelTest, FontChangeResizes) {
+  auto& label = MakeLabel(L"OSTREVO");
+  const int small = label.Height();
+  label.Font().SetHeight(27);
+  EXPECT_EQ(label.Height(), TextBlock(label.Font(), L"OSTREVO").cy + 2);
+  EXPECT_GT(label.Height(), small);
+}
+
+TEST_F(LabelTest, JumpModeSetterAppliesTheLinkLook) {
+  auto& label = MakeLabel(L"link");
+  label.SetActiveColor(0x00D7A034);
+  label.SetInActiveColor(0x00D7A034);
+  label.SetJumpMode(jmInternet);
+  EXPECT_EQ(label.Font().Color(), 0x00D7A034u);
+  EXPECT_TRUE(label.Font().Underline());
+  EXPECT_EQ(label.Cursor(), fw::crHandPoint);
+  EXPECT_EQ(label.Counter(), 0);
+
+  label.SetJumpMode(jmNone);
+  EXPECT_EQ(label.Font().Color(), fw::clBlack);
+  EXPECT_FALSE(label.Font().Underline());
+  EXPECT_EQ(label.Cursor(), fw::crDefault);
+
+  label.SetJumpUnderline(false);
+  label.Font().SetUnderline(true);
+  label.SetJumpMode(jmApplication);
+  EXPECT_EQ(label.Font().Color(), 0x00D7A034u);
+  label.SetJumpMode(jmNone);
+  EXPECT_TRUE(label.Font().Underline()) << "underline is left alone without JumpUnderline";
+}
+
+TEST_F(LabelTest, ShellPrefixesOfTheOpenedTarget) {
+  const struct {
+    std::wstring jump;
+    std::wstring caption;
+    std::wstring opened;
+  } cases[] = {
+      {L"www.ostrevo.com", L"", L"http://www.ostrevo.com"},
+      {L"WWW.ostrevo.com", L"", L"WWW.ostrevo.com"},
+      {L"ftp.ostrevo.com", L"", L"ftp://ftp.ostrevo.com"},
+      {L"sales@ostrevo.com", L"", L"mailto:sales@ostrevo.com"},
+      {L"@ostrevo.com", L"", L"@ostrevo.com"},
+      {L" \t ", L"www.caption.com", L"http://www.caption.com"},
+      {L"https://localhost:47443/about-us/contact", L"",
+       L"https://localhost:47443/about-us/contact"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.jump));
+    auto& label = MakeLabel(c.caption);
+    label.SetJumpMode(jmInternet);
+    label.SetJump(c.jump);
+    shell_calls_.clear();
+    label.Execute();
+    ASSERT_EQ(shell_calls_.size(), 1u);
+    const ShellExCall& call = shell_calls_[0];
+    EXPECT_EQ(call.file, c.opened);
+    EXPECT_EQ(call.size, sizeof(SHELLEXECUTEINFOW));
+    EXPECT_EQ(call.mask, 0x140u);
+    EXPECT_EQ(call.owner, nullptr);
+    EXPECT_EQ(call.verb, L"Open");
+    EXPECT_TRUE(call.no_parameters);
+    EXPECT_TRUE(call.no_directory);
+    EXPECT_EQ(call.show, 0);
+    // The process handle the shell returned has been closed.
+    DWORD info = 0;
+    EXPECT_FALSE(::GetHandleInformation(call.process, &info));
+    EXPECT_TRUE(label.Enabled());
+    EXPECT_EQ(label.JumpMode(), jmInternet);
+  }
+}
+
+TEST_F(LabelTest, InternetExecuteCountsAndNeverCallsOnClick) {
+  auto& label = MakeLabel(L"");
+  int clicks = 0;
+  label.OnClick = [&clicks](fw::Control&) { ++clicks; };
+  label.SetActiveColor(RGB(1, 2, 3));
+  label.SetJumpMode(jmInternet);
+  label.SetJump(L"https://localhost:47443/about-us/contact");
+  label.Execute();
+  label.Execute();
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(shell_calls_.size(), 2u);
+  EXPECT_EQ(label.Counter(), 2);
+  EXPECT_EQ(label.Font().Color(), RGB(1, 2, 3));
+  label.ResetCounter();
+  EXPECT_EQ(label.Counter(), 0);
+  EXPECT_EQ(label.Font().Color(), label.InActiveColor());
+}
+
+TEST_F(LabelTest, ExecuteOnOrdinaryModesCallsOnClick) {
+  const struct {
+    TJumpModes mode;
+    int counter;
+  } cases[] = {{jmNone, 0}, {jmCustom, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(int{c.mode});
+    auto& label = MakeLabel(L"www.ostrevo.com");
+    label.SetJumpMode(c.mode);
+    int clicks = 0;
+    label.OnClick = [&clicks](fw::Control&) { ++clicks; };
+    label.Execute();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(label.Counter(), c.counter);
+    EXPECT_TRUE(shell_calls_.empty());
+  }
+}
+
+TEST_F(LabelTest, ApplicationModeStartsTheTargetWithTheShell) {
+  struct Call {
+    HWND owner;
+    bool no_verb;
+    std::wstring file;
+    bool no_parameters;
+    bool no_directory;
+    INT show;
+  };
+  std::vector<Call> calls;
+  TCustomSimpleLabel::ShellExecuteSeam = [&calls](HWND owner, LPCWSTR verb, LPCWSTR file,
+                                                  LPCWSTR parameters, LPCWSTR directory, INT show) {
+    calls.push_back(
+        {owner, verb == nullptr, file, parameters == nullptr, directory == nullptr, show});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(2));  // "file not found": ignored
+  };
+  auto& label = MakeLabel(L"notepad.exe");
+  label.SetJumpMode(jmApplication);
+  int clicks = 0;
+  label.OnClick = [&clicks](fw::Control&) { ++clicks; };
+  label.Execute();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].owner, fw::App().Handle());
+  EXPECT_TRUE(calls[0].no_verb);
+  EXPECT_EQ(calls[0].file, L"notepad.exe");
+  EXPECT_TRUE(calls[0].no_parameters);
+  EXPECT_TRUE(calls[0].no_directory);
+  EXPECT_EQ(calls[0].show, SW_SHOWNORMAL);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_TRUE(label.Enabled());
+  EXPECT_EQ(label.JumpMode(), jmApplication);
+}
+
+TEST_F(LabelTest, FailedOpenSwitchesTheLinkOffWithoutLooping) {
+  shell_succeeds_ = false;
+  auto& label = MakeLabel(L"");
+  label.SetVisible(false);
+  label.SetActiveColor(0x00D7A034);
+  label.SetInActiveColor(0x00D7A034);
+  label.SetJumpMode(jmInternet);
+  // The Contact handler is also the label's own OnClick, and it calls Execute.
+  int contact_runs = 0;
+  const auto contact = [&] {
+    ++contact_runs;
+    label.SetJump(L"https://localhost:47443/about-us/contact");
+    label.Execute();
+  };
+  label.OnClick = [&contact](fw::Control&) { contact(); };
+
+  contact();
+  EXPECT_EQ(shell_calls_.size(), 1u);
+  EXPECT_EQ(contact_runs, 1);
+  EXPECT_EQ(label.JumpMode(), jmNone);
+  EXPECT_FALSE(label.Enabled());
+  EXPECT_EQ(label.Font().Color(), 0x00D7A034u);  // colour and cursor stay as they were
+  EXPECT_TRUE(label.Font().Underline());
+  EXPECT_EQ(label.Cursor(), fw::crHandPoint);
+
+  // A second Contact runs the ordinary click, whose handler calls Execute once more: that nested
+  // call must do nothing.
+  contact();
+  EXPECT_EQ(contact_runs, 3);
+  EXPECT_EQ(shell_calls_.size(), 1u);
+  EXPECT_EQ(label.JumpMode(), jmNone);
+}
+
+TEST_F(LabelTest, LeftPressUsesTheLink) {
+  auto& label = MakeLabel(L"www.ostrevo.com");
+  label.SetActiveColor(RGB(9, 9, 9));
+  label.SetJumpMode(jmInternet);
+  label.MouseDown(fw::mbRight, 0, 1, 1);
+  EXPECT_EQ(label.Counter(), 0);
+  label.MouseDown(fw::mbLeft, fw::ssLeft, 1, 1);
+  EXPECT_EQ(label.Counter(), 1);
+  EXPECT_EQ(label.Font().Color(), RGB(9, 9, 9));
+  label.MouseUp(fw::mbLeft, 0, 1, 1);
+  EXPECT_EQ(label.Font().Color(), RGB(9, 9, 9));
+
+  auto& plain = MakeLabel(L"plain");
+  plain.MouseDown(fw::mbLeft, fw::ssLeft, 1, 1);
+  EXPECT_EQ(plain.Counter(), 0);
+  EXPECT_EQ(plain.Font().Color(), kText);
+}
+
+TEST_F(LabelTest, CopyURLPutsTheTargetOnTheClipboard) {
+  const struct {
+    std::wstring jump;
+    std::wstring expected;
+  } cases[] = {
+      {L"https://localhost:47443/about-us/contact", L"https://localhost:47443/about-us/contact"},
+      {L"  ", L"the caption"}};
+  for (const auto& c : cases) {
+    auto& label = MakeLabel(L"the caption");
+    label.SetJump(c.jump);
+    ASSERT_TRUE(label.CopyURL());
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+    std::wstring text;
+    if (data != nullptr) {
+      if (const auto* p = static_cast<const wchar_t*>(::GlobalLock(data))) {
+        text = p;
+        ::GlobalUnlock(data);
+      }
+    }
+    ::CloseClipboard();
+    EXPECT_EQ(text, c.expected);
+  }
+}
+
+TEST_F(LabelTest, AcceleratorMovesTheFocusToTheFocusControl) {
+  auto& button = form_->Make<fw::PushButton>();
+  auto& label = MakeLabel(L"&Name");
+  EXPECT_FALSE(label.DialogChar(L'n')) << "no focus control yet";
+  label.SetFocusControl(&button);
+  EXPECT_TRUE(label.DialogChar(L'n'));
+  EXPECT_FALSE(label.DialogChar(L'x'));
+  label.SetShowAccelChar(false);
+  EXPECT_FALSE(label.DialogChar(L'n'));
+}
+
+}  // namespace
+}  // namespace widgets
