@@ -7,7 +7,7 @@ namespace {
 
 std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-std::wstring Decimal(std::int64_t value) { return Widen(std::to_string(value)); }
+std::wstring Decimal(std::int64_t value) { return DecimalTextW(value); }
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "bootstrap/install_query.h"
 
 #include "bootstrap/ansi_code_page_win.h"
+#include "bootstrap/short_text.h"
 #include "bootstrap/system_error_text.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/error.h"
@@ -10,7 +11,7 @@ namespace {
 
 [[noreturn]] void RaiseNotConnected(const wchar_t* call, DWORD code) {
   throw fw::Error(std::wstring(L"Not connected: (") + call + L") " + SystemErrorText(code) +
-                  L" EC=" + std::to_wstring(code));
+                  L" EC=" + DecimalTextW(code));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "bootstrap/ansi_code_page_win.h"
 #include "bootstrap/download_progress.h"
 #include "bootstrap/pre_setup.h"
+#include "bootstrap/short_text.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/error.h"
 #include "framework/handle.h"
@@ -35,7 +36,7 @@ std::wstring OwnFileName() {
 
 // What the runtime reports for a failed write or close; it reaches the default error report.
 [[noreturn]] void RaiseIoError(DWORD code) {
-  throw fw::Error(L"I/O error " + std::to_wstring(code));
+  throw fw::Error(L"I/O error " + DecimalTextW(code));
 }
 
 // Opens the path for writing as a byte file, created or truncated to length 0. Exclusive while it

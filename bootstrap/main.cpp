@@ -1,6 +1,8 @@
 // Program entry of Setup.exe.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "bootstrap/pre_setup.h"
 #include "framework/app.h"
 
@@ -17,6 +19,12 @@ namespace {
 } restrict_dll_search;
 
 }  // namespace
+
+// Every handler runs guarded by the default error report, so nothing reaches terminate with an
+// exception in flight. The library's verbose handler would only add a 45 KiB name demangler.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   fw::Application& app = fw::App();

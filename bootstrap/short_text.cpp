@@ -41,8 +41,28 @@ std::string TrimShortStr(const std::string& text) {
   return cut.substr(begin, end - begin);
 }
 
-std::string IntToShortStr(std::int32_t value) {
-  return std::to_string(value);
+std::string IntToShortStr(std::int32_t value) { return DecimalText(value); }
+
+std::string DecimalText(std::int64_t value) {
+  // Digits of the magnitude, computed on the unsigned value so that the minimum has one too.
+  std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)
+                                      : static_cast<std::uint64_t>(value);
+  char digits[20];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  std::string text = value < 0 ? "-" : "";
+  while (count > 0) {
+    text += digits[--count];
+  }
+  return text;
+}
+
+std::wstring DecimalTextW(std::int64_t value) {
+  const std::string text = DecimalText(value);
+  return std::wstring(text.begin(), text.end());
 }
 
 ShortStrInt ShortStrToInt(const std::string& text) {

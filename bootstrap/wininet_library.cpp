@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "bootstrap/short_text.h"
 #include "bootstrap/system_error_text.h"
 #include "framework/error.h"
 
@@ -13,7 +14,7 @@ namespace {
 [[noreturn]] void RaiseLoadError(const std::wstring& what) {
   const DWORD code = ::GetLastError();
   throw fw::Error(L"Cannot load " + what + L": " + SystemErrorText(code) + L" EC=" +
-                  std::to_wstring(code));
+                  DecimalTextW(code));
 }
 
 template <typename Function>

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the window's logo (54 x 49, 24-bit BMP) and the application icon (16, 32 and 48 px).
+"""Draws the window's logo (54 x 49, 24-bit BMP) and the application icon (16 and 32 px).
 
 The art is generated rather than checked in as binaries so that it can be reviewed and changed as
 code. The logo's bottom-left pixel is the key colour that the window leaves out when it draws it.
@@ -93,7 +93,7 @@ def main():
     with open(logo_path, "wb") as f:
         f.write(bmp24(mark((54, 49), KEY)))
     with open(icon_path, "wb") as f:
-        f.write(ico([16, 32, 48]))
+        f.write(ico([16, 32]))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Setup.exe runs elevated, usually from a downloads folder where anyone can drop a DLL beside it.
+# Its static imports must therefore all be known system DLLs, which Windows always loads from the
+# system directory; everything else (WinInet) is loaded at run time from there explicitly.
+#   check_imports.sh OBJDUMP EXE
+set -euo pipefail
+objdump=$1 exe=$2
+allowed='^(KERNEL32|USER32|GDI32|SHELL32|msvcrt)\.dll$'
+imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
+[ -n "$imports" ] || { echo "no import table found in $exe" >&2; exit 1; }
+echo "imports of $(basename "$exe"): $(echo "$imports" | tr '\n' ' ')"
+bad=$(echo "$imports" | grep -Eiv "$allowed" || true)
+if [ -n "$bad" ]; then
+  echo "not a known system DLL: $bad" >&2
+  exit 1
+fi
