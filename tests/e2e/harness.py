@@ -102,6 +102,11 @@ class Service:
         self.control("installer", status=status, size=size, fill=fill, close_after=close_after,
                      delay_ms=delay_ms, chunk_delay_ms=chunk_delay_ms, redirect=redirect)
 
+    def listen(self, port, on):
+        """Closes one of the service's ports (connections to it are then refused) or reopens it;
+        reset() reopens every closed port. Send this through another port than the one closed."""
+        self.control("listen", port=port, on=1 if on else 0)
+
     def log(self):
         return json.loads(self.control("log"))
 
@@ -234,16 +239,32 @@ def unix_path(path):
     return result.stdout.strip()
 
 
+_temp_path = None
 _temp_dir = None
+
+
+def wine_temp_path():
+    """The prefix's %TEMP% as Windows programs see it, without a final backslash."""
+    global _temp_path
+    if _temp_path is None:
+        result = wine_run("cmd", ["/c", "echo", "%TEMP%"], timeout=30)
+        _temp_path = result.stdout.strip().rstrip("\\")
+    return _temp_path
 
 
 def wine_temp_dir():
     """The prefix's %TEMP%, where Setup saves Install.exe, as a Linux path."""
     global _temp_dir
     if _temp_dir is None:
-        result = wine_run("cmd", ["/c", "echo", "%TEMP%"], timeout=30)
-        _temp_dir = os.path.realpath(unix_path(result.stdout.strip()))
+        _temp_dir = os.path.realpath(unix_path(wine_temp_path()))
     return _temp_dir
+
+
+def kill_windows_process(pid):
+    """Ends a Windows process of the prefix by its Windows process id (as window() reports it),
+    for programs that wine_start did not start itself, such as one started through cmd."""
+    result = wine_run("taskkill", ["/f", "/pid", pid], timeout=30)
+    return result.returncode == 0
 
 
 def sample_runs(record_path):
@@ -366,6 +387,25 @@ def key(title, *keys, class_name=None):
     """Activates the window, then types keys into it (xdotool key names: r, Return, alt+F4)."""
     activate(title, class_name=class_name)
     xdotool("key", "--clearmodifiers", *keys)
+
+
+def read_rgb(path):
+    """The pixels of an image file: (width, height, pixel), where pixel(x, y) gives (r, g, b)."""
+    size = subprocess.run(["identify", "-format", "%w %h", path], stdin=subprocess.DEVNULL,
+                          capture_output=True, text=True, timeout=30, check=True).stdout
+    width, height = map(int, size.split())
+    data = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=30, check=True).stdout
+    if len(data) != width * height * 3:
+        raise ValueError(f"{path}: {len(data)} bytes of pixels for {width} x {height}")
+
+    def pixel(x, y):
+        if not (0 <= x < width and 0 <= y < height):
+            raise IndexError(f"({x}, {y}) lies outside {width} x {height}")
+        offset = (y * width + x) * 3
+        return tuple(data[offset:offset + 3])
+
+    return width, height, pixel
 
 
 def screenshot(path, crop=None):

@@ -202,6 +202,20 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(self.fetch(ANSWER)[0], 200)
         self.assertEqual(self.fetch(INSTALLER)[::2], (200, self.installer_data))
 
+    def test_listen_closes_one_port_until_reopened_or_reset(self):
+        closed = self.local.ports[1]
+        for reopen in (lambda: self.service.listen(closed, True), self.service.reset):
+            # The service client talks through port 0, which stays open throughout.
+            self.service.listen(closed, False)
+            with self.assertRaises(ConnectionRefusedError):
+                self.fetch(ANSWER, 1)
+            self.assertEqual(self.fetch(ANSWER, 0)[0], 200)
+            # Closing a closed port changes nothing.
+            self.service.listen(closed, False)
+            reopen()
+            self.assertEqual(self.fetch(ANSWER, 1)[0], 200)
+        self.assertEqual([entry["port"] for entry in self.service.log()], [closed])
+
     def test_bad_control_requests_answer_400_with_a_reason(self):
         cases = [
             ("/_control/answer?status=abc", b"not an integer"),
@@ -215,6 +229,9 @@ class ServiceTest(unittest.TestCase):
             ("/_control/installer?close_after=-1", b"outside"),
             ("/_control/installer?size=10&close_after=11", b"outside"),
             ("/_control/shutdown", b"unknown control"),
+            ("/_control/listen?on=0", b"needs port"),
+            ("/_control/listen?port=1&on=0", b"not one of"),
+            ("/_control/listen?port=1&on=2", b"outside"),
         ]
         for path, reason in cases:
             with self.subTest(path=path):

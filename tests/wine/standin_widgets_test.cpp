@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,8 +52,8 @@ class CountingButton : public TShapeButton {
 
 class CountingMeter : public TBiProgressBar {
  public:
-  using TBiProgressBar::TBiProgressBar;
   using fw::WinControl::PaintTo;
+  using TBiProgressBar::TBiProgressBar;
   void Paint(HDC dc) override {
     ++paints;
     TBiProgressBar::Paint(dc);
@@ -63,8 +64,8 @@ class CountingMeter : public TBiProgressBar {
 // Records the position after every tick that found the bar running.
 class RecordingBar : public TWaitingProgress {
  public:
-  using TWaitingProgress::TWaitingProgress;
   using fw::WinControl::PaintTo;
+  using TWaitingProgress::TWaitingProgress;
   std::vector<std::int32_t> positions;
 
  protected:
@@ -99,8 +100,8 @@ class Canvas {
   COLORREF Pixel(int x, int y) const {
     ::GdiFlush();
     const std::size_t stride = (static_cast<std::size_t>(width_) * 3 + 3) & ~std::size_t{3};
-    const std::uint8_t* p = bits_ + static_cast<std::size_t>(y) * stride +
-                            static_cast<std::size_t>(x) * 3;
+    const std::uint8_t* p =
+        bits_ + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 3;
     return RGB(p[2], p[1], p[0]);
   }
   int Width() const { return width_; }
@@ -136,6 +137,11 @@ void Settle() {
   fw::App().ProcessMessages();
 }
 
+// Keeps the real pointer off the test forms, so only the test's own mouse messages count.
+void ParkPointer() {
+  ::SetCursorPos(0, 0);
+}
+
 void StyleAsInTheWindow(TShapeButton& button, int left, int top, const wchar_t* caption) {
   button.SetBounds(left, top, 94, 32);
   button.SetCaption(caption);
@@ -167,6 +173,7 @@ class ShapeButtonAccel : public ::testing::TestWithParam<AccelCase> {};
 
 TEST_P(ShapeButtonAccel, ClicksOnlyWhenButtonAndParentCanTakeIt) {
   const AccelCase& c = GetParam();
+  ParkPointer();
   TestForm form;
   form.SetClientSize(300, 200);
   auto& panel = form.Make<fw::Panel>();
@@ -204,6 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
 class ShapeButtonPostedChar : public ::testing::TestWithParam<UINT> {};
 
 TEST_P(ShapeButtonPostedChar, ReachesTheAcceleratorThroughTheMessageLoop) {
+  ParkPointer();
   TestForm form;
   form.SetClientSize(300, 200);
   auto& button = form.Make<TShapeButton>();
@@ -230,6 +238,7 @@ INSTANTIATE_TEST_SUITE_P(CharAndAltChar, ShapeButtonPostedChar,
                          ::testing::Values(UINT{WM_CHAR}, UINT{WM_SYSCHAR}));
 
 TEST(ShapeButton, GradientColorRepaintsAtOnceOnlyOnARealChange) {
+  ParkPointer();
   TestForm form;
   form.SetClientSize(200, 100);
   auto& button = form.Make<CountingButton>();
@@ -256,13 +265,25 @@ TEST(ShapeButton, GradientColorRepaintsAtOnceOnlyOnARealChange) {
     Settle();
     EXPECT_EQ(button.paints - before, step.repaints ? 1 : 0);
     EXPECT_EQ(button.ShapeFill().Gradient().Color(), step.color);
-    // The first colour of the ramp fills the innermost ellipse at the centre.
+    // The first colour of the ramp fills the innermost ellipse, box (43, 15)-(51, 17), and
+    // nothing else.
     Render(form, canvas);
-    EXPECT_EQ(canvas.Pixel(20 + 47, 30 + 16), fw::ColorToRGB(step.color));
+    int inside = 0;
+    int outside = 0;
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < 94; ++x) {
+        if (canvas.Pixel(20 + x, 30 + y) == fw::ColorToRGB(step.color)) {
+          ++(x >= 43 && x < 51 && y >= 15 && y < 17 ? inside : outside);
+        }
+      }
+    }
+    EXPECT_GT(inside, 0);
+    EXPECT_EQ(outside, 0);
   }
 }
 
 TEST(ShapeButton, FaceIsOutlinedAndSeeThroughOutsideTheShape) {
+  ParkPointer();
   TestForm form;
   form.SetClientSize(200, 100);
   auto& backdrop = form.Make<Backdrop>();
@@ -281,9 +302,9 @@ TEST(ShapeButton, FaceIsOutlinedAndSeeThroughOutsideTheShape) {
     COLORREF expected;
   };
   const Probe probes[] = {
-      {0, 0, red},       {93, 0, red},    {0, 31, red},    {93, 31, red},  // corners
-      {47, 0, black},    {47, 31, black}, {0, 16, black},  {93, 16, black},  // outline
-      {-1, 16, red},     {94, 16, red},   {47, -1, red},   {47, 32, red},    // around it
+      {0, 0, red},    {93, 0, red},    {0, 31, red},   {93, 31, red},    // corners
+      {47, 0, black}, {47, 31, black}, {0, 16, black}, {93, 16, black},  // outline
+      {-1, 16, red},  {94, 16, red},   {47, -1, red},  {47, 32, red},    // around it
   };
   for (const Probe& p : probes) {
     EXPECT_EQ(canvas.Pixel(20 + p.x, 30 + p.y), p.expected) << p.x << "," << p.y;
@@ -299,6 +320,7 @@ TEST(ShapeButton, FaceIsOutlinedAndSeeThroughOutsideTheShape) {
 }
 
 TEST(ShapeButton, PressedFaceMovesOnePixelInsideTheSameOutline) {
+  ParkPointer();
   TestForm form;
   form.SetClientSize(200, 100);
   auto& button = form.Make<TShapeButton>();
@@ -340,6 +362,7 @@ class ShapeButtonPress : public ::testing::TestWithParam<PressCase> {};
 
 TEST_P(ShapeButtonPress, ClicksOnReleaseInsideAfterAPressInside) {
   const PressCase& c = GetParam();
+  ParkPointer();
   TestForm form;
   form.SetClientSize(200, 100);
   auto& button = form.Make<TShapeButton>();
@@ -371,6 +394,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PressCase{fw::mbLeft, 47, 16, 47, 16, false, 0}));
 
 TEST(ShapeButton, MouseMessagesOfTheFormDriveStatesEventsAndClick) {
+  ParkPointer();
   TestForm form;
   form.SetClientSize(200, 100);
   auto& button = form.Make<TShapeButton>();
@@ -382,6 +406,7 @@ TEST(ShapeButton, MouseMessagesOfTheFormDriveStatesEventsAndClick) {
   form.FinishCreate();
   form.ShowForm();
   Settle();
+  enters = 0;
   const auto at = [](int x, int y) { return MAKELPARAM(20 + x, 30 + y); };
 
   struct Step {
@@ -392,15 +417,15 @@ TEST(ShapeButton, MouseMessagesOfTheFormDriveStatesEventsAndClick) {
     int enters, clicks;
   };
   const Step steps[] = {
-      {WM_MOUSEMOVE, 0, 1, 1, widgets::bsUp, 0, 0},       // corner: not the button
-      {WM_MOUSEMOVE, 0, 40, 16, widgets::bsUp, 1, 0},     // into the shape
-      {WM_MOUSEMOVE, 0, 45, 16, widgets::bsUp, 2, 0},     // every move over it
+      {WM_MOUSEMOVE, 0, 1, 1, widgets::bsUp, 0, 0},    // corner: not the button
+      {WM_MOUSEMOVE, 0, 40, 16, widgets::bsUp, 1, 0},  // into the shape
+      {WM_MOUSEMOVE, 0, 45, 16, widgets::bsUp, 2, 0},  // every move over it
       {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, widgets::bsDown, 2, 0},
-      {WM_MOUSEMOVE, MK_LBUTTON, 130, 16, widgets::bsUp, 2, 0},  // dragged out: released look
+      {WM_MOUSEMOVE, MK_LBUTTON, 130, 16, widgets::bsUp, 2, 0},   // dragged out: released look
       {WM_MOUSEMOVE, MK_LBUTTON, 50, 16, widgets::bsDown, 3, 0},  // back in: pressed again
       {WM_LBUTTONUP, 0, 50, 16, widgets::bsUp, 3, 1},
       {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, widgets::bsDown, 3, 1},
-      {WM_LBUTTONUP, 0, 130, 16, widgets::bsUp, 3, 1},  // released outside: no click
+      {WM_LBUTTONUP, 0, 130, 16, widgets::bsUp, 3, 1},          // released outside: no click
       {WM_LBUTTONDOWN, MK_LBUTTON, 1, 1, widgets::bsUp, 3, 1},  // a corner press is the form's
       {WM_LBUTTONUP, 0, 47, 16, widgets::bsUp, 3, 1},
   };
@@ -415,6 +440,7 @@ TEST(ShapeButton, MouseMessagesOfTheFormDriveStatesEventsAndClick) {
 }
 
 TEST(ShapeButton, HitTestFollowsTheRoundedShape) {
+  ParkPointer();
   TestForm form;
   auto& button = form.Make<TShapeButton>();
   StyleAsInTheWindow(button, 0, 0, L"Close");
@@ -422,9 +448,9 @@ TEST(ShapeButton, HitTestFollowsTheRoundedShape) {
     int x, y;
     bool inside;
   };
-  const Point points[] = {{47, 16, true}, {2, 16, true},   {91, 16, true},  {47, 1, true},
-                          {47, 30, true}, {5, 5, true},    {0, 0, false},   {1, 1, false},
-                          {93, 0, false}, {0, 31, false},  {93, 31, false}, {-1, 16, false},
+  const Point points[] = {{47, 16, true},  {2, 16, true},   {91, 16, true},  {47, 1, true},
+                          {47, 30, true},  {5, 5, true},    {0, 0, false},   {1, 1, false},
+                          {93, 0, false},  {0, 31, false},  {93, 31, false}, {-1, 16, false},
                           {94, 16, false}, {47, -1, false}, {47, 32, false}};
   for (const Point& p : points) {
     EXPECT_EQ(button.HitTest(p.x, p.y), p.inside) << p.x << "," << p.y;
@@ -452,6 +478,7 @@ TEST(ShapeFill, AssignCopiesWithOneNotification) {
 // --- Two-tone meter ---
 
 TEST(BiProgressBar, SettersInvalidateOnlyOnARealChangeAndNeverPaintThemselves) {
+  ParkPointer();
   TestForm form;
   form.SetClientSize(300, 100);
   auto& meter = form.Make<CountingMeter>();
@@ -466,9 +493,9 @@ TEST(BiProgressBar, SettersInvalidateOnlyOnARealChangeAndNeverPaintThemselves) {
     bool invalidates;
   };
   const Step steps[] = {
-      {"text", [&] { meter.SetLightText(L"0%"); }, true},
-      {"same text", [&] { meter.SetLightText(L"0%"); }, false},
-      {"text case", [&] { meter.SetLightText(L"0%"); }, false},
+      {"text", [&] { meter.SetLightText(L"ok"); }, true},
+      {"same text", [&] { meter.SetLightText(L"ok"); }, false},
+      {"text in other case", [&] { meter.SetLightText(L"OK"); }, true},
       {"value 0 again", [&] { meter.SetLightValue(0); }, false},
       {"value", [&] { meter.SetLightValue(37); }, true},
       {"same value", [&] { meter.SetLightValue(37); }, false},
@@ -494,6 +521,7 @@ TEST(BiProgressBar, LightValueFillsItsShareOfTheWidth) {
   constexpr int kWidth = 200;
   constexpr int kHeight = 10;
   constexpr fw::TColor kBackground = 0x00FCF8C9;
+  ParkPointer();
   TestForm form;
   auto& meter = form.Make<CountingMeter>();
   meter.SetBounds(0, 0, kWidth, kHeight);
@@ -528,6 +556,7 @@ TEST(BiProgressBar, LightValueFillsItsShareOfTheWidth) {
 TEST(BiProgressBar, LightTextIsCentredAcrossTheWholeLine) {
   constexpr int kWidth = 200;
   constexpr int kHeight = 12;
+  ParkPointer();
   TestForm form;
   auto& meter = form.Make<CountingMeter>();
   meter.SetBounds(0, 0, kWidth, kHeight);
@@ -575,6 +604,7 @@ class WaitingProgressRun : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(WaitingProgressRun, AdvancesByTheIntervalUntilFullThenEndsOnce) {
   const RunCase& c = GetParam();
+  ParkPointer();
   TestForm form;
   form.SetClientSize(400, 300);
   auto& bar = form.Make<RecordingBar>();
@@ -614,6 +644,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WaitingProgressRun,
                          ::testing::Values(RunCase{400, 1}, RunCase{10, 3}, RunCase{0, 1}));
 
 TEST(WaitingProgress, FullBarIsFramedInColorAndFilledInProgressColor) {
+  ParkPointer();
   TestForm form;
   form.SetClientSize(400, 300);
   auto& bar = form.Make<RecordingBar>();
@@ -646,6 +677,7 @@ TEST(WaitingProgress, FullBarIsFramedInColorAndFilledInProgressColor) {
 }
 
 TEST(WaitingProgress, ActiveSetWhileLoadingStartsWhenTheFormIsCreated) {
+  ParkPointer();
   TestForm form;
   auto& bar = form.Make<RecordingBar>();
   bar.SetLength(1000);
@@ -661,6 +693,7 @@ enum class Stage { kNeverActive, kRunning, kTickQueued, kEnded, kStoppedByHand }
 class WaitingProgressDestroy : public ::testing::TestWithParam<Stage> {};
 
 TEST_P(WaitingProgressDestroy, EndsTheWorkerAndReturns) {
+  ParkPointer();
   TestForm form;
   form.SetClientSize(400, 300);
   form.FinishCreate();
@@ -693,15 +726,16 @@ TEST_P(WaitingProgressDestroy, EndsTheWorkerAndReturns) {
       bar->SetActive(false);
       break;
   }
+  const int ended_before = ended;
+  EXPECT_EQ(ended_before, GetParam() == Stage::kEnded ? 1 : 0);
   bar.reset();
   // Whatever was still posted to it goes nowhere.
   Settle();
-  SUCCEED();
+  EXPECT_EQ(ended, ended_before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stages, WaitingProgressDestroy,
-                         ::testing::Values(Stage::kNeverActive, Stage::kRunning,
-                                           Stage::kTickQueued, Stage::kEnded,
-                                           Stage::kStoppedByHand));
+                         ::testing::Values(Stage::kNeverActive, Stage::kRunning, Stage::kTickQueued,
+                                           Stage::kEnded, Stage::kStoppedByHand));
 
 }  // namespace

@@ -1,0 +1,429 @@
+"""Setup.exe end to end, used as a person uses it: started under Wine against the local install
+service, watched, typed into and clicked, its dialogs read and answered.
+
+    python3 tests/e2e/setup_e2e_test.py [TestClass[.test_name] ...]
+
+Environment (scripts/test.sh and the ctest properties set it):
+  SETUP_ORIGIN_PROD/UAT/SIT/DIT  the origins baked into the build; the service listens on their ports
+  SETUP_BUILD_DIR                the Windows build (Setup.exe, tools/*.exe)
+  SETUP_TEST_CA                  the test CA the service's certificate chains to
+  SETUP_ARTIFACTS                where screenshots are kept (optional)
+  DISPLAY, WINEPREFIX            the X display and the Wine prefix (CA trusted, wineserver running)
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+
+TITLE = harness.APP_TITLE
+# The setup window's own class: its message dialogs carry the same title.
+WINDOW_CLASS = "fw.Form"
+CLIENT_SIZE = (532, 307)
+
+QUERY_PATH = "/validate/installurl.php?get=url"
+QUERY_AGENT = "Mozilla/3.0 (compatible; Indy Library)"
+INSTALLER_PATH = "/DOWNLOADS/SETUP-SAMPLE.EXE"
+INSTALLER_AGENT = "Setup.exe"
+READ_SIZE = 10240
+ERROR_SHARING_VIOLATION = 32
+ERROR_INTERNET_CANNOT_CONNECT = 12029
+
+# Controls inside Panel3 lie 2 px further into the window's client area than their own position.
+PANEL3_ORIGIN = (2, 2)
+CLOSE_BUTTON = (277, 254, 94, 32)
+
+# Generous limits for states to be reached; nothing is asserted about how long they took.
+WAIT_S = 60
+
+
+def origins():
+    defaults = {"PROD": 47443, "UAT": 47444, "SIT": 47445, "DIT": 47446}
+    return {name: os.environ.get(f"SETUP_ORIGIN_{name}", f"https://localhost:{port}").rstrip("/")
+            for name, port in defaults.items()}
+
+
+def port_of(origin):
+    return urllib.parse.urlsplit(origin).port
+
+
+def centre_of(control):
+    left, top, width, height = control
+    return PANEL3_ORIGIN[0] + left + width // 2, PANEL3_ORIGIN[1] + top + height // 2
+
+
+def incomplete_message(expected, received):
+    return (f"Error\rDownload was incomplete.\r\rBytes expected: {expected}\r"
+            f"Bytes received: {received}")
+
+
+INCOMPLETE_PATTERN = re.compile(
+    r"Error\rDownload was incomplete\.\r\rBytes expected: (-?\d+)\rBytes received: (-?\d+)")
+
+
+class SetupCase(unittest.TestCase):
+    """One run of Setup.exe per test, against a freshly reset service."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.isfile(harness.setup_exe()):
+            raise AssertionError(f"{harness.setup_exe()} is not built")
+        cls.origins = origins()
+        cls.service = harness.Service(cls.origins["PROD"])
+        cls.temp_path = harness.wine_temp_path()
+        cls.temp_dir = harness.wine_temp_dir()
+        cls.drive_c = harness.unix_path("C:\\")
+
+    def setUp(self):
+        self.workdir = tempfile.mkdtemp(prefix="setup-e2e-")
+        self.addCleanup(shutil.rmtree, self.workdir, True)
+        self.record = os.path.join(self.workdir, "sample-runs.txt")
+        self.env_file = os.path.join(self.drive_c, "KVSENV.INI")
+        self.addCleanup(self.remove, self.env_file)
+        self.remove(self.env_file)
+        self.installer_file = os.path.join(self.temp_dir, "Install.exe")
+        self.addCleanup(self.remove, self.installer_file)
+        self.remove(self.installer_file)
+        # Registered early so that it runs last: it also reopens a port a test closed.
+        self.addCleanup(self.service.reset)
+        self.service.reset()
+
+    @staticmethod
+    def remove(path):
+        try:
+            os.remove(path)
+        except FileNotFoundError:
+            pass
+
+    # -- running Setup ----------------------------------------------------------------------------
+
+    def start_setup(self, temp=None):
+        """Starts Setup.exe; with temp, its TEMP and TMP point there (a Windows path)."""
+        env = {"SETUP_SAMPLE_RECORD": harness.windows_path(self.record),
+               "SETUP_SAMPLE_SHOW_MS": "0"}
+        if temp is None:
+            process = harness.wine_start(harness.setup_exe(), env=env, output_dir=self.workdir)
+        else:
+            # Wine sets TEMP and TMP of a process started from Linux from the prefix's registry,
+            # whatever the Linux environment says; a Windows parent passes its own on. Wine's cmd
+            # waits for the program it starts, so the wine process still lasts as long as Setup.
+            command = (f"set TEMP={temp}&& set TMP={temp}&& "
+                       f"{harness.windows_path(harness.setup_exe())}")
+            process = harness.wine_start("cmd", ["/c", command], env=env, output_dir=self.workdir)
+        self.addCleanup(self.end_setup, process)
+        return process
+
+    def end_setup(self, process):
+        if process.poll() is None:
+            # Started through cmd, Setup is a process of its own, found through its window.
+            found, info = harness.probe("window", TITLE, timeout_ms=500)
+            if found:
+                harness.kill_windows_process(info["pid"])
+        harness.stop(process)
+
+    def setup_window(self):
+        info = harness.window(TITLE, timeout_ms=WAIT_S * 1000, class_name=WINDOW_CLASS)
+        self.assertEqual((info["client_w"], info["client_h"]), CLIENT_SIZE)
+        return info
+
+    def assert_ended(self, process):
+        try:
+            process.wait(WAIT_S)
+        except subprocess.TimeoutExpired:
+            self.fail("Setup did not end")
+        self.assertEqual(process.returncode, 0)
+
+    def assert_idle(self, process):
+        """Setup waits for the user: no dialog comes up, the program runs, its window is there."""
+        self.assertIsNone(harness.no_dialog(TITLE, for_ms=1500))
+        self.assertIsNone(process.poll(), "Setup ended")
+        self.setup_window()
+
+    # -- what the service saw ---------------------------------------------------------------------
+
+    def requests(self):
+        return [(entry["port"], entry["method"], entry["path"], entry["user_agent"])
+                for entry in self.service.log()]
+
+    def query(self, environment="PROD"):
+        return (port_of(self.origins[environment]), "GET", QUERY_PATH, QUERY_AGENT)
+
+    def installer_request(self, environment="PROD"):
+        return (port_of(self.origins[environment]), "GET", INSTALLER_PATH, INSTALLER_AGENT)
+
+    def wait_for(self, what, predicate, timeout=WAIT_S):
+        deadline = time.monotonic() + timeout
+        while True:
+            value = predicate()
+            if value:
+                return value
+            if time.monotonic() > deadline:
+                self.fail(f"gave up waiting for {what}")
+            time.sleep(0.1)
+
+    def wait_for_requests(self, count):
+        return self.wait_for(f"{count} requests", lambda: len(self.requests()) >= count and
+                             self.requests())
+
+    # -- dialogs ----------------------------------------------------------------------------------
+
+    def assert_message(self, dialog, text):
+        """A message of the program's own: the application title, no icon, one OK button."""
+        self.assertEqual((dialog["title"], dialog["text"], dialog["icon"], dialog["buttons"]),
+                         (TITLE, text, False, ["OK"]))
+
+    def read_file(self, path):
+        with open(path, "rb") as f:
+            return f.read()
+
+
+class InstallTest(SetupCase):
+    """Setup downloads the installer, starts it and ends."""
+
+    def assert_installed(self, process, directory, directory_path):
+        """Setup ended after writing Install.exe into the directory (given both as a Linux and as a
+        Windows path) and starting it from there with its quoted path as the command line."""
+        self.assert_ended(process)
+        self.assertEqual(self.requests(), [self.query(), self.installer_request()])
+        self.assertEqual(self.read_file(os.path.join(directory, "Install.exe")),
+                         self.service.installer_bytes())
+        # The installer runs on after Setup has ended.
+        runs = self.wait_for("the installer's record", lambda: harness.sample_runs(self.record))
+        installer = directory_path + "\\Install.exe"
+        self.assertEqual([(run["exe"], run["command_line"]) for run in runs],
+                         [(installer, f'"{installer}"')])
+        return runs[0]
+
+    def test_downloads_the_installer_into_the_temp_directory_starts_it_and_ends(self):
+        process = self.start_setup()
+        run = self.assert_installed(process, self.temp_dir, self.temp_path)
+        self.assertEqual(run["args"], [])
+
+    def test_temp_directory_with_a_space(self):
+        directory = os.path.join(self.temp_dir, "with space")
+        os.makedirs(directory, exist_ok=True)
+        self.addCleanup(shutil.rmtree, directory, True)
+        directory_path = self.temp_path + "\\with space"
+        process = self.start_setup(temp=directory_path)
+        run = self.assert_installed(process, directory, directory_path)
+        # Quoted, the path stays one argument instead of starting "...\with" with "space\...".
+        self.assertEqual(run["args"], [directory_path + "\\Install.exe"])
+        self.assertFalse(os.path.exists(self.installer_file))
+
+    def test_close_during_a_slow_download_still_finishes_and_starts_the_installer(self):
+        size = len(self.service.installer_bytes())
+        self.assertGreater(size, 2 * 65536, "the installer must take several chunks")
+        self.service.installer(chunk_delay_ms=1500)
+        process = self.start_setup()
+        self.wait_for_requests(2)
+        self.wait_for("Install.exe", lambda: os.path.exists(self.installer_file))
+        harness.click(self.setup_window(), *centre_of(CLOSE_BUTTON))
+        # The click landed while the transfer was still running.
+        self.assertLess(os.path.getsize(self.installer_file), size)
+        self.assertIsNone(process.poll())
+        self.assert_installed(process, self.temp_dir, self.temp_path)
+
+
+class IdleTest(SetupCase):
+    """Setup has nothing to download, or cannot ask, and waits for the user."""
+
+    def test_answer_zero_leaves_the_window_idle_until_close(self):
+        self.service.answer(body=b"0")
+        process = self.start_setup()
+        self.wait_for_requests(1)
+        self.assert_idle(process)
+        self.assertEqual(self.requests(), [self.query()])
+        self.assertFalse(os.path.exists(self.installer_file))
+        harness.click(self.setup_window(), *centre_of(CLOSE_BUTTON))
+        self.assert_ended(process)
+        self.assertEqual(harness.sample_runs(self.record), [])
+
+    def test_refused_connection_is_reported_and_the_window_carries_on(self):
+        prod = port_of(self.origins["PROD"])
+        # The production port is closed through another port of the same service.
+        other = harness.Service(self.origins["UAT"])
+        other.listen(prod, False)
+        process = self.start_setup()
+        dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
+        match = re.fullmatch(r"Not connected: \(InternetOpenURL\) (.*) EC=(\d+)\.", dialog["text"],
+                             re.DOTALL)
+        self.assertIsNotNone(match, dialog["text"])
+        system_text, code = match.groups()
+        self.assertEqual(int(code), ERROR_INTERNET_CANNOT_CONNECT)
+        # The system's text comes without its trailing blanks, line ends and full stops.
+        self.assertEqual(system_text, system_text.rstrip(" \t\r\n."))
+        self.assertEqual((dialog["title"], dialog["icon"], dialog["buttons"]), (TITLE, True, ["OK"]))
+        self.assert_idle(process)
+        self.assertEqual(self.requests(), [])
+        # Once the service is back, typing R asks again.
+        other.listen(prod, True)
+        self.service.answer(body=b"0")
+        harness.key(TITLE, "r", class_name=WINDOW_CLASS)
+        self.assertEqual(self.wait_for_requests(1), [self.query()])
+        self.assert_idle(process)
+
+    def test_uat_in_the_environment_file_asks_the_uat_service_and_shows_the_banner(self):
+        with open(self.env_file, "wb") as f:
+            f.write(b"[Environment]\r\nServer=  uat  \r\n")
+        self.service.answer(body=b"0")
+        process = self.start_setup()
+        self.assertEqual(self.wait_for_requests(1), [self.query("UAT")])
+        self.assert_idle(process)
+        shot = screenshot_of(self.setup_window(), "uat-banner.png", self.workdir)
+        self.assertGreater(banner_pixels(shot), 100, f"no banner in {shot}")
+
+
+class DownloadFailureTest(SetupCase):
+    """The download fails; Setup says so where it should and waits for the user."""
+
+    def test_installer_not_found_is_silent_and_writes_nothing(self):
+        self.service.installer(status=404)
+        process = self.start_setup()
+        self.assertEqual(self.wait_for_requests(2), [self.query(), self.installer_request()])
+        self.assert_idle(process)
+        self.assertFalse(os.path.exists(self.installer_file))
+        self.assertEqual(harness.sample_runs(self.record), [])
+
+    def test_r_after_a_failed_download_runs_setup_again(self):
+        self.service.installer(status=404)
+        process = self.start_setup()
+        self.wait_for_requests(2)
+        self.assert_idle(process)
+        harness.key(TITLE, "r", class_name=WINDOW_CLASS)
+        attempt = [self.query(), self.installer_request()]
+        self.assertEqual(self.wait_for_requests(4), attempt * 2)
+        self.assert_idle(process)
+
+    def assert_incomplete(self, process, expected):
+        """The incomplete-download message, answered; gives the count it reports as received."""
+        dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
+        match = INCOMPLETE_PATTERN.fullmatch(dialog["text"])
+        self.assertIsNotNone(match, dialog["text"])
+        received = int(match.group(2))
+        self.assert_message(dialog, incomplete_message(expected, received))
+        self.assert_idle(process)
+        # The partial file stays, holding exactly what arrived.
+        self.assertEqual(self.read_file(self.installer_file),
+                         self.service.installer_bytes()[:received])
+        self.assertEqual(harness.sample_runs(self.record), [])
+        return received
+
+    def test_connection_closed_early_reports_both_counts_and_keeps_the_partial_file(self):
+        size, cut = 300000, 100000
+        self.service.installer(size=size, close_after=cut)
+        process = self.start_setup()
+        received = self.assert_incomplete(process, size)
+        self.assertLessEqual(received, cut)
+
+    def test_more_bytes_than_announced_stop_after_the_read_that_passes_the_size(self):
+        # Odd, so that no sequence of reads can end exactly on it.
+        announced = 50001
+        self.service.answer(announce=announced)
+        process = self.start_setup()
+        received = self.assert_incomplete(process, announced)
+        self.assertGreater(received, announced)
+        self.assertLess(received, announced + READ_SIZE)
+
+    def test_installer_file_held_by_another_program_is_reported_once(self):
+        ready = os.path.join(self.workdir, "held")
+        holder = harness.wine_start(harness.tool_exe("hold_file.exe"),
+                                    [self.temp_path + "\\Install.exe", harness.windows_path(ready),
+                                     WAIT_S * 1000], output_dir=self.workdir)
+        self.addCleanup(harness.stop, holder)
+        self.wait_for("the file to be held", lambda: os.path.exists(ready))
+        process = self.start_setup()
+        dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
+        self.assert_message(dialog, f"File I/O Error!  Creating File= {self.temp_path}\\Install.exe"
+                                    f"  EC={ERROR_SHARING_VIOLATION}")
+        self.assert_idle(process)
+        self.assertEqual(self.requests(), [self.query(), self.installer_request()])
+        self.assertEqual(harness.sample_runs(self.record), [])
+
+
+# -- the idle window's look -----------------------------------------------------------------------
+
+# The backdrop: a pyramid gradient over Panel3's client area, from #303030 at the edges to #616161
+# in the centre, in nested rectangles ("rings") of 100 steps.
+GRADIENT_ORIGIN = (3, 3)
+GRADIENT_SIZE = (528, 444)
+RING_STEP = (GRADIENT_SIZE[0] / 200, GRADIENT_SIZE[1] / 200)
+START_GREY, END_GREY, RINGS = 0x30, 0x61, 100
+# Client points clear of the logo, the labels, the buttons and the waiting bar (and of the
+# download labels and meter, hidden while idle), mostly in the upper half.
+BACKDROP_POINTS = [(4, 103), (500, 40), (41, 82), (59, 61), (455, 89), (437, 96), (104, 96),
+                   (149, 138), (347, 166), (194, 159), (302, 215)]
+# The strip the environment banner takes at the top of Panel3 when it is shown.
+BANNER_ROWS = range(3, 18)
+BANNER_COLUMNS = range(3, 529)
+
+
+def ring_at(x, y, rounding=round):
+    """The innermost ring that covers client point (x, y); ring i starts Round(i * step) in from
+    each edge."""
+    gx, gy = x - GRADIENT_ORIGIN[0], y - GRADIENT_ORIGIN[1]
+    found = None
+    for i in range(RINGS):
+        dx, dy = rounding(i * RING_STEP[0]), rounding(i * RING_STEP[1])
+        if dx <= gx < GRADIENT_SIZE[0] - dx and dy <= gy < GRADIENT_SIZE[1] - dy:
+            found = i
+    return found
+
+
+def ring_grey(i):
+    return START_GREY + i * (END_GREY - START_GREY) / RINGS
+
+
+def is_unambiguous(x, y):
+    """The point lies a pixel or more inside its ring, whichever way halves round, and its grey
+    level is no near tie."""
+    ring = ring_at(x, y)
+    around = {ring_at(x + dx, y + dy) for dx in (-1, 0, 1) for dy in (-1, 0, 1)}
+    half_up = ring_at(x, y, lambda v: int(v + 0.5))
+    return around == {ring} and half_up == ring and abs(ring_grey(ring) % 1 - 0.5) > 0.05
+
+
+def screenshot_of(info, name, workdir):
+    """The window's client area, kept in SETUP_ARTIFACTS when given."""
+    directory = os.environ.get("SETUP_ARTIFACTS") or workdir
+    os.makedirs(directory, exist_ok=True)
+    return harness.screenshot(os.path.join(directory, name), crop=info)
+
+
+def banner_pixels(path):
+    """Pixels in the banner strip that the grey backdrop cannot have: coloured or darker than it."""
+    _, _, pixel = harness.read_rgb(path)
+    count = 0
+    for y in BANNER_ROWS:
+        for x in BANNER_COLUMNS:
+            r, g, b = pixel(x, y)
+            count += not (r == g == b) or max(r, g, b) < START_GREY
+    return count
+
+
+class IdleWindowScreenshotTest(SetupCase):
+    def test_idle_window_shows_the_gradient_backdrop_and_no_banner(self):
+        self.service.answer(body=b"0")
+        process = self.start_setup()
+        self.wait_for_requests(1)
+        self.assert_idle(process)
+        shot = screenshot_of(self.setup_window(), "idle-window.png", self.workdir)
+        width, height, pixel = harness.read_rgb(shot)
+        self.assertEqual((width, height), CLIENT_SIZE)
+        for x, y in BACKDROP_POINTS:
+            with self.subTest(point=(x, y)):
+                self.assertTrue(is_unambiguous(x, y), "pick another point")
+                grey = round(ring_grey(ring_at(x, y)))
+                self.assertEqual(pixel(x, y), (grey, grey, grey))
+        self.assertEqual(banner_pixels(shot), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

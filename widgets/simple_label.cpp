@@ -1,0 +1,455 @@
+#include "widgets/simple_label.h"
+
+#include <cstring>
+#include <utility>
+
+#include "framework/accel.h"
+#include "framework/app.h"
+#include "framework/gdi.h"
+#include "framework/handle.h"
+
+namespace widgets {
+
+static_assert(dt::kCenter == DT_CENTER && dt::kRight == DT_RIGHT && dt::kVCenter == DT_VCENTER &&
+              dt::kBottom == DT_BOTTOM && dt::kWordBreak == DT_WORDBREAK &&
+              dt::kSingleLine == DT_SINGLELINE && dt::kExpandTabs == DT_EXPANDTABS &&
+              dt::kCalcRect == DT_CALCRECT && dt::kNoPrefix == DT_NOPREFIX &&
+              dt::kEditControl == DT_EDITCONTROL && dt::kPathEllipsis == DT_PATH_ELLIPSIS &&
+              dt::kEndEllipsis == DT_END_ELLIPSIS);
+static_assert((SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT) == 0x140);
+
+namespace {
+
+// The framework draws left-to-right text only, so no reading-order flags are added.
+constexpr unsigned kReadingFlags = 0;
+
+// Sets a flag for the length of a scope.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) noexcept : flag_(flag) { flag_ = true; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+  ~FlagScope() { flag_ = false; }
+
+ private:
+  bool& flag_;
+};
+
+class Clipboard {
+ public:
+  explicit Clipboard(HWND owner) noexcept : open_(::OpenClipboard(owner) != FALSE) {}
+  Clipboard(const Clipboard&) = delete;
+  Clipboard& operator=(const Clipboard&) = delete;
+  ~Clipboard() {
+    if (open_) {
+      ::CloseClipboard();
+    }
+  }
+  bool IsOpen() const noexcept { return open_; }
+
+ private:
+  bool open_;
+};
+
+inline void FreeGlobal(HGLOBAL h) noexcept {
+  ::GlobalFree(h);
+}
+using GlobalMemory = fw::UniqueHandle<HGLOBAL, fw::NullHandleTraits<HGLOBAL, FreeGlobal>>;
+
+class GlobalLockScope {
+ public:
+  explicit GlobalLockScope(HGLOBAL memory) noexcept
+      : memory_(memory), data_(::GlobalLock(memory)) {}
+  GlobalLockScope(const GlobalLockScope&) = delete;
+  GlobalLockScope& operator=(const GlobalLockScope&) = delete;
+  ~GlobalLockScope() {
+    if (data_ != nullptr) {
+      ::GlobalUnlock(memory_);
+    }
+  }
+  void* Data() const noexcept { return data_; }
+
+ private:
+  HGLOBAL memory_;
+  void* data_;
+};
+
+}  // namespace
+
+// ---- TBaseControl ----
+
+TBaseControl::TBaseControl(fw::WinControl* parent) : fw::GraphicControl(parent) {}
+
+void TBaseControl::EndUpdate() {
+  if (update_count_ > 0) {
+    --update_count_;
+  }
+}
+
+void TBaseControl::SetTransparent(bool transparent) {
+  if (transparent == FTransparent) {
+    return;
+  }
+  FTransparent = transparent;
+  // A label that fills its background covers every pixel of its bounds.
+  SetOpaque(!transparent);
+  if (Parent()->Handle() != nullptr) {
+    Invalidate();
+  }
+}
+
+void TBaseControl::RequestRepaint() {
+  if (Updating() || Parent() == nullptr || Parent()->Handle() == nullptr) {
+    return;
+  }
+  if (FTransparent) {
+    Invalidate();
+  } else {
+    Repaint();
+  }
+}
+
+// ---- TBaseGraphicControl ----
+
+TBaseGraphicControl::TBaseGraphicControl(fw::WinControl* parent) : TBaseControl(parent) {
+  SetOpaque(false);
+  SetTransparent(true);
+  SetBounds(Left(), Top(), 30, 30);
+}
+
+// ---- TBaseLabel ----
+
+TBaseLabel::TBaseLabel(fw::WinControl* parent) : TBaseGraphicControl(parent) {}
+
+TBaseLabel::~TBaseLabel() = default;
+
+void TBaseLabel::SetAlignment(TAlignment alignment) {
+  if (alignment == FAlignment) {
+    return;
+  }
+  FAlignment = alignment;
+  CorrectBounds();
+  RequestRepaint();
+}
+
+void TBaseLabel::SetBooleanProperty(int index, bool value) {
+  switch (index) {
+    case kAutoSizeIndex:
+      if (value != FAutoSize) {
+        FAutoSize = value;
+        CorrectBounds();
+      }
+      break;
+    case kMultiLineIndex:
+      if (value != FMultiLine) {
+        FMultiLine = value;
+        CorrectBounds();
+        RequestRepaint();
+      }
+      break;
+    case kShowAccelCharIndex:
+      if (value != FShowAccelChar) {
+        FShowAccelChar = value;
+        RequestRepaint();
+      }
+      break;
+    case kTwinkleIndex:
+      if (value != FTwinkle) {
+        FTwinkle = value;
+        if (value) {
+          StartTwinkle();
+        } else {
+          StopTwinkle();
+        }
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void TBaseLabel::SetTwinkleInterval(int index, std::int32_t ms) {
+  // A running timer takes the new length at its next phase change.
+  if (index == 0) {
+    FTwinkleVisible = ms;
+  } else {
+    FTwinkleInVisible = ms;
+  }
+}
+
+void TBaseLabel::SetFontSmoothing(bool on) {
+  if (on == FFontSmoothing) {
+    return;
+  }
+  FFontSmoothing = on;
+  ApplyFontQuality();
+}
+
+bool TBaseLabel::ApplyFontQuality() {
+  LOGFONTW lf = Font().LogFont();
+  const bool antialiased = lf.lfQuality == ANTIALIASED_QUALITY;
+  if (FFontSmoothing == antialiased) {
+    return false;
+  }
+  lf.lfQuality = FFontSmoothing ? ANTIALIASED_QUALITY : DEFAULT_QUALITY;
+  Font().SetLogFont(lf);
+  return true;
+}
+
+void TBaseLabel::FontChanged() {
+  TBaseGraphicControl::FontChanged();
+  if (ApplyFontQuality()) {
+    return;
+  }
+  CorrectBounds();
+  RequestRepaint();
+}
+
+void TBaseLabel::StartTwinkle() {
+  FTwinkleTimer.reset();
+  auto timer = std::make_unique<fw::Timer>();
+  timer->SetEnabled(false);
+  timer->SetInterval(TwinklePhases::FirstInterval(FTwinkleVisible));
+  timer->OnTimer = [this](fw::Timer&) { TwinkleTick(); };
+  timer->SetEnabled(Enabled());
+  FTwinkleTimer = std::move(timer);
+}
+
+void TBaseLabel::StopTwinkle() {
+  FTwinkleTimer.reset();
+  FTwinkleFlag.Reset();
+  RequestRepaint();
+}
+
+void TBaseLabel::TwinkleTick() {
+  const unsigned next = FTwinkleFlag.Tick(FTwinkleVisible, FTwinkleInVisible);
+  if (FTwinkleTimer) {
+    FTwinkleTimer->SetInterval(next);
+  }
+  // A hidden label keeps flipping silently.
+  if (Visible()) {
+    RequestRepaint();
+  }
+}
+
+// ---- TCustomSimpleLabel ----
+
+std::function<int(HDC, LPWSTR, int, LPRECT, UINT, LPDRAWTEXTPARAMS)>
+    TCustomSimpleLabel::DrawTextExSeam = ::DrawTextExW;
+std::function<BOOL(SHELLEXECUTEINFOW*)> TCustomSimpleLabel::ShellExecuteExSeam = ::ShellExecuteExW;
+std::function<HINSTANCE(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT)>
+    TCustomSimpleLabel::ShellExecuteSeam = ::ShellExecuteW;
+
+TCustomSimpleLabel::TCustomSimpleLabel(fw::WinControl* parent) : TBaseLabel(parent) {}
+
+TCustomSimpleLabel::~TCustomSimpleLabel() = default;
+
+void TCustomSimpleLabel::SetOptions(TLabelOptions options) {
+  if (options == FOptions) {
+    return;
+  }
+  FOptions = options;
+  CorrectBounds();
+  RequestRepaint();
+}
+
+void TCustomSimpleLabel::SetLinkColor(int index, fw::TColor color) {
+  if (index == 0) {
+    FActiveColor = color;
+  } else {
+    FInActiveColor = color;
+  }
+}
+
+void TCustomSimpleLabel::SetJumpMode(TJumpModes mode) {
+  if (mode == FJumpMode) {
+    return;
+  }
+  FJumpMode = mode;
+  if (mode == jmNone) {
+    if (Loading()) {
+      return;
+    }
+    SetCursor(fw::crDefault);
+    Font().BeginUpdate();
+    Font().SetColor(fw::clBlack);
+    if (FJumpUnderline) {
+      Font().SetUnderline(false);
+    }
+    Font().EndUpdate();
+    return;
+  }
+  ResetCounter();
+  SetCursor(fw::crHandPoint);
+}
+
+void TCustomSimpleLabel::ResetCounter() {
+  FCounter = 0;
+  Font().BeginUpdate();
+  Font().SetColor(FInActiveColor);
+  if (FJumpUnderline) {
+    Font().SetUnderline(true);
+  }
+  Font().EndUpdate();
+}
+
+void TCustomSimpleLabel::Execute() {
+  if (FClicking) {
+    return;
+  }
+  if (IsLinkMode()) {
+    ++FCounter;
+    Font().SetColor(FActiveColor);
+  }
+  Click();
+}
+
+void TCustomSimpleLabel::Click() {
+  // The window's Contact handler is this label's OnClick and calls Execute: while the click runs,
+  // a nested Execute or Click of the same label does nothing.
+  if (FClicking) {
+    return;
+  }
+  const FlagScope clicking(FClicking);
+  switch (FJumpMode) {
+    case jmInternet:
+      if (!OpenURL(Target(), false)) {
+        // Stored directly: colour and cursor stay as they are, only the link is switched off.
+        FJumpMode = jmNone;
+        SetEnabled(false);
+      }
+      break;
+    case jmApplication: {
+      const std::wstring target = Target();
+      // Starting a program is fire and forget; its failure is not reported.
+      ShellExecuteSeam(fw::App().Handle(), nullptr, target.c_str(), nullptr, nullptr,
+                       SW_SHOWNORMAL);
+      break;
+    }
+    case jmNone:
+    case jmCustom:
+      TBaseLabel::Click();
+      break;
+  }
+}
+
+bool TCustomSimpleLabel::OpenURL(const std::wstring& target, bool no_http_prefix) {
+  const std::wstring url = UrlWithPrefix(target, no_http_prefix);
+  // cbSize is the record's size for this build: 60 bytes in 32-bit programs, 112 in 64-bit ones.
+  SHELLEXECUTEINFOW info;
+  std::memset(&info, 0, sizeof(info));
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT;
+  info.hwnd = nullptr;
+  info.lpVerb = L"Open";
+  info.lpFile = url.c_str();
+  info.nShow = 0;
+  if (!ShellExecuteExSeam(&info)) {
+    return false;
+  }
+  const fw::KernelHandle process(info.hProcess);
+  return true;
+}
+
+bool TCustomSimpleLabel::CopyURL() {
+  const std::wstring text = Target();
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  GlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, bytes));
+  if (!memory) {
+    return false;
+  }
+  {
+    const GlobalLockScope lock(memory.get());
+    if (lock.Data() == nullptr) {
+      return false;
+    }
+    std::memcpy(lock.Data(), text.c_str(), bytes);
+  }
+  const Clipboard clipboard(fw::App().Handle());
+  if (!clipboard.IsOpen() || !::EmptyClipboard()) {
+    return false;
+  }
+  if (::SetClipboardData(CF_UNICODETEXT, memory.get()) == nullptr) {
+    return false;
+  }
+  memory.release();  // the clipboard owns it now
+  return true;
+}
+
+void TCustomSimpleLabel::CorrectBounds() {
+  if (!AutoSize() || Align() != fw::alNone || Updating() || Loading()) {
+    return;
+  }
+  const fw::ClientDc screen(nullptr);
+  if (screen.get() == nullptr) {
+    return;
+  }
+  const fw::SelectGuard font(screen.get(), Font().Handle());
+  std::wstring text = MeasuredCaption(Caption(), ShowAccelChar());
+  RECT r = ClientRect();
+  DrawTextExSeam(screen.get(), text.data(), static_cast<int>(text.size()), &r,
+                 LabelMeasureFlags(MultiLine(), ShowAccelChar(), FOptions, kReadingFlags), nullptr);
+  SetBounds(Left(), Top(), r.right - r.left + 2, r.bottom - r.top + 2);
+}
+
+void TCustomSimpleLabel::Paint(HDC dc) {
+  if (FPainting || Loading()) {
+    return;
+  }
+  if (Transparent() && Caption().empty()) {
+    return;
+  }
+  const FlagScope painting(FPainting);
+  RECT r{0, 0, Width(), Height()};
+  if (!Transparent()) {
+    fw::FillSolidRect(dc, r, Color());
+  }
+  fw::TColor color = Font().Color();
+  if (!TwinkleShown()) {
+    if (TwinkleColor() == fw::clNone) {
+      return;
+    }
+    color = TwinkleColor();
+  }
+  if (!Enabled()) {
+    color = fw::clGrayText;
+  }
+  const unsigned flags =
+      LabelPaintFlags(Alignment(), MultiLine(), ShowAccelChar(), FOptions, kReadingFlags);
+  const fw::SavedDcState saved(dc);
+  const fw::SelectGuard font(dc, Font().Handle());
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, fw::ColorToRGB(color));
+  std::wstring text = Caption();
+  DrawTextExSeam(dc, text.data(), static_cast<int>(text.size()), &r, flags, nullptr);
+}
+
+void TCustomSimpleLabel::MouseDown(fw::TMouseButton button, fw::TShiftState shift, int x, int y) {
+  if (button == fw::mbLeft && IsLinkMode()) {
+    ++FCounter;
+    Font().SetColor(FActiveColor);
+  }
+  TBaseLabel::MouseDown(button, shift, x, y);
+}
+
+bool TCustomSimpleLabel::DialogChar(wchar_t ch) {
+  if (FFocusControl != nullptr && ShowAccelChar() && Enabled() && fw::IsAccel(ch, Caption()) &&
+      FFocusControl->CanFocus()) {
+    FFocusControl->SetFocus();
+    return true;
+  }
+  return TBaseLabel::DialogChar(ch);
+}
+
+void TCustomSimpleLabel::Loaded() {
+  TBaseLabel::Loaded();
+  CorrectBounds();
+}
+
+void TCustomSimpleLabel::TextChanged() {
+  TBaseLabel::TextChanged();
+  CorrectBounds();
+  RequestRepaint();
+}
+
+}  // namespace widgets
