@@ -1,0 +1,84 @@
+// Win32 drawing helpers shared by the framework and the widgets: colour resolution, solid fills,
+// an owned off-screen bitmap (memory DC + compatible bitmap) and the key-colour copy done with a
+// monochrome mask (AND, then OR), because TransparentBlt would need msimg32.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/color.h"
+#include "framework/handle.h"
+
+namespace fw {
+
+// A system colour reference becomes its current RGB value (GetSysColor); an RGB colour stays as it
+// is. clNone has no colour: it resolves to 0x00FFFFFF, so check for clNone before drawing.
+COLORREF ColorToRGB(TColor color);
+
+// Fills r (right and bottom exclusive) with a solid brush of the colour; an empty or inverted
+// rectangle paints nothing.
+void FillSolidRect(HDC dc, const RECT& r, TColor color);
+
+// Draws a one-pixel frame just inside r.
+void FrameSolidRect(HDC dc, const RECT& r, TColor color);
+
+// Copies the w x h block at (sx, sy) of src to (x, y) of dest, leaving out every source pixel whose
+// RGB equals key. Builds its mask on every call; keep a KeyedBitmap when the source is reused.
+void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, COLORREF key);
+
+// An owned memory DC with an owned bitmap selected into it. Resize keeps the bitmap when the size
+// is unchanged; the bitmap is deselected before it is deleted.
+class OffscreenBitmap {
+ public:
+  OffscreenBitmap() noexcept = default;
+  OffscreenBitmap(const OffscreenBitmap&) = delete;
+  OffscreenBitmap& operator=(const OffscreenBitmap&) = delete;
+  ~OffscreenBitmap() { Release(); }
+
+  // Compatible with the screen; false when a GDI call failed (the buffer is then empty). A width or
+  // height of 0 or less releases the buffer and returns false.
+  bool Resize(int width, int height);
+  void Release() noexcept;
+
+  HDC Dc() const noexcept { return dc_.get(); }
+  HBITMAP Bitmap() const noexcept { return bitmap_.get(); }
+  int Width() const noexcept { return width_; }
+  int Height() const noexcept { return height_; }
+  bool Empty() const noexcept { return dc_.get() == nullptr; }
+
+  // One BitBlt SRCCOPY of the whole buffer to (x, y) of dest.
+  void CopyTo(HDC dest, int x, int y) const;
+
+ private:
+  MemoryDc dc_;
+  BitmapHandle bitmap_;
+  HGDIOBJ old_bitmap_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+// A bitmap drawn with a key colour left out, with the mask and the key-blackened image cached:
+// building them once keeps every later paint to two BitBlts.
+class KeyedBitmap {
+ public:
+  KeyedBitmap() noexcept = default;
+  KeyedBitmap(const KeyedBitmap&) = delete;
+  KeyedBitmap& operator=(const KeyedBitmap&) = delete;
+
+  // Builds the mask of the pixels equal to key (RGB) in source; source is not kept.
+  bool Build(HBITMAP source, COLORREF key);
+  void Release() noexcept;
+  bool Empty() const noexcept { return !mask_; }
+
+  void Draw(HDC dest, int x, int y) const;
+
+ private:
+  BitmapHandle mask_;   // monochrome: 1 where the source has the key colour
+  BitmapHandle image_;  // the source with the key pixels made black
+  int width_ = 0;
+  int height_ = 0;
+};
+
+// Size of a bitmap, {0, 0} when it is null or unreadable.
+SIZE BitmapSize(HBITMAP bitmap);
+
+}  // namespace fw

@@ -1,0 +1,39 @@
+// A picture (graphic control) that owns an HBITMAP and draws it at its top-left. Transparent: every
+// pixel with the colour of the bitmap's bottom-left pixel is left out (cached monochrome mask,
+// AND then OR). AutoSize: the control takes the picture's size.
+#pragma once
+
+#include "framework/controls.h"
+#include "framework/gdi.h"
+#include "framework/handle.h"
+
+namespace fw {
+
+class Image : public GraphicControl {
+ public:
+  // Transparent and AutoSize on; no picture.
+  explicit Image(WinControl* parent);
+
+  // Takes ownership of the bitmap (null clears the picture).
+  void SetBitmap(BitmapHandle bitmap);
+  // LoadImageW of a bitmap resource as a DIB section; false (picture unchanged) when missing.
+  bool LoadFromResource(HINSTANCE instance, const wchar_t* name);
+  HBITMAP Bitmap() const { return bitmap_.get(); }
+
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool on);
+  bool AutoSize() const { return auto_size_; }
+  void SetAutoSize(bool on);
+
+  void Paint(HDC dc) override;
+
+ private:
+  void PictureChanged();
+
+  BitmapHandle bitmap_;
+  KeyedBitmap keyed_;
+  bool transparent_ = true;
+  bool auto_size_ = true;
+};
+
+}  // namespace fw
