@@ -70,7 +70,8 @@ class Application {
   // Takes and dispatches one message if there is one; false when the queue was empty.
   bool ProcessMessage();
 
-  // Asks the main loop to end once the current handler has returned.
+  // Asks the main loop to end once the current handler has returned. No WM_QUIT is posted (a
+  // pending one would end the next modal dialog at once); a pump in progress keeps pumping.
   void Terminate();
   bool Terminated() const { return terminated_; }
   // For a second loop in the same process (tests): forget an earlier termination.

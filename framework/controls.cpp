@@ -548,26 +548,16 @@ LRESULT WinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CAPTURECHANGED:
       capture_ = nullptr;
       break;
-    case WM_SETCURSOR: {
-      const TCursor app_cursor = App().Cursor();
-      if (app_cursor != crDefault) {
-        ::SetCursor(CursorHandle(app_cursor));
+    case WM_SETCURSOR:
+      if (App().Cursor() != crDefault) {
+        ::SetCursor(CursorHandle(App().Cursor()));
         return TRUE;
       }
       if (reinterpret_cast<HWND>(wp) == hwnd_ && LOWORD(lp) == HTCLIENT) {
-        POINT p{};
-        ::GetCursorPos(&p);
-        ::ScreenToClient(hwnd_, &p);
-        const Control* c = capture_ != nullptr ? capture_ : ControlAt(p.x, p.y, true);
-        TCursor cursor = c != nullptr ? c->Cursor() : crDefault;
-        if (cursor == crDefault) {
-          cursor = Cursor();
-        }
-        ::SetCursor(CursorHandle(cursor == crDefault ? crArrow : cursor));
+        ApplyCursor();
         return TRUE;
       }
       break;
-    }
     case WM_COMMAND:
       if (lp != 0) {
         WinControl* child = FromHandle(reinterpret_cast<HWND>(lp));
@@ -672,7 +662,11 @@ bool WinControl::MouseMessage(UINT msg, WPARAM wp, LPARAM lp) {
       mouse_inside_ = true;
       MouseEnter();
     }
+    const Control* hovered = hover_;
     UpdateHover(ControlAt(x, y, true));
+    if (hover_ != hovered) {
+      ApplyCursor();  // WM_SETCURSOR of this move came before the hover changed
+    }
     Control* target = capture_ != nullptr ? capture_ : ControlAt(x, y, false);
     if (target != nullptr) {
       target->MouseMove(shift, x - target->Left(), y - target->Top());
@@ -766,6 +760,20 @@ bool WinControl::MouseMessage(UINT msg, WPARAM wp, LPARAM lp) {
     target->Click();
   }
   return true;
+}
+
+void WinControl::ApplyCursor() {
+  // The control under the pointer as of the last move, not GetCursorPos: the decision then follows
+  // the messages this window got, whatever the pointer did since.
+  TCursor cursor = App().Cursor();
+  if (cursor == crDefault) {
+    const Control* c = capture_ != nullptr ? capture_ : hover_;
+    cursor = c != nullptr ? c->Cursor() : crDefault;
+  }
+  if (cursor == crDefault) {
+    cursor = Cursor();
+  }
+  ::SetCursor(CursorHandle(cursor == crDefault ? crArrow : cursor));
 }
 
 void WinControl::UpdateHover(Control* now) {

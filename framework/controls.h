@@ -319,6 +319,7 @@ class WinControl : public Control {
   void OnPaint();
   bool MouseMessage(UINT msg, WPARAM wp, LPARAM lp);
   void UpdateHover(Control* now);
+  void ApplyCursor();
   void AddChild(Control* child);
   void RemoveChild(Control* child);
   void ChildGone(Control* child);  // hidden or destroyed: drop hover and capture

@@ -12,8 +12,8 @@ namespace fw {
 
 class Timer {
  public:
-  // Enabled, 1000 ms, as a new timer is in the original framework's habit. A timer without
-  // OnTimer still runs but does nothing on its ticks.
+  // Enabled with 1000 ms from the start. A timer without OnTimer still runs but does nothing on
+  // its ticks.
   Timer();
   ~Timer();
   Timer(const Timer&) = delete;

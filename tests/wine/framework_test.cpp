@@ -451,33 +451,36 @@ TEST_F(FrameworkTest, CursorOfTheControlUnderThePointerUnlessTheApplicationSetsO
   Probe& hand = form.Make<Probe>("hand", nullptr, RECT{0, 0, 100, 100});
   hand.SetCursor(fw::crHandPoint);
   form.FinishCreate();
-  form.ShowForm();
-  fw::App().ProcessMessages();
-  const POINT inside = form.ClientToScreen(POINT{50, 50});
-  const POINT outside = form.ClientToScreen(POINT{150, 50});
   const LPARAM client_hit = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
   const WPARAM self = reinterpret_cast<WPARAM>(form.Handle());
 
   struct Case {
-    POINT where;
+    LPARAM pointer;  // the last move the form saw
     fw::TCursor app;
     const wchar_t* expected;
   };
   const Case cases[] = {
-      {inside, fw::crDefault, IDC_HAND},
-      {outside, fw::crDefault, IDC_ARROW},
-      {inside, fw::crHourGlass, IDC_WAIT},
-      {outside, fw::crHourGlass, IDC_WAIT},
+      {At(50, 50), fw::crDefault, IDC_HAND},
+      {At(150, 50), fw::crDefault, IDC_ARROW},
+      {At(50, 50), fw::crHourGlass, IDC_WAIT},
+      {At(150, 50), fw::crHourGlass, IDC_WAIT},
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(::SetCursorPos(c.where.x, c.where.y));
+    form.Perform(WM_MOUSEMOVE, 0, c.pointer);
     fw::App().SetCursor(c.app);
     EXPECT_EQ(fw::App().Cursor(), c.app);
     form.Perform(WM_SETCURSOR, self, client_hit);
-    EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, c.expected));
+    EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, c.expected))
+        << "at " << LOWORD(c.pointer) << " app cursor " << c.app;
   }
-  // Taking effect at once, without any message.
   fw::App().SetCursor(fw::crDefault);
+
+  // Moving onto another control shows its cursor at once, before the next WM_SETCURSOR.
+  form.Perform(WM_MOUSEMOVE, 0, At(50, 50));
+  EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
+  form.Perform(WM_MOUSEMOVE, 0, At(150, 50));
+  EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_ARROW));
+  // The application-wide cursor takes effect without any message.
   fw::App().SetCursor(fw::crHourGlass);
   EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_WAIT));
   fw::App().SetCursor(fw::crDefault);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,13 @@ struct AccelCase {
   bool parent_visible;
   bool clicks;
 };
+
+void PrintTo(const AccelCase& c, std::ostream* os) {
+  *os << "caption " << testing::PrintToString(std::wstring(c.caption)) << " char "
+      << static_cast<char>(c.ch) << " enabled " << c.button_enabled << " visible "
+      << c.button_visible << " parent enabled " << c.parent_enabled << " parent visible "
+      << c.parent_visible;
+}
 
 class ShapeButtonAccel : public ::testing::TestWithParam<AccelCase> {};
 
@@ -358,6 +366,11 @@ struct PressCase {
   int clicks;
 };
 
+void PrintTo(const PressCase& c, std::ostream* os) {
+  *os << (c.button == fw::mbLeft ? "left" : "other") << " press (" << c.press_x << "," << c.press_y
+      << ") release (" << c.release_x << "," << c.release_y << ") enabled " << c.enabled;
+}
+
 class ShapeButtonPress : public ::testing::TestWithParam<PressCase> {};
 
 TEST_P(ShapeButtonPress, ClicksOnReleaseInsideAfterAPressInside) {
@@ -455,6 +468,35 @@ TEST(ShapeButton, HitTestFollowsTheRoundedShape) {
   for (const Point& p : points) {
     EXPECT_EQ(button.HitTest(p.x, p.y), p.inside) << p.x << "," << p.y;
     EXPECT_EQ(button.PointInShape(p.x, p.y), p.inside) << p.x << "," << p.y;
+  }
+}
+
+TEST(Gradient, RampRunsFromColorToEndColorWithRoundedSteps) {
+  struct Case {
+    fw::TColor color;
+    std::vector<std::uint32_t> red;  // the red channel of each of the 16 colours
+    std::vector<std::uint32_t> green;
+    std::vector<std::uint32_t> blue;
+  };
+  const std::vector<std::uint32_t> grey = {128, 119, 111, 102, 94, 85, 77, 68,
+                                           60,  51,  43,  34,  26, 17, 9,  0};
+  const Case cases[] = {
+      {kIdle, grey, grey, grey},
+      {kHover,
+       {210, 196, 182, 168, 154, 140, 126, 112, 98, 84, 70, 56, 42, 28, 14, 0},
+       {230, 215, 199, 184, 169, 153, 138, 123, 107, 92, 77, 61, 46, 31, 15, 0},
+       {238, 222, 206, 190, 175, 159, 143, 127, 111, 95, 79, 63, 48, 32, 16, 0}},
+  };
+  for (const Case& c : cases) {
+    widgets::TGradient gradient;
+    gradient.SetColor(c.color);
+    ASSERT_EQ(gradient.ColorList().size(), 16u);
+    for (std::size_t i = 0; i < 16; ++i) {
+      const std::uint32_t rgb = gradient.ColorList()[i];
+      EXPECT_EQ(fw::GetR(rgb), c.red[i]) << i;
+      EXPECT_EQ(fw::GetG(rgb), c.green[i]) << i;
+      EXPECT_EQ(fw::GetB(rgb), c.blue[i]) << i;
+    }
   }
 }
 
