@@ -37,7 +37,7 @@ scripts/wine-exec.sh "$build/tools/trust_ca.exe" "$build/certs/ca.pem"
 setup_start_service "$build" "$build/tools/sample_installer.exe"
 
 export SETUP_BUILD_DIR=$build
-export SETUP_TEST_ORIGIN=https://localhost:47443
+export SETUP_TEST_ORIGIN=https://localhost:$(setup_origin_ports "$build" | cut -d' ' -f1)
 export SETUP_TEST_CA=$build/certs/ca.pem
 export SETUP_ARTIFACTS=$build/artifacts
 mkdir -p "$SETUP_ARTIFACTS"

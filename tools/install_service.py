@@ -9,6 +9,8 @@ lets a test change both through GET requests under /_control/ on any of those po
   /_control/installer?status=N&size=N&fill=BYTE&close_after=N&delay_ms=N&chunk_delay_ms=N&redirect=PATH
   /_control/log               JSON array of the requests seen since the last reset
   /_control/installer_bytes   the exact bytes the installer path serves now
+  /_control/listen?port=N&on=0|1   closes (connections to it are then refused) or reopens one of
+                              the service's ports; reset reopens every closed port
 
 Every call to /_control/answer or /_control/installer replaces that whole behaviour: parameters
 left out take their defaults again. Standard library only.
@@ -208,6 +210,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if name == "reset":
                 ControlParams(query, ())
                 state.reset()
+                self.server.listeners.reopen_all()
+            elif name == "listen":
+                params = ControlParams(query, ("port", "on"))
+                port = params.integer("port", None, 1, 65535)
+                if port is None or "on" not in params.values:
+                    raise BadRequest("listen needs port and on")
+                self.server.listeners.set_listening(port, params.flag("on"))
             elif name == "answer":
                 state.set_answer(ControlParams(query, ("status", "body", "announce", "forever",
                                                        "delay_ms", "redirect")))
@@ -316,10 +325,11 @@ class TlsListener(http.server.ThreadingHTTPServer):
     daemon_threads = True
     block_on_close = False
 
-    def __init__(self, port, tls_context, state):
+    def __init__(self, port, tls_context, state, listeners):
         super().__init__(("127.0.0.1", port), Handler)
         self.tls_context = tls_context
         self.state = state
+        self.listeners = listeners
 
     def finish_request(self, request, client_address):
         request.settimeout(Handler.timeout)
@@ -342,6 +352,48 @@ class TlsListener(http.server.ThreadingHTTPServer):
             super().handle_error(request, client_address)
 
 
+class Listeners:
+    """The service's ports. A port can be closed and reopened while the others keep serving, so
+    that a client sees a refused connection on that one port only."""
+
+    def __init__(self, tls_context, state):
+        self.tls_context, self.state = tls_context, state
+        self.lock = threading.Lock()
+        self.ports = []
+        self.open = {}  # port -> its TlsListener; closed ports are absent
+
+    def start(self, port):
+        """Listens on port (0: a free one) and serves it in a thread of its own; gives the port."""
+        listener = TlsListener(port, self.tls_context, self.state, self)
+        port = listener.server_address[1]
+        threading.Thread(target=listener.serve_forever, daemon=True, name=f"port-{port}").start()
+        with self.lock:
+            if port not in self.ports:
+                self.ports.append(port)
+            self.open[port] = listener
+        return port
+
+    def set_listening(self, port, on):
+        with self.lock:
+            if port not in self.ports:
+                raise BadRequest(f"port {port} is not one of the service's ports")
+            listener = None if on else self.open.pop(port, None)
+            reopen = on and port not in self.open
+        if listener is not None:
+            # shutdown waits for the accept loop, which never runs a request itself; closing the
+            # socket then makes the system refuse new connections. Open connections carry on.
+            listener.shutdown()
+            listener.server_close()
+        if reopen:
+            self.start(port)
+
+    def reopen_all(self):
+        with self.lock:
+            closed = [port for port in self.ports if port not in self.open]
+        for port in closed:
+            self.set_listening(port, True)
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--ports", type=int, nargs="+", default=[47443, 47444, 47445, 47446])
@@ -358,18 +410,15 @@ def main(argv=None):
     tls_context.load_cert_chain(args.cert, args.key)
     state = ServiceState(args.installer)
 
-    listeners = []
+    listeners = Listeners(tls_context, state)
+    ports = []
     for port in args.ports:
         try:
-            listeners.append(TlsListener(port, tls_context, state))
+            # Port 0 asks the system for a free port; the ready file tells which ones were given.
+            ports.append(listeners.start(port))
         except OSError as e:
             log.error("cannot listen on 127.0.0.1:%d: %s", port, e.strerror)
             return 1
-    for listener in listeners:
-        threading.Thread(target=listener.serve_forever, daemon=True,
-                         name=f"port-{listener.server_address[1]}").start()
-    # Port 0 asks the system for a free port; the ready file tells which ones were given.
-    ports = [listener.server_address[1] for listener in listeners]
     log.info("listening on %s", ", ".join(str(p) for p in ports))
     if args.ready_file:
         temporary = args.ready_file + ".tmp"
