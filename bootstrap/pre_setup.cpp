@@ -203,6 +203,7 @@ void TPreSetupBox::BuildLayout() {
   mMeter.SetBounds(16, 64, 498, 10);
   mMeter.SetColor(0x00FCF8C9);  // #C9F8FC
   mMeter.SetLightColor(fw::clWhite);
+  mMeter.SetLightTextColor(fw::clBlack);
   SetFont(mMeter.Font(), L"Calibri", 11, false, fw::clBlack);
   mMeter.SetLightText(L"0%");
   mMeter.SetVisible(false);
