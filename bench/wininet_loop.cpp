@@ -29,11 +29,11 @@ int wmain(int argc, wchar_t** argv) {
   LARGE_INTEGER frequency, start, end;
   ::QueryPerformanceFrequency(&frequency);
   ::QueryPerformanceCounter(&start);
-  Internet internet(::InternetOpenW(L"wininet_loop.exe", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                    nullptr, 0));
-  Internet request(internet ? ::InternetOpenUrlW(internet.get(), argv[1], nullptr, 0,
-                                                 INTERNET_FLAG_RELOAD, 0)
-                            : nullptr);
+  Internet internet(
+      ::InternetOpenW(L"wininet_loop.exe", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  Internet request(
+      internet ? ::InternetOpenUrlW(internet.get(), argv[1], nullptr, 0, INTERNET_FLAG_RELOAD, 0)
+               : nullptr);
   fw::FileHandle file(::CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!request || !file) {
@@ -47,8 +47,8 @@ int wmain(int argc, wchar_t** argv) {
     count = 0;
     ::InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &count);
     DWORD written = 0;
-    if (count > 0 && (!::WriteFile(file.get(), buffer.data(), count, &written, nullptr) ||
-                      written != count)) {
+    if (count > 0 &&
+        (!::WriteFile(file.get(), buffer.data(), count, &written, nullptr) || written != count)) {
       std::fprintf(stderr, "write failed: %lu\n", ::GetLastError());
       return 1;
     }

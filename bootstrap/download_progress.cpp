@@ -5,9 +5,13 @@
 namespace setup {
 namespace {
 
-std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::wstring Widen(const std::string& ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
 
-std::wstring Decimal(std::int64_t value) { return DecimalTextW(value); }
+std::wstring Decimal(std::int64_t value) {
+  return DecimalTextW(value);
+}
 
 }  // namespace
 
@@ -25,7 +29,9 @@ std::wstring DownloadCounterText(std::int64_t received, std::int32_t expected) {
          L" bytes downloaded.  Please wait...";
 }
 
-std::wstring PercentText(int percent) { return Widen(IntToShortStr(percent)) + L"%"; }
+std::wstring PercentText(int percent) {
+  return Widen(IntToShortStr(percent)) + L"%";
+}
 
 std::wstring IncompleteDownloadMessage(std::int32_t expected, std::int64_t received) {
   return L"Error\rDownload was incomplete.\r\rBytes expected: " + Widen(IntToShortStr(expected)) +

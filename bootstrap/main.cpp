@@ -23,7 +23,9 @@ namespace {
 // Every handler runs guarded by the default error report, so nothing reaches terminate with an
 // exception in flight. The library's verbose handler would only add a 45 KiB name demangler.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() {
+  std::abort();
+}
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

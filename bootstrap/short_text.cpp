@@ -41,12 +41,14 @@ std::string TrimShortStr(const std::string& text) {
   return cut.substr(begin, end - begin);
 }
 
-std::string IntToShortStr(std::int32_t value) { return DecimalText(value); }
+std::string IntToShortStr(std::int32_t value) {
+  return DecimalText(value);
+}
 
 std::string DecimalText(std::int64_t value) {
   // Digits of the magnitude, computed on the unsigned value so that the minimum has one too.
-  std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)
-                                      : static_cast<std::uint64_t>(value);
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   char digits[20];
   std::size_t count = 0;
   do {

@@ -63,15 +63,26 @@ struct FindHandleTraits {
   static void Close(HANDLE h) noexcept { ::FindClose(h); }
 };
 
-inline void CloseKernel(HANDLE h) noexcept { ::CloseHandle(h); }
-inline void DeleteGdiObject(HGDIOBJ h) noexcept { ::DeleteObject(h); }
-inline void DeleteMemoryDc(HDC h) noexcept { ::DeleteDC(h); }
-inline void DestroyWindowHandle(HWND h) noexcept { ::DestroyWindow(h); }
-inline void FreeLibraryModule(HMODULE h) noexcept { ::FreeLibrary(h); }
+inline void CloseKernel(HANDLE h) noexcept {
+  ::CloseHandle(h);
+}
+inline void DeleteGdiObject(HGDIOBJ h) noexcept {
+  ::DeleteObject(h);
+}
+inline void DeleteMemoryDc(HDC h) noexcept {
+  ::DeleteDC(h);
+}
+inline void DestroyWindowHandle(HWND h) noexcept {
+  ::DestroyWindow(h);
+}
+inline void FreeLibraryModule(HMODULE h) noexcept {
+  ::FreeLibrary(h);
+}
 
-using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;      // CreateFileW
-using FindHandle = UniqueHandle<HANDLE, FindHandleTraits>;      // FindFirstFileW
-using KernelHandle = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseKernel>>;  // threads, events
+using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;  // CreateFileW
+using FindHandle = UniqueHandle<HANDLE, FindHandleTraits>;  // FindFirstFileW
+using KernelHandle =
+    UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseKernel>>;            // threads, events
 using MemoryDc = UniqueHandle<HDC, NullHandleTraits<HDC, DeleteMemoryDc>>;  // CreateCompatibleDC
 using WindowHandle = UniqueHandle<HWND, NullHandleTraits<HWND, DestroyWindowHandle>>;
 using ModuleHandle = UniqueHandle<HMODULE, NullHandleTraits<HMODULE, FreeLibraryModule>>;

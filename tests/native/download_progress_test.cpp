@@ -15,14 +15,14 @@ TEST(DownloadProgressTest, PercentageIsTruncatedAndClamped) {
   };
   const Case cases[] = {
       {0, 1000000, 0},
-      {20480, 1000000, 2},       // truncated, not rounded
+      {20480, 1000000, 2},  // truncated, not rounded
       {999999, 1000000, 99},
       {1000000, 1000000, 100},
-      {1010240, 1000000, 0},     // a last read past the expected size
-      {10240, -5, 0},            // negative expected size
-      {10240, 0, 0},             // zero expected size must not divide by zero
+      {1010240, 1000000, 0},  // a last read past the expected size
+      {10240, -5, 0},         // negative expected size
+      {10240, 0, 0},          // zero expected size must not divide by zero
       {0, 0, 0},
-      {INT_MAX, INT_MAX, 100},   // received * 100 needs 64 bits
+      {INT_MAX, INT_MAX, 100},  // received * 100 needs 64 bits
       {INT_MAX / 2, INT_MAX, 49},
       {10240, 1, 0},
       {std::int64_t{INT_MAX} + 10239, INT_MAX, 100},  // past a size near the 32-bit limit

@@ -31,7 +31,8 @@ TEST(LongPathTest, ExpandsEachComponentFromTheDriveOutwards) {
   const Case cases[] = {
       {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL\\TEMP\\",
        L"C:\\Users\\John Smith\\AppData\\Local\\Temp\\"},
-      {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL\\TEMP", L"C:\\Users\\John Smith\\AppData\\Local\\Temp"},
+      {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL\\TEMP",
+       L"C:\\Users\\John Smith\\AppData\\Local\\Temp"},
       {L"C:\\", L"C:"},  // the root yields the drive alone
       {L"C:", L"C:"},
       {L"C:\\USERS\\NOSUCH~1\\", L"C:\\Users\\NOSUCH~1\\"},  // a failed lookup keeps the name
