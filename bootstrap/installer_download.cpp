@@ -1,5 +1,6 @@
 // The installer download: one GET of the announced URL, written to the file as it arrives, with the
-// byte count and the meter updated after every read and the message queue pumped between reads.
+// byte count and the meter updated after every read and the message queue pumped between reads
+// (at most once per pump interval).
 #include <windows.h>
 
 #include <array>
@@ -114,7 +115,8 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
   std::array<char, kReadSize> buffer;
   DWORD count = 0;
   do {
-    fw::App().ProcessMessages();
+    // Throttled: a pump per read would cost more than the read (see fw::PumpThrottle).
+    fw::App().ProcessMessagesIfDue();
     count = 0;
     inet.InternetReadFile(request.get(), buffer.data(), kReadSize, &count);
     if (count > 0) {
@@ -127,7 +129,7 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
       const int percent = DownloadPercentage(received, expected);
       mMeter.SetLightText(PercentText(percent));
       mMeter.SetLightValue(percent);
-      fw::App().ProcessMessages();
+      fw::App().ProcessMessagesIfDue();
     }
   } while (count > 0 && received < expected);
   CloseInstallerFile(file);

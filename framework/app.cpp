@@ -1,5 +1,6 @@
 #include "framework/app.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "framework/error_report_text.h"
@@ -101,6 +102,7 @@ LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     switch (msg) {
       case WM_NULL:
         self->RunPendingCalls();
+        self->FlushInvalidations();
         return 0;
       case WM_TIMER: {
         const auto it = self->timers_.find(wp);
@@ -108,6 +110,7 @@ LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
           Timer* timer = it->second;
           self->GuardedCall([timer] { timer->Tick(); });
         }
+        self->FlushInvalidations();
         return 0;
       }
       case WM_NCDESTROY:
@@ -138,6 +141,7 @@ void Application::Run(Form& main_form) {
 }
 
 bool Application::ProcessMessage() {
+  FlushInvalidations();
   MSG msg{};
   if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     return false;
@@ -153,6 +157,56 @@ bool Application::ProcessMessage() {
 void Application::ProcessMessages() {
   while (ProcessMessage()) {
   }
+  pump_throttle_.Pumped(::GetTickCount64());
+}
+
+void Application::ProcessMessagesIfDue() {
+  // GetTickCount64 stays in the process; the pump it saves does not.
+  if (pump_throttle_.Due(::GetTickCount64())) {
+    ProcessMessages();
+  }
+}
+
+void Application::InvalidateLater(HWND window, const RECT* area, bool erase) {
+  if (window == nullptr) {
+    return;
+  }
+  if (!IsMainThread()) {
+    ::InvalidateRect(window, area, erase ? TRUE : FALSE);
+    return;
+  }
+  if (area != nullptr && (area->right <= area->left || area->bottom <= area->top)) {
+    return;
+  }
+  for (PendingArea& pending : invalid_) {
+    if (pending.window != window) {
+      continue;
+    }
+    if (area == nullptr) {
+      pending.whole = true;
+    } else if (!pending.whole) {
+      pending.area.left = std::min(pending.area.left, area->left);
+      pending.area.top = std::min(pending.area.top, area->top);
+      pending.area.right = std::max(pending.area.right, area->right);
+      pending.area.bottom = std::max(pending.area.bottom, area->bottom);
+    }
+    pending.erase = pending.erase || erase;
+    return;
+  }
+  invalid_.push_back(PendingArea{window, area != nullptr ? *area : RECT{}, area == nullptr, erase});
+}
+
+void Application::FlushInvalidations() {
+  // InvalidateRect only marks the window; nothing it does can call back into the list.
+  for (const PendingArea& pending : invalid_) {
+    ::InvalidateRect(pending.window, pending.whole ? nullptr : &pending.area,
+                     pending.erase ? TRUE : FALSE);
+  }
+  invalid_.clear();
+}
+
+void Application::ForgetInvalidations(HWND window) {
+  std::erase_if(invalid_, [window](const PendingArea& p) { return p.window == window; });
 }
 
 void Application::Dispatch(MSG& msg) {
@@ -181,6 +235,7 @@ bool Application::PreTranslate(MSG& msg) {
 
 void Application::Idle() {
   RunPendingCalls();
+  FlushInvalidations();  // before the loop sleeps in WaitMessage
 }
 
 void Application::Terminate() {
@@ -240,6 +295,7 @@ void Application::WaitForThread(HANDLE thread) {
   const HANDLE handles[2] = {thread, pending_event_.get()};
   for (;;) {
     RunPendingCalls();
+    FlushInvalidations();
     const DWORD r = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
     if (r == WAIT_OBJECT_0 + 1) {
       continue;
@@ -247,6 +303,7 @@ void Application::WaitForThread(HANDLE thread) {
     break;  // ended, or the handle is unusable: nothing left to wait for
   }
   RunPendingCalls();
+  FlushInvalidations();
 }
 
 void Application::SetCursor(TCursor cursor) {
@@ -285,6 +342,8 @@ HWND Application::DialogOwner() const {
 }
 
 void Application::ShowMessage(const std::wstring& text) {
+  // The dialog's own loop paints what is pending; nothing else would submit it until it closes.
+  FlushInvalidations();
   if (OnShowMessage) {
     OnShowMessage(text);
     return;
@@ -293,6 +352,7 @@ void Application::ShowMessage(const std::wstring& text) {
 }
 
 void Application::ShowException(const Error& error) {
+  FlushInvalidations();
   if (OnException) {
     OnException(error.Message());
     return;

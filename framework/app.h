@@ -8,6 +8,13 @@
 // the message loop goes through GuardedCall, so an exception is shown by the default error report
 // (ShowException) and never unwinds through Win32 frames; the program keeps running.
 //
+// Repaint requests are deferred (InvalidateLater): each InvalidateRect is a round trip to the
+// window system's server, and a download changes its label after every read. They are collected per
+// window and submitted when the application next pumps, goes idle, waits for a thread, shows a
+// dialog or repaints at once, and when a handler called by the window system returns (so a modal
+// loop of someone else's, a message box or a window drag, still paints what its timers and
+// hand-offs change).
+//
 // Hand-off exceptions: an exception thrown by a call run through Synchronize is caught on the main
 // thread and re-raised in the worker that called Synchronize (the worker decides what it means);
 // it is not shown by the error report.
@@ -25,6 +32,7 @@
 
 #include "framework/error.h"
 #include "framework/handle.h"
+#include "framework/pump_throttle.h"
 
 namespace fw {
 
@@ -69,6 +77,18 @@ class Application {
   void ProcessMessages();
   // Takes and dispatches one message if there is one; false when the queue was empty.
   bool ProcessMessage();
+  // ProcessMessages, unless the last pump ended less than kPumpIntervalMs ago: for loops that
+  // would otherwise pump after every small piece of work (the installer download).
+  void ProcessMessagesIfDue();
+
+  // Merges area (client coordinates; null: the whole client area) into the window's pending
+  // repaint request; one rectangle per window, the bounding box of everything requested. Off the
+  // main thread it invalidates at once.
+  void InvalidateLater(HWND window, const RECT* area, bool erase);
+  // Submits every pending request: one InvalidateRect per window.
+  void FlushInvalidations();
+  // Drops the window's pending request (the window is being destroyed).
+  void ForgetInvalidations(HWND window);
 
   // Asks the main loop to end once the current handler has returned. No WM_QUIT is posted (a
   // pending one would end the next modal dialog at once); a pump in progress keeps pumping.
@@ -127,6 +147,13 @@ class Application {
   void StopTimer(UINT_PTR id);
 
  private:
+  struct PendingArea {
+    HWND window;
+    RECT area;   // meaningless while whole
+    bool whole;  // the whole client area
+    bool erase;
+  };
+
   struct PendingCall {
     std::function<void()> call;
     std::exception_ptr error;
@@ -148,6 +175,9 @@ class Application {
   CriticalSection pending_lock_;
   std::vector<PendingCall*> pending_;
   KernelHandle pending_event_;  // auto-reset, set whenever a call is queued
+
+  std::vector<PendingArea> invalid_;
+  PumpThrottle pump_throttle_;
 
   std::unordered_map<UINT_PTR, Timer*> timers_;
   UINT_PTR next_timer_id_ = 1;

@@ -156,7 +156,7 @@ void Control::SetVisible(bool visible) {
     }
   } else if (parent_ != nullptr && parent_->hwnd_ != nullptr) {
     const RECT r = BoundsRect();
-    ::InvalidateRect(parent_->hwnd_, &r, TRUE);
+    App().InvalidateLater(parent_->hwnd_, &r, parent_->ErasesBackground());
   }
   if (parent_ != nullptr) {
     if (!visible) {
@@ -335,8 +335,9 @@ GraphicControl::GraphicControl(WinControl* parent) : Control(parent) {}
 GraphicControl::~GraphicControl() {
   WinControl* parent = Parent();
   if (parent != nullptr && Visible() && !parent->Destroying() && parent->Handle() != nullptr) {
+    // Kept by the parent: a request still pending for this control is served with it.
     const RECT r = BoundsRect();
-    ::InvalidateRect(parent->Handle(), &r, TRUE);
+    App().InvalidateLater(parent->Handle(), &r, parent->ErasesBackground());
   }
 }
 
@@ -344,7 +345,7 @@ void GraphicControl::Invalidate() {
   WinControl* parent = Parent();
   if (parent != nullptr && parent->Handle() != nullptr && Width() > 0 && Height() > 0) {
     const RECT r = BoundsRect();
-    ::InvalidateRect(parent->Handle(), &r, Opaque() ? FALSE : TRUE);
+    App().InvalidateLater(parent->Handle(), &r, !Opaque() && parent->ErasesBackground());
   }
 }
 
@@ -355,6 +356,7 @@ void GraphicControl::Repaint() {
   }
   Invalidate();
   if (Parent() != nullptr && Parent()->Handle() != nullptr) {
+    App().FlushInvalidations();
     ::UpdateWindow(Parent()->Handle());
   }
 }
@@ -390,6 +392,7 @@ void WinControl::Create(const CreateParams& params) {
     wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = &WinControl::StaticWndProc;
+    wc.cbWndExtra = sizeof(LONG_PTR);  // the control, see StaticWndProc
     wc.hInstance = ModuleInstance();
     wc.lpszClassName = kControlClass;
     ::RegisterClassExW(&wc);
@@ -455,8 +458,11 @@ LRESULT CALLBACK WinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
     self = static_cast<WinControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
     self->hwnd_ = hwnd;
     ::SetPropW(hwnd, kControlProp, self);
+    ::SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(self));
   } else {
-    self = FromHandle(hwnd);
+    // From the window's extra bytes, which the process reads itself: a property lookup is a
+    // round trip to the window system's server on every message, every paint included.
+    self = reinterpret_cast<WinControl*>(::GetWindowLongPtrW(hwnd, 0));
   }
   if (self == nullptr) {
     return ::DefWindowProcW(hwnd, msg, wp, lp);
@@ -464,6 +470,8 @@ LRESULT CALLBACK WinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
   const LRESULT result = self->HandleMessage(msg, wp, lp);
   if (msg == WM_NCDESTROY) {
     ::RemovePropW(hwnd, kControlProp);
+    ::SetWindowLongPtrW(hwnd, 0, 0);
+    App().ForgetInvalidations(hwnd);
     self->hwnd_ = nullptr;
   }
   return result;
@@ -478,6 +486,7 @@ LRESULT CALLBACK WinControl::SubclassWndProc(HWND hwnd, UINT msg, WPARAM wp, LPA
     const WNDPROC original = self->subclassed_proc_;
     ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
     ::RemovePropW(hwnd, kControlProp);
+    App().ForgetInvalidations(hwnd);
     self->hwnd_ = nullptr;
     self->subclassed_proc_ = nullptr;
     return ::CallWindowProcW(original, hwnd, msg, wp, lp);
@@ -492,6 +501,9 @@ LRESULT WinControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     result = WndProc(msg, wp, lp);
     handled = true;
   });
+  // The caller may be a modal loop of the system's (a message box, a window drag) that never
+  // reaches our pump: what this handler asked to repaint is submitted now.
+  App().FlushInvalidations();
   if (!handled && msg == WM_NCCREATE) {
     return FALSE;
   }
@@ -987,14 +999,13 @@ bool WinControl::Showing() const {
 }
 
 void WinControl::Invalidate() {
-  if (hwnd_ != nullptr) {
-    ::InvalidateRect(hwnd_, nullptr, FALSE);
-  }
+  App().InvalidateLater(hwnd_, nullptr, false);
 }
 
 void WinControl::Repaint() {
   if (hwnd_ != nullptr) {
-    ::InvalidateRect(hwnd_, nullptr, FALSE);
+    App().InvalidateLater(hwnd_, nullptr, false);
+    App().FlushInvalidations();
     ::UpdateWindow(hwnd_);
   }
 }

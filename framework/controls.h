@@ -156,7 +156,8 @@ class Control {
   // condition for taking an accelerator.
   bool CanAcceptAccel() const;
 
-  // Requests a repaint of the whole control (served by the next WM_PAINT).
+  // Requests a repaint of the whole control (served by the next WM_PAINT); the request reaches the
+  // window system when the application next pumps (Application::InvalidateLater).
   virtual void Invalidate() = 0;
   // Repaints at once.
   virtual void Repaint() = 0;
@@ -221,7 +222,7 @@ class GraphicControl : public Control {
   explicit GraphicControl(WinControl* parent);  // parent must not be null
   ~GraphicControl() override;
 
-  // InvalidateRect on the parent's window for the bounds.
+  // Requests a repaint of the bounds on the parent's window.
   void Invalidate() override;
   // Opaque: PaintNow; otherwise Invalidate and let the parent repaint the area at once.
   void Repaint() override;
@@ -323,6 +324,9 @@ class WinControl : public Control {
   void AddChild(Control* child);
   void RemoveChild(Control* child);
   void ChildGone(Control* child);  // hidden or destroyed: drop hover and capture
+  // Only a subclassed system control does: the framework's own windows paint every pixel in
+  // WM_PAINT, so an erase request would only add a WM_ERASEBKGND to each paint.
+  bool ErasesBackground() const { return subclassed_proc_ != nullptr; }
   void ForEachDescendant(const std::function<void(Control&)>& f);
   void WindowPosChanged();
 

@@ -1,5 +1,8 @@
 #include "framework/gdi.h"
 
+#include <cstring>
+#include <utility>
+
 namespace fw {
 
 COLORREF ColorToRGB(TColor color) {
@@ -79,6 +82,42 @@ void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int 
     ::BitBlt(image.Dc(), 0, 0, w, h, mask_dc.get(), 0, 0, kDSna);
   }
   BlitMasked(dest, x, y, w, h, mask_dc.get(), image.Dc(), 0, 0);
+}
+
+TextMeasurer::~TextMeasurer() {
+  DropFont();
+}
+
+void TextMeasurer::DropFont() noexcept {
+  if (font_) {
+    ::SelectObject(dc_.get(), original_font_);  // never delete a selected font
+    font_.reset();
+  }
+}
+
+HDC TextMeasurer::DcFor(const LOGFONTW& font) {
+  if (!dc_) {
+    dc_.reset(::CreateCompatibleDC(nullptr));
+    if (!dc_) {
+      return nullptr;
+    }
+  }
+  if (font_ && std::memcmp(&font, &description_, sizeof(font)) == 0) {
+    return dc_.get();
+  }
+  DropFont();
+  FontHandle made(::CreateFontIndirectW(&font));
+  if (made) {
+    original_font_ = ::SelectObject(dc_.get(), made.get());
+    font_ = std::move(made);
+    description_ = font;
+  }
+  return dc_.get();
+}
+
+TextMeasurer& SharedTextMeasurer() {
+  static TextMeasurer measurer;
+  return measurer;
 }
 
 bool OffscreenBitmap::Resize(int width, int height) {

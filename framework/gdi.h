@@ -78,6 +78,35 @@ class KeyedBitmap {
   int height_ = 0;
 };
 
+// Where labels measure their text: a memory DC compatible with the screen, so the metrics are the
+// screen's without the GetDC / ReleaseDC round trip to the window system's server that a label
+// resized after every download read would pay. It keeps its own font of the last description asked
+// for selected: selecting a font is a font lookup each time under Wine, and the same label measures
+// with the same font again and again. Main thread only.
+class TextMeasurer {
+ public:
+  TextMeasurer() noexcept = default;
+  TextMeasurer(const TextMeasurer&) = delete;
+  TextMeasurer& operator=(const TextMeasurer&) = delete;
+  ~TextMeasurer();
+
+  // The DC with a font of this description selected (the DC's own font when that font cannot be
+  // made); null when there is no DC. Valid until the next call.
+  HDC DcFor(const LOGFONTW& font);
+  HDC Dc() const noexcept { return dc_.get(); }
+
+ private:
+  void DropFont() noexcept;
+
+  MemoryDc dc_;
+  FontHandle font_;  // selected into dc_ while it exists
+  LOGFONTW description_{};
+  HGDIOBJ original_font_ = nullptr;
+};
+
+// The process's measurer, created on first use.
+TextMeasurer& SharedTextMeasurer();
+
 // Size of a bitmap, {0, 0} when it is null or unreadable.
 SIZE BitmapSize(HBITMAP bitmap);
 

@@ -380,14 +380,14 @@ void TCustomSimpleLabel::CorrectBounds() {
   if (!AutoSize() || Align() != fw::alNone || Updating() || Loading()) {
     return;
   }
-  const fw::ClientDc screen(nullptr);
-  if (screen.get() == nullptr) {
+  // The shared measurer, not a screen DC: Label1 is measured after every download read.
+  const HDC dc = fw::SharedTextMeasurer().DcFor(Font().LogFont());
+  if (dc == nullptr) {
     return;
   }
-  const fw::SelectGuard font(screen.get(), Font().Handle());
   std::wstring text = MeasuredCaption(Caption(), ShowAccelChar());
   RECT r = ClientRect();
-  DrawTextExSeam(screen.get(), text.data(), static_cast<int>(text.size()), &r,
+  DrawTextExSeam(dc, text.data(), static_cast<int>(text.size()), &r,
                  LabelMeasureFlags(MultiLine(), ShowAccelChar(), FOptions, kReadingFlags), nullptr);
   SetBounds(Left(), Top(), r.right - r.left + 2, r.bottom - r.top + 2);
 }

@@ -553,6 +553,8 @@ TEST(BiProgressBar, SettersInvalidateOnlyOnARealChangeAndNeverPaintThemselves) {
     const int before = meter.paints;
     step.set();
     EXPECT_EQ(meter.paints, before);
+    EXPECT_EQ(::GetUpdateRect(meter.Handle(), nullptr, FALSE), FALSE) << "requests wait for a pump";
+    fw::App().FlushInvalidations();
     EXPECT_EQ(::GetUpdateRect(meter.Handle(), nullptr, FALSE) != FALSE, step.invalidates);
     Settle();
     EXPECT_EQ(meter.paints > before, step.invalidates);

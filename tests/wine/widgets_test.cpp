@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cwchar>
 #include <functional>
 #include <memory>
 #include <string>
@@ -627,6 +628,74 @@ TEST_F(LabelTest, AutoSizeIsTheTextBlockPlusTwo) {
     EXPECT_EQ(label.Width(), block.cx + 2);
     EXPECT_EQ(label.Height(), block.cy + 2);
   }
+}
+
+// Measuring needs no GetDC round trip: the label uses the shared measurer's memory DC, whose
+// metrics are the screen's, so every size comes out as a screen DC gives it, font after font.
+TEST_F(LabelTest, MeasuresOnTheSharedMemoryDcWithTheScreensMetrics) {
+  std::vector<HDC> dcs;
+  TCustomSimpleLabel::DrawTextExSeam = [&dcs](HDC dc, LPWSTR text, int count, LPRECT r, UINT flags,
+                                              LPDRAWTEXTPARAMS params) {
+    dcs.push_back(dc);
+    return ::DrawTextExW(dc, text, count, r, flags, params);
+  };
+  const struct {
+    const wchar_t* face;
+    int height;
+    bool bold;
+    bool smoothing;
+    std::wstring caption;
+  } cases[] = {
+      {L"Tahoma", 11, true, true, L"20480/268435456 bytes downloaded.  Please wait..."},
+      {L"Tahoma", 11, true, false, L"OSTREVO"},
+      {L"Arial", 24, false, true, L"SOFTWARE"},
+      {L"MS Sans Serif", 11, false, false, L"Downloading..."},
+      {L"Tahoma", 17, true, true, L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "font " << std::string(c.face, c.face + wcslen(c.face))
+                                    << " " << c.height << " caption length " << c.caption.size());
+    auto& label = MakeLabel(L"seed");
+    label.SetShowAccelChar(false);
+    label.Font().BeginUpdate();
+    label.Font().SetName(c.face);
+    label.Font().SetHeight(c.height);
+    label.Font().SetBold(c.bold);
+    label.Font().EndUpdate();
+    label.SetFontSmoothing(c.smoothing);
+    dcs.clear();
+    label.SetCaption(c.caption);
+    ASSERT_EQ(dcs.size(), 1u);
+    EXPECT_EQ(dcs[0], fw::SharedTextMeasurer().Dc());
+    EXPECT_EQ(::GetObjectType(dcs[0]), static_cast<DWORD>(OBJ_MEMDC));
+
+    const fw::ClientDc screen(nullptr);
+    const fw::SelectGuard select(screen.get(), label.Font().Handle());
+    std::wstring text = c.caption.empty() ? L" " : c.caption;
+    RECT r{0, 0, 0, 0};
+    ::DrawTextExW(screen.get(), text.data(), static_cast<int>(text.size()), &r, 0xC60, nullptr);
+    EXPECT_EQ(label.Width(), r.right - r.left + 2);
+    EXPECT_EQ(label.Height(), r.bottom - r.top + 2);
+  }
+}
+
+// The download sets a caption after every read; one that keeps the size moves nothing and asks for
+// one repaint only.
+TEST_F(LabelTest, ACaptionOfTheSameSizeOnlyRequestsARepaint) {
+  auto& label = MakeLabel(L"10240/20480");
+  const RECT before = label.BoundsRect();
+  label.invalidations = 0;
+  label.SetCaption(L"20480/10240");  // the same glyphs in another order
+  EXPECT_EQ(label.Left(), before.left);
+  EXPECT_EQ(label.Top(), before.top);
+  EXPECT_EQ(label.Width(), before.right - before.left);
+  EXPECT_EQ(label.Height(), before.bottom - before.top);
+  EXPECT_EQ(label.invalidations, 1);
+
+  label.invalidations = 0;
+  label.SetCaption(L"102400/20480");
+  EXPECT_GT(label.Width(), before.right - before.left);
+  EXPECT_EQ(label.invalidations, 3) << "old bounds, new bounds, the text";
 }
 
 TEST_F(LabelTest, SizeIsKeptWhenAutoSizeCannotApply) {
