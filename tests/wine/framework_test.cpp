@@ -28,8 +28,11 @@
 #include "framework/push_button.h"
 #include "framework/thread.h"
 #include "framework/timer.h"
+#include "tests/wine/canvas.h"
 
 namespace {
+
+using test::Canvas;
 
 using Log = std::vector<std::string>;
 
@@ -99,40 +102,6 @@ class TestPanel : public fw::Panel {
  public:
   using fw::Panel::Panel;
   using fw::WinControl::PaintTo;
-};
-
-// A 24-bit top-down DIB section to render into and read back.
-class Dib {
- public:
-  Dib(int width, int height) : width_(width) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    bits_ = static_cast<const BYTE*>(bits);
-    dc_.reset(::CreateCompatibleDC(nullptr));
-    old_ = ::SelectObject(dc_.get(), bitmap_.get());
-  }
-  ~Dib() { ::SelectObject(dc_.get(), old_); }
-  HDC dc() const { return dc_.get(); }
-  COLORREF Pixel(int x, int y) const {
-    ::GdiFlush();
-    const int stride = (width_ * 3 + 3) & ~3;
-    const BYTE* p = bits_ + y * stride + x * 3;
-    return RGB(p[2], p[1], p[0]);
-  }
-
- private:
-  int width_;
-  fw::BitmapHandle bitmap_;
-  fw::MemoryDc dc_;
-  HGDIOBJ old_ = nullptr;
-  const BYTE* bits_ = nullptr;
 };
 
 class FrameworkTest : public ::testing::Test {
@@ -507,10 +476,10 @@ TEST_F(FrameworkTest, PaintComposesBackgroundThenGraphicChildrenInCreationOrder)
   hidden.SetVisible(false);
   form.FinishCreate();
 
-  Dib dib(120, 60);
-  fw::FillSolidRect(dib.dc(), RECT{0, 0, 120, 60}, RGB(1, 2, 3));  // what lies beneath
+  Canvas dib(120, 60);
+  fw::FillSolidRect(dib.Dc(), RECT{0, 0, 120, 60}, RGB(1, 2, 3));  // what lies beneath
   log.clear();
-  form.PaintTo(dib.dc(), RECT{0, 0, 120, 60});
+  form.PaintTo(dib.Dc(), RECT{0, 0, 120, 60});
   EXPECT_EQ(log, (Log{"paint:red", "paint:green", "paint:opaque", "paint:clear"}));
 
   struct Pixel {
@@ -532,10 +501,10 @@ TEST_F(FrameworkTest, PaintComposesBackgroundThenGraphicChildrenInCreationOrder)
   }
 
   // Only the children that meet the dirty rectangle paint, clipped to it.
-  Dib part(120, 60);
-  fw::FillSolidRect(part.dc(), RECT{0, 0, 120, 60}, RGB(1, 2, 3));
+  Canvas part(120, 60);
+  fw::FillSolidRect(part.Dc(), RECT{0, 0, 120, 60}, RGB(1, 2, 3));
   log.clear();
-  form.PaintTo(part.dc(), RECT{45, 45, 60, 60});
+  form.PaintTo(part.Dc(), RECT{45, 45, 60, 60});
   EXPECT_EQ(log, (Log{"paint:green"}));
   EXPECT_EQ(part.Pixel(50, 50), RGB(0, 255, 0));
   EXPECT_EQ(part.Pixel(30, 30), RGB(1, 2, 3));
@@ -830,8 +799,8 @@ TEST_F(FrameworkTest, ImageLeavesOutThePixelsOfItsBottomLeftColour) {
     for (bool transparent : {true, false}) {
       image.SetTransparent(transparent);
       for (int pass = 0; pass < 2; ++pass) {  // the second pass uses the cached mask
-        Dib dib(20, 10);
-        form.PaintTo(dib.dc(), RECT{0, 0, 20, 10});
+        Canvas dib(20, 10);
+        form.PaintTo(dib.Dc(), RECT{0, 0, 20, 10});
         for (int x = 0; x < 3; ++x) {
           const COLORREF want_top = transparent && top[x] == key ? background : top[x];
           const COLORREF want_bottom = transparent && bottom[x] == key ? background : bottom[x];
@@ -911,8 +880,8 @@ TEST_F(FrameworkTest, PanelBevelIsLightTopLeftAndDarkBottomRight) {
   panel.SetBounds(0, 0, 40, 30);
   panel.SetColor(RGB(48, 48, 48));
   form.FinishCreate();
-  Dib own(40, 30);
-  panel.PaintTo(own.dc(), RECT{0, 0, 40, 30});
+  Canvas own(40, 30);
+  panel.PaintTo(own.Dc(), RECT{0, 0, 40, 30});
   const COLORREF light = fw::ColorToRGB(fw::clBtnHighlight);
   const COLORREF dark = fw::ColorToRGB(fw::clBtnShadow);
   EXPECT_EQ(own.Pixel(0, 0), light);
@@ -1325,8 +1294,8 @@ TEST_F(FrameworkTest, PaintingLeaksNoGdiObjects) {
   form.FinishCreate();
   form.ShowForm();
   fw::App().ProcessMessages();
-  Dib dib(60, 40);
-  form.PaintTo(dib.dc(), RECT{0, 0, 60, 40});  // caches settle
+  Canvas dib(60, 40);
+  form.PaintTo(dib.Dc(), RECT{0, 0, 60, 40});  // caches settle
   const DWORD before = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   // Wine counts nothing in GetGuiResources, so the check is exhaustion: take every GDI handle the
   // process can get, give back a few thousand, and paint more times than that. One leaked object
@@ -1344,15 +1313,15 @@ TEST_F(FrameworkTest, PaintingLeaksNoGdiObjects) {
   hoard.resize(hoard.size() - kSpare);
   for (std::size_t i = 0; i < kSpare + 500; ++i) {
     image.SetTransparent(i % 2 == 0);
-    form.PaintTo(dib.dc(), RECT{0, 0, 60, 40});
+    form.PaintTo(dib.Dc(), RECT{0, 0, 60, 40});
     if (i % 100 == 0) {
       form.Invalidate();
       fw::App().FlushInvalidations();
       ::UpdateWindow(form.Handle());
     }
   }
-  fw::FillSolidRect(dib.dc(), RECT{0, 0, 60, 40}, RGB(1, 2, 3));
-  form.PaintTo(dib.dc(), RECT{0, 0, 60, 40});
+  fw::FillSolidRect(dib.Dc(), RECT{0, 0, 60, 40}, RGB(1, 2, 3));
+  form.PaintTo(dib.Dc(), RECT{0, 0, 60, 40});
   EXPECT_EQ(dib.Pixel(5, 5), RGB(255, 0, 0));
   EXPECT_EQ(dib.Pixel(25, 5), RGB(0, 0, 255));
   EXPECT_EQ(dib.Pixel(5, 30), fw::ColorToRGB(fw::clBtnFace));

@@ -21,8 +21,11 @@
 #include "widgets/bi_progress_bar.h"
 #include "widgets/shape_button.h"
 #include "widgets/waiting_progress.h"
+#include "tests/wine/canvas.h"
 
 namespace {
+
+using test::Canvas;
 
 using widgets::TBiProgressBar;
 using widgets::TShapeButton;
@@ -77,44 +80,6 @@ class RecordingBar : public TWaitingProgress {
       positions.push_back(Position());
     }
   }
-};
-
-// A 24-bit top-down DIB selected into a memory DC; pixels are read back as COLORREF.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    bits_ = static_cast<const std::uint8_t*>(bits);
-    dc_.reset(::CreateCompatibleDC(nullptr));
-    select_ = std::make_unique<fw::SelectGuard>(dc_.get(), bitmap_.get());
-  }
-  HDC Dc() const { return dc_.get(); }
-  bool Valid() const { return bits_ != nullptr && dc_; }
-  COLORREF Pixel(int x, int y) const {
-    ::GdiFlush();
-    const std::size_t stride = (static_cast<std::size_t>(width_) * 3 + 3) & ~std::size_t{3};
-    const std::uint8_t* p =
-        bits_ + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 3;
-    return RGB(p[2], p[1], p[0]);
-  }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-
- private:
-  int width_;
-  int height_;
-  const std::uint8_t* bits_ = nullptr;
-  fw::BitmapHandle bitmap_;
-  fw::MemoryDc dc_;
-  std::unique_ptr<fw::SelectGuard> select_;
 };
 
 template <typename Control>

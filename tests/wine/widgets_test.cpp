@@ -21,64 +21,12 @@
 #include "widgets/gradient_background.h"
 #include "widgets/gradient_geometry.h"
 #include "widgets/simple_label.h"
+#include "tests/wine/canvas.h"
 
 namespace widgets {
 namespace {
 
-// A top-down 24-bit DIB section selected into a memory DC; pixels are read back as COLORREF.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    bits_ = static_cast<const std::uint8_t*>(bits);
-    dc_.reset(::CreateCompatibleDC(nullptr));
-    old_ = ::SelectObject(dc_.get(), bitmap_.get());
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-  ~Canvas() { ::SelectObject(dc_.get(), old_); }
-
-  HDC Dc() const { return dc_.get(); }
-  bool Valid() const { return bits_ != nullptr && dc_; }
-
-  void Fill(COLORREF color) { fw::FillSolidRect(Dc(), RECT{0, 0, width_, height_}, color); }
-
-  COLORREF At(int x, int y) const {
-    ::GdiFlush();
-    const int stride = (width_ * 3 + 3) & ~3;
-    const std::uint8_t* p = bits_ + y * stride + x * 3;
-    return RGB(p[2], p[1], p[0]);
-  }
-
-  int Count(COLORREF color) const {
-    int n = 0;
-    for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) {
-        n += At(x, y) == color ? 1 : 0;
-      }
-    }
-    return n;
-  }
-
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-
- private:
-  int width_;
-  int height_;
-  fw::BitmapHandle bitmap_;
-  fw::MemoryDc dc_;
-  const std::uint8_t* bits_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-};
+using test::Canvas;
 
 constexpr COLORREF Grey(int level) {
   return RGB(level, level, level);
@@ -153,9 +101,9 @@ void ExpectMatchesModel(const Canvas& canvas, const GradientPlan& plan) {
   for (int y = 0; y < canvas.Height() && mismatches < 5; ++y) {
     for (int x = 0; x < canvas.Width() && mismatches < 5; ++x) {
       const COLORREF want = model[static_cast<std::size_t>(y * canvas.Width() + x)];
-      if (canvas.At(x, y) != want) {
+      if (canvas.Pixel(x, y) != want) {
         ++mismatches;
-        ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << canvas.At(x, y)
+        ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << canvas.Pixel(x, y)
                       << ", expected " << want;
       }
     }
@@ -174,12 +122,13 @@ void ExpectRings(const Canvas& canvas, const std::vector<RingProbe>& rings) {
   for (std::size_t n = 0; n < rings.size(); ++n) {
     const RingProbe& ring = rings[n];
     SCOPED_TRACE(testing::Message() << "ring " << ring.i);
-    EXPECT_EQ(canvas.At(ring.rect.left, ring.rect.top), Grey(ring.grey));
-    EXPECT_EQ(canvas.At(ring.rect.right - 1, ring.rect.bottom - 1), Grey(ring.grey));
-    EXPECT_EQ(canvas.At(ring.rect.left, (ring.rect.top + ring.rect.bottom) / 2), Grey(ring.grey));
+    EXPECT_EQ(canvas.Pixel(ring.rect.left, ring.rect.top), Grey(ring.grey));
+    EXPECT_EQ(canvas.Pixel(ring.rect.right - 1, ring.rect.bottom - 1), Grey(ring.grey));
+    EXPECT_EQ(canvas.Pixel(ring.rect.left, (ring.rect.top + ring.rect.bottom) / 2),
+              Grey(ring.grey));
     if (n > 0 && rings[n - 1].i == ring.i - 1) {
-      EXPECT_EQ(canvas.At(ring.rect.left - 1, ring.rect.top), Grey(rings[n - 1].grey));
-      EXPECT_EQ(canvas.At(ring.rect.right, ring.rect.bottom - 1), Grey(rings[n - 1].grey));
+      EXPECT_EQ(canvas.Pixel(ring.rect.left - 1, ring.rect.top), Grey(rings[n - 1].grey));
+      EXPECT_EQ(canvas.Pixel(ring.rect.right, ring.rect.bottom - 1), Grey(rings[n - 1].grey));
     }
   }
 }
@@ -213,9 +162,9 @@ TEST_F(GradientTest, SetupWindowPyramid) {
                           {99, {261, 220, 267, 224}, 97},
                       });
   // Ring 100 is empty: the centre keeps ring 99's colour.
-  EXPECT_EQ(canvas.At(264, 222), Grey(97));
+  EXPECT_EQ(canvas.Pixel(264, 222), Grey(97));
   // The middle step lands on 72.5 and is drawn as 72.
-  EXPECT_EQ(canvas.At(132, 222), Grey(72));
+  EXPECT_EQ(canvas.Pixel(132, 222), Grey(72));
   ExpectMatchesModel(canvas, PlanGradient(grPyramid, 528, 444, 100, 0x00303030, 0x00616161));
 }
 
@@ -225,7 +174,7 @@ TEST_F(GradientTest, PyramidUnderTheBanner) {
   Canvas canvas(528, 429);
   g.Paint(canvas.Dc());
   ExpectRings(canvas, {{3, {8, 6, 520, 423}, 49}, {99, {261, 212, 267, 217}, 97}});
-  EXPECT_EQ(canvas.At(264, 214), Grey(97));
+  EXPECT_EQ(canvas.Pixel(264, 214), Grey(97));
 }
 
 TEST_F(GradientTest, SmallFaces) {
@@ -257,7 +206,7 @@ TEST_F(GradientTest, ZeroStepsBehaveAsOne) {
   g.SetSteps(0);
   Canvas canvas(41, 21);
   g.Paint(canvas.Dc());
-  EXPECT_EQ(canvas.At(20, 10), Grey(97));
+  EXPECT_EQ(canvas.Pixel(20, 10), Grey(97));
   EXPECT_EQ(canvas.Count(Grey(97)), 1);
   EXPECT_EQ(canvas.Count(Grey(48)), 41 * 21 - 1);
 }
@@ -297,13 +246,13 @@ TEST_F(GradientTest, EllipseAndMountNestTowardsTheCentre) {
     Canvas canvas(120, 80);
     canvas.Fill(RGB(255, 0, 255));
     g.Paint(canvas.Dc());
-    EXPECT_EQ(canvas.At(0, 0), RGB(0, 0, 0));  // the corners keep the start colour
-    EXPECT_EQ(canvas.At(119, 79), RGB(0, 0, 0));
+    EXPECT_EQ(canvas.Pixel(0, 0), RGB(0, 0, 0));  // the corners keep the start colour
+    EXPECT_EQ(canvas.Pixel(119, 79), RGB(0, 0, 0));
     // Shape 10 is empty (the insets meet at the centre): shape 9 is the innermost one drawn.
-    EXPECT_EQ(canvas.At(60, 40), RGB(0, 225, 0));
+    EXPECT_EQ(canvas.Pixel(60, 40), RGB(0, 225, 0));
     EXPECT_EQ(canvas.Count(RGB(255, 0, 255)), 0);  // every pixel covered
     // Between the tops of shapes 5 and 6 (y 20 and 24) on the middle column: colour 5 of 10.
-    EXPECT_EQ(canvas.At(60, 22), RGB(0, 125, 0));
+    EXPECT_EQ(canvas.Pixel(60, 22), RGB(0, 125, 0));
   }
 }
 
@@ -313,7 +262,7 @@ TEST_F(GradientTest, SystemColourIsResolvedAtTheRebuild) {
   g.SetStartColor(fw::clBtnFace);
   Canvas canvas(20, 20);
   g.Paint(canvas.Dc());
-  EXPECT_EQ(canvas.At(10, 10), ::GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(canvas.Pixel(10, 10), ::GetSysColor(COLOR_BTNFACE));
 }
 
 TEST_F(GradientTest, ZeroSizeDrawsNothingUntilItGetsASize) {
@@ -330,7 +279,7 @@ TEST_F(GradientTest, ZeroSizeDrawsNothingUntilItGetsASize) {
   g.Paint(canvas.Dc());
   EXPECT_EQ(g.RebuildCount(), 1);
   EXPECT_EQ(canvas.Count(RGB(1, 2, 3)), 0);
-  EXPECT_EQ(canvas.At(0, 0), Grey(48));
+  EXPECT_EQ(canvas.Pixel(0, 0), Grey(48));
 
   // Shrinking to nothing again leaves no old face to be copied.
   g.SetBounds(0, 0, 30, 0);
@@ -351,7 +300,7 @@ TEST_F(GradientTest, AnUnchangedControlOnlyCopies) {
   g.Paint(second.Dc());
   EXPECT_EQ(g.RebuildCount(), 1);
   for (const POINT p : {POINT{0, 0}, POINT{50, 30}, POINT{10, 40}, POINT{99, 59}}) {
-    EXPECT_EQ(second.At(p.x, p.y), first.At(p.x, p.y)) << p.x << "," << p.y;
+    EXPECT_EQ(second.Pixel(p.x, p.y), first.Pixel(p.x, p.y)) << p.x << "," << p.y;
   }
 
   // Moving is not resizing.
@@ -738,7 +687,7 @@ TEST_F(LabelTest, OpaqueLabelFillsItsColour) {
   label.SetCaption(L"Downloading...");
   auto text = Render(label);
   EXPECT_EQ(text->Count(kBackground), 0);
-  EXPECT_EQ(text->At(0, 0), RGB(0, 128, 0));
+  EXPECT_EQ(text->Pixel(0, 0), RGB(0, 128, 0));
   EXPECT_GT(text->Count(kText), 0);
 }
 
