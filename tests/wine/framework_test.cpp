@@ -1255,6 +1255,19 @@ TEST_F(FrameworkTest, TextMeasurerKeepsOneFontPerDescriptionSelected) {
   EXPECT_EQ(std::wstring(SelectedFont(dc).lfFaceName), L"Tahoma");
 }
 
+// Takes every GDI handle the process can still get. Wine counts nothing in GetGuiResources, so
+// leak checks give a few thousand back and then run more often than that.
+std::vector<fw::BrushHandle> HoardGdiHandles() {
+  std::vector<fw::BrushHandle> hoard;
+  for (;;) {
+    fw::BrushHandle brush(::CreateSolidBrush(RGB(7, 7, 7)));
+    if (!brush) {
+      return hoard;
+    }
+    hoard.push_back(std::move(brush));
+  }
+}
+
 TEST_F(FrameworkTest, TextMeasurerLeaksNoFontWhenSwitching) {
   fw::TextMeasurer measurer;
   const LOGFONTW fonts[2] = {Description(L"Tahoma", -11), Description(L"Arial", -24)};
@@ -1262,14 +1275,7 @@ TEST_F(FrameworkTest, TextMeasurerLeaksNoFontWhenSwitching) {
   // As in the painting test below: with the spare GDI handles nearly gone, a font leaked per
   // switch would make the last switches fail to create theirs.
   constexpr std::size_t kSpare = 2000;
-  std::vector<fw::BrushHandle> hoard;
-  for (;;) {
-    fw::BrushHandle brush(::CreateSolidBrush(RGB(7, 7, 7)));
-    if (!brush) {
-      break;
-    }
-    hoard.push_back(std::move(brush));
-  }
+  std::vector<fw::BrushHandle> hoard = HoardGdiHandles();
   ASSERT_GT(hoard.size(), kSpare);
   hoard.resize(hoard.size() - kSpare);
   for (std::size_t i = 0; i < kSpare + 500; ++i) {
@@ -1301,14 +1307,7 @@ TEST_F(FrameworkTest, PaintingLeaksNoGdiObjects) {
   // process can get, give back a few thousand, and paint more times than that. One leaked object
   // per paint would use the rest up and the last paint would come out wrong.
   constexpr std::size_t kSpare = 3000;
-  std::vector<fw::BrushHandle> hoard;
-  for (;;) {
-    fw::BrushHandle brush(::CreateSolidBrush(RGB(7, 7, 7)));
-    if (!brush) {
-      break;
-    }
-    hoard.push_back(std::move(brush));
-  }
+  std::vector<fw::BrushHandle> hoard = HoardGdiHandles();
   ASSERT_GT(hoard.size(), kSpare);
   hoard.resize(hoard.size() - kSpare);
   for (std::size_t i = 0; i < kSpare + 500; ++i) {
