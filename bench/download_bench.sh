@@ -2,7 +2,7 @@
 # Download throughput of Setup.exe against the local service over loopback HTTPS, next to the two
 # ceilings it cannot beat: a bare WinInet loop with the same 10240-byte reads under the same Wine,
 # and curl natively. Also prints the size of the stripped Setup.exe and the time from process start
-# until the query reaches the service. Uses the build's default origins (ports 47443-47446), so it
+# until the query reaches the service. Uses the ports of the build's origins, so it
 # must not run while the test suite does.
 #   bash bench/download_bench.sh [MiB [ROUNDS]]      (defaults 256 and 5)
 set -euo pipefail
@@ -32,7 +32,7 @@ if [ ! -f "$payload" ] || [ "$(stat -c %s "$payload")" -ne $((mib * 1048576)) ];
   head -c $((mib * 1048576)) /dev/urandom >"$payload"
 fi
 setup_start_service "$build" "$payload"
-origin=https://localhost:47443
+origin=https://localhost:$(setup_origin_ports "$build" | cut -d' ' -f1)
 url=$origin/DOWNLOADS/SETUP-SAMPLE.EXE
 control() { curl -fsS --cacert "$build/certs/ca.pem" "$origin/_control/$1" >/dev/null; }
 

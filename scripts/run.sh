@@ -29,8 +29,9 @@ export SETUP_SAMPLE_RECORD
 SETUP_SAMPLE_RECORD=$(winepath -w "$record")
 
 # The sample installer is small: the service paces it so that the window can be seen at work.
+port=$(setup_origin_ports "$build" | cut -d' ' -f1)
 curl -fsS --cacert "$build/certs/ca.pem" \
-  "https://localhost:47443/_control/installer?chunk_delay_ms=400" >/dev/null
+  "https://localhost:$port/_control/installer?chunk_delay_ms=400" >/dev/null
 
 echo "== running Setup.exe (display $DISPLAY)"
 wine "$build/Setup.exe" </dev/null >"$out/setup.log" 2>&1 &
