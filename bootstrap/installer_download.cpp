@@ -13,6 +13,7 @@
 #include "bootstrap/wininet_library.h"
 #include "framework/error.h"
 #include "framework/handle.h"
+#include "framework/module_path.h"
 
 namespace setup {
 namespace {
@@ -21,16 +22,7 @@ constexpr DWORD kReadSize = 10240;
 
 // The running executable's own file name, without its directory: the download's user agent.
 std::wstring OwnFileName() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  const std::wstring path = fw::ModulePath();
   const auto slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }

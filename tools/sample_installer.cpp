@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/handle.h"
+#include "framework/module_path.h"
 #include "tools/json_text.h"
 
 namespace {
@@ -26,19 +27,6 @@ std::wstring Environment(const wchar_t* name) {
   std::wstring value(size, L'\0');
   value.resize(::GetEnvironmentVariableW(name, value.data(), size));
   return value;
-}
-
-std::wstring OwnPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
 }
 
 std::wstring RecordPath() {
@@ -145,7 +133,7 @@ int ShowWindowFor(HINSTANCE instance, const std::wstring& text, DWORD show_ms) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
-  const std::wstring exe = OwnPath();
+  const std::wstring exe = fw::ModulePath();
   const bool recorded = AppendRecord(RecordPath(), RecordLine(exe));
   const DWORD show_ms = ShowMs();
   if (show_ms == 0) {

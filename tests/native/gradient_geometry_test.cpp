@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/pyramid_rings.h"
+
 namespace widgets {
 namespace {
 
@@ -16,11 +18,7 @@ constexpr std::uint32_t Grey(int level) {
 constexpr std::uint32_t kDark = 0x00303030;
 constexpr std::uint32_t kLight = 0x00616161;
 
-struct Ring {
-  int i;
-  GradientRect rect;
-  int grey;
-};
+using Ring = test::PyramidRing;
 
 void ExpectRings(const GradientPlan& plan, const std::vector<Ring>& rings) {
   for (const Ring& ring : rings) {
@@ -64,16 +62,7 @@ TEST(PyramidPlan, SetupWindowFace) {
   const GradientPlan plan = PlanGradient(grPyramid, 528, 444, 100, kDark, kLight);
   EXPECT_EQ(plan.background, kDark);
   ASSERT_EQ(plan.fills.size(), 101u);
-  ExpectRings(plan, {
-                        {0, {0, 0, 528, 444}, 48},
-                        {1, {3, 2, 525, 442}, 48},
-                        {2, {5, 4, 523, 440}, 49},
-                        {3, {8, 7, 520, 437}, 49},
-                        {50, {132, 111, 396, 333}, 72},
-                        {51, {135, 113, 393, 331}, 73},
-                        {98, {259, 218, 269, 226}, 96},
-                        {99, {261, 220, 267, 224}, 97},
-                    });
+  ExpectRings(plan, test::kSetupWindowRings);
   EXPECT_EQ(plan.fills[100].rect, (GradientRect{264, 222, 264, 222}));
   EXPECT_TRUE(plan.fills[100].rect.Empty());
   EXPECT_FALSE(plan.fills[99].rect.Empty());
@@ -82,7 +71,7 @@ TEST(PyramidPlan, SetupWindowFace) {
 TEST(PyramidPlan, FaceUnderTheBanner) {
   const GradientPlan plan = PlanGradient(grPyramid, 528, 429, 100, kDark, kLight);
   ASSERT_EQ(plan.fills.size(), 101u);
-  ExpectRings(plan, {{3, {8, 6, 520, 423}, 49}, {99, {261, 212, 267, 217}, 97}});
+  ExpectRings(plan, test::kUnderBannerRings);
   EXPECT_TRUE(plan.fills[100].rect.Empty());
 }
 

@@ -22,6 +22,7 @@
 #include "widgets/gradient_geometry.h"
 #include "widgets/simple_label.h"
 #include "tests/wine/canvas.h"
+#include "tests/pyramid_rings.h"
 
 namespace widgets {
 namespace {
@@ -110,11 +111,7 @@ void ExpectMatchesModel(const Canvas& canvas, const GradientPlan& plan) {
   }
 }
 
-struct RingProbe {
-  int i;
-  RECT rect;
-  int grey;
-};
+using RingProbe = test::PyramidRing;
 
 // A pixel just inside ring i has colour i (the next ring starts further in); the pixel just left
 // of it still belongs to ring i - 1.
@@ -151,16 +148,7 @@ TEST_F(GradientTest, SetupWindowPyramid) {
   Canvas canvas(528, 444);
   ASSERT_TRUE(canvas.Valid());
   g.Paint(canvas.Dc());
-  ExpectRings(canvas, {
-                          {0, {0, 0, 528, 444}, 48},
-                          {1, {3, 2, 525, 442}, 48},
-                          {2, {5, 4, 523, 440}, 49},
-                          {3, {8, 7, 520, 437}, 49},
-                          {50, {132, 111, 396, 333}, 72},
-                          {51, {135, 113, 393, 331}, 73},
-                          {98, {259, 218, 269, 226}, 96},
-                          {99, {261, 220, 267, 224}, 97},
-                      });
+  ExpectRings(canvas, test::kSetupWindowRings);
   // Ring 100 is empty: the centre keeps ring 99's colour.
   EXPECT_EQ(canvas.Pixel(264, 222), Grey(97));
   // The middle step lands on 72.5 and is drawn as 72.
@@ -173,7 +161,7 @@ TEST_F(GradientTest, PyramidUnderTheBanner) {
   UseSetupWindowColours(g);
   Canvas canvas(528, 429);
   g.Paint(canvas.Dc());
-  ExpectRings(canvas, {{3, {8, 6, 520, 423}, 49}, {99, {261, 212, 267, 217}, 97}});
+  ExpectRings(canvas, test::kUnderBannerRings);
   EXPECT_EQ(canvas.Pixel(264, 214), Grey(97));
 }
 
