@@ -73,8 +73,8 @@ Application::Application() : main_thread_id_(::GetCurrentThreadId()) {
 }
 
 Application::~Application() {
-  for (const auto& entry : timers_) {
-    ::KillTimer(window_.get(), entry.first);
+  for (const TimerEntry& entry : timers_) {
+    ::KillTimer(window_.get(), entry.id);
   }
   timers_.clear();
 }
@@ -92,9 +92,10 @@ LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
         self->FlushInvalidations();
         return 0;
       case WM_TIMER: {
-        const auto it = self->timers_.find(wp);
+        const auto it = std::find_if(self->timers_.begin(), self->timers_.end(),
+                                     [wp](const TimerEntry& e) { return e.id == wp; });
         if (it != self->timers_.end()) {
-          Timer* timer = it->second;
+          Timer* timer = it->timer;
           self->GuardedCall([timer] { timer->Tick(); });
         }
         self->FlushInvalidations();
@@ -373,7 +374,7 @@ UINT_PTR Application::StartTimer(Timer& timer, UINT interval_ms) {
   if (::SetTimer(window_.get(), id, interval_ms, nullptr) == 0) {
     return 0;
   }
-  timers_[id] = &timer;
+  timers_.push_back(TimerEntry{id, &timer});
   return id;
 }
 
@@ -382,7 +383,7 @@ void Application::StopTimer(UINT_PTR id) {
     return;
   }
   ::KillTimer(window_.get(), id);
-  timers_.erase(id);
+  std::erase_if(timers_, [id](const TimerEntry& e) { return e.id == id; });
 }
 
 }  // namespace fw

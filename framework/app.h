@@ -27,7 +27,6 @@
 #include <exception>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "framework/error.h"
@@ -179,7 +178,11 @@ class Application {
   std::vector<PendingArea> invalid_;
   PumpThrottle pump_throttle_;
 
-  std::unordered_map<UINT_PTR, Timer*> timers_;
+  struct TimerEntry {
+    UINT_PTR id;
+    Timer* timer;
+  };
+  std::vector<TimerEntry> timers_;  // a handful at most: a list beats a hash table here
   UINT_PTR next_timer_id_ = 1;
 };
 

@@ -7,7 +7,8 @@ lets a test change both through GET requests under /_control/ on any of those po
   /_control/reset
   /_control/answer?status=N&body=PCT&announce=N&forever=1&delay_ms=N&redirect=PATH
   /_control/installer?status=N&size=N&fill=BYTE&close_after=N&delay_ms=N&chunk_delay_ms=N&redirect=PATH
-  /_control/log               JSON array of the requests seen since the last reset
+  /_control/log               JSON array of the requests seen since the last reset (arrival
+                              "time" and, once answered, "done": when the last byte was sent)
   /_control/installer_bytes   the exact bytes the installer path serves now
   /_control/listen?port=N&on=0|1   closes (connections to it are then refused) or reopens one of
                               the service's ports; reset reopens every closed port
@@ -149,8 +150,10 @@ class ServiceState:
     def record(self, port, method, path, user_agent):
         with self.lock:
             # The arrival time lets benchmarks measure when a program's requests reach the service.
-            self.requests.append(dict(port=port, method=method, path=path, user_agent=user_agent,
-                                      time=time.time()))
+            entry = dict(port=port, method=method, path=path, user_agent=user_agent,
+                         time=time.time())
+            self.requests.append(entry)
+            return entry
 
     def snapshot(self):
         with self.lock:
@@ -179,7 +182,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if path.startswith("/_control/"):
                 self.control(state, path[len("/_control/"):], query)
                 return
-            state.record(self.port, self.command, self.path, self.headers.get("User-Agent", ""))
+            entry = state.record(self.port, self.command, self.path,
+                                 self.headers.get("User-Agent", ""))
             answer, installer, _ = state.snapshot()
             # A redirect target on the same origin serves what the redirected path would have.
             if path == ANSWER_PATH and answer["redirect"]:
@@ -192,6 +196,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.serve_installer(installer)
             else:
                 self.reply(404, b"not found\n")
+            # When the last byte went to the socket: benchmarks time transfers by the service's clock.
+            entry["done"] = time.time()
         except (ConnectionError, TimeoutError, ssl.SSLError):
             # The client went away mid-answer: that is what several tests do on purpose.
             self.close_connection = True

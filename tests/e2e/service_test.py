@@ -7,6 +7,7 @@ import os
 import ssl
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -187,10 +188,17 @@ class ServiceTest(unittest.TestCase):
             dict(port=self.local.ports[1], method="GET", path=INSTALLER, user_agent="Setup.exe"),
             dict(port=self.local.ports[1], method="GET", path="/nowhere?x=1", user_agent="other"),
         ]
+        # A handler notes "done" just after its last byte, so the client may see the log first.
+        deadline = time.monotonic() + 5
         log = self.service.log()
+        while any("done" not in entry for entry in log) and time.monotonic() < deadline:
+            time.sleep(0.05)
+            log = self.service.log()
         times = [entry.pop("time") for entry in log]
+        done = [entry.pop("done") for entry in log]  # the last byte sent, after the arrival
         self.assertEqual(log, expected)
         self.assertEqual(times, sorted(times))
+        self.assertTrue(all(t <= d for t, d in zip(times, done)), (times, done))
         self.assertEqual(self.fetch("/nowhere?x=1")[0], 404)
         self.service.reset()
         self.assertEqual(self.service.log(), [])
