@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
+#include <memory>
+
 #include "framework/app.h"
 #include "framework/color.h"
 #include "framework/form.h"
@@ -30,6 +34,36 @@ void Render(Control& control, Canvas& canvas) {
   fw::FillSolidRect(canvas.Dc(), RECT{0, 0, canvas.Width(), canvas.Height()}, 0x00123456);
   control.PaintTo(canvas.Dc(), RECT{0, 0, canvas.Width(), canvas.Height()});
 }
+
+// Counts repaint requests without changing what they do.
+template <typename T>
+class Counting : public T {
+ public:
+  using T::T;
+  void Invalidate() override {
+    ++invalidations;
+    T::Invalidate();
+  }
+  void Repaint() override {
+    ++repaints;
+    T::Repaint();
+  }
+  int invalidations = 0;
+  int repaints = 0;
+};
+
+// A finished 600 x 500 form for each test, to create the widget on.
+class WidgetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form_ = std::make_unique<fw::Form>();
+    form_->SetClientSize(600, 500);
+    form_->FinishCreate();
+  }
+  void TearDown() override { form_.reset(); }
+
+  std::unique_ptr<fw::Form> form_;
+};
 
 // Pumps messages until done() holds or the (generous) bound of rounds runs out; each round waits
 // for a message for at most 50 ms, so the bound is not a timing assertion.
