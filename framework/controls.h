@@ -302,7 +302,6 @@ class WinControl : public Control {
   void SetTabStop(bool on) { tab_stop_ = on; }
   bool CanFocus() const override;
   void SetFocus() override;
-  bool Focused() const { return hwnd_ != nullptr && ::GetFocus() == hwnd_; }
 
   void SetBounds(int left, int top, int width, int height) override;
   RECT ClientRect() const override;
