@@ -1,10 +1,12 @@
-// The default error report's text: a "." is appended when the message's last character has a
-// higher code than ".".
+// The default error report's text (a "." is appended when the message's last character has a
+// higher code than ".") and the text of a failed system call.
 #include "framework/error_report_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "framework/error.h"
 
 namespace {
 
@@ -35,3 +37,23 @@ INSTANTIATE_TEST_SUITE_P(
                       ReportCase{L"", L""}));                   // nothing to end with
 
 }  // namespace
+
+// A failed system call in the framework reads as what failed plus the system's code, and the
+// report then ends it with a ".".
+TEST(SystemCallErrorTest, CarriesTheSystemErrorCode) {
+  const struct {
+    const wchar_t* what;
+    unsigned long code;
+    const wchar_t* message;
+  } cases[] = {
+      {L"Cannot create a window", 1407, L"Cannot create a window EC=1407"},
+      {L"Cannot create a thread", 8, L"Cannot create a thread EC=8"},
+      {L"Cannot hand a call to the main thread", 0, L"Cannot hand a call to the main thread EC=0"},
+      {L"x", 4294967295ul, L"x EC=4294967295"},
+  };
+  for (const auto& c : cases) {
+    const fw::Error error = fw::SystemCallError(c.what, c.code);
+    EXPECT_EQ(error.Message(), c.message);
+    EXPECT_EQ(fw::ErrorReportText(error.Message()), std::wstring(c.message) + L".");
+  }
+}
