@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <string>
+
 #include "framework/handle.h"
 
 namespace setup {
@@ -21,6 +23,8 @@ class WinInetLibrary {
   decltype(&::HttpQueryInfoW) HttpQueryInfoW = nullptr;
   decltype(&::InternetReadFile) InternetReadFile = nullptr;
   decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
+  decltype(&::InternetSetOptionW) InternetSetOptionW = nullptr;
+  decltype(&::InternetQueryOptionW) InternetQueryOptionW = nullptr;
 
  private:
   WinInetLibrary();
@@ -37,5 +41,12 @@ struct InternetHandleTraits {
 };
 
 using InternetHandle = fw::UniqueHandle<HINTERNET, InternetHandleTraits>;
+
+// Sets the connect, send and receive timeouts of a session to the stall limit. Windows ends a
+// stalled call with them (ERROR_INTERNET_TIMEOUT); Wine ignores them, which the worker covers.
+void SetStallTimeouts(HINTERNET internet);
+
+// The URL a request handle ended at, after any redirects; empty when it cannot be read.
+std::wstring FinalUrl(HINTERNET request);
 
 }  // namespace setup
