@@ -4,6 +4,7 @@
 // shows the count within a pump interval of each read, and gives up on a server that stalls.
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <memory>
@@ -248,25 +249,35 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
   const bool ended = RunOffWindow(
       [state, expected](NetworkActivity& activity) {
         const WinInetLibrary& wininet = WinInetLibrary::Get();
-        TransferInstaller(expected,
-                          {[&](char* buffer, std::size_t size) -> std::size_t {
-                             DWORD count = 0;
-                             wininet.InternetReadFile(state->request.get(), buffer,
-                                                      static_cast<DWORD>(size), &count);
-                             if (count > 0) {
-                               activity.Touch();
-                             }
-                             return count;
-                           },
-                           [&](const char* data, std::size_t size) {
-                             fw::Lock lock(state->lock);
-                             if (state->abandoned) {
-                               throw TransferAbandoned{};
-                             }
-                             WriteAll(state->file, data, static_cast<DWORD>(size));
-                             state->written += static_cast<std::int64_t>(size);
-                           },
-                           [&](std::int64_t received) { state->received.store(received); }});
+        TransferSeams seams;
+        seams.read = [&](char* buffer, std::size_t size) -> std::size_t {
+          // Wine's InternetReadFile waits until the whole buffer is filled: asking what has
+          // arrived first lets each read return what the server sent before it paused, so the
+          // count shown is never a read behind. A failed query ends the data like a failed read.
+          DWORD available = 0;
+          if (!wininet.InternetQueryDataAvailable(state->request.get(), &available, 0, 0) ||
+              available == 0) {
+            return 0;
+          }
+          DWORD count = 0;
+          wininet.InternetReadFile(state->request.get(), buffer,
+                                   static_cast<DWORD>(std::min<std::size_t>(size, available)),
+                                   &count);
+          if (count > 0) {
+            activity.Touch();
+          }
+          return count;
+        };
+        seams.write = [&](const char* data, std::size_t size) {
+          fw::Lock lock(state->lock);
+          if (state->abandoned) {
+            throw TransferAbandoned{};
+          }
+          WriteAll(state->file, data, static_cast<DWORD>(size));
+          state->written += static_cast<std::int64_t>(size);
+        };
+        seams.progress = [&](std::int64_t received) { state->received.store(received); };
+        TransferInstaller(expected, seams);
       },
       [&] { show(state->received.load()); });
   std::int64_t received = 0;

@@ -60,6 +60,7 @@ WinInetLibrary::WinInetLibrary() : module_(LoadSystemLibrary(L"wininet.dll")) {
   Resolve(module, "InternetOpenUrlW", InternetOpenUrlW);
   Resolve(module, "HttpQueryInfoW", HttpQueryInfoW);
   Resolve(module, "InternetReadFile", InternetReadFile);
+  Resolve(module, "InternetQueryDataAvailable", InternetQueryDataAvailable);
   Resolve(module, "InternetCloseHandle", InternetCloseHandle);
   Resolve(module, "InternetSetOptionW", InternetSetOptionW);
   Resolve(module, "InternetQueryOptionW", InternetQueryOptionW);

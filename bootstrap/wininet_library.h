@@ -22,6 +22,7 @@ class WinInetLibrary {
   decltype(&::InternetOpenUrlW) InternetOpenUrlW = nullptr;
   decltype(&::HttpQueryInfoW) HttpQueryInfoW = nullptr;
   decltype(&::InternetReadFile) InternetReadFile = nullptr;
+  decltype(&::InternetQueryDataAvailable) InternetQueryDataAvailable = nullptr;
   decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
   decltype(&::InternetSetOptionW) InternetSetOptionW = nullptr;
   decltype(&::InternetQueryOptionW) InternetQueryOptionW = nullptr;
