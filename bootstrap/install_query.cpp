@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
 
 #include "bootstrap/ansi_code_page_win.h"
 #include "bootstrap/network_worker.h"
@@ -32,7 +31,7 @@ std::string FetchUrl(const std::wstring& url) {
     std::atomic<bool> opened{false};
     std::string body;
   };
-  const auto fetch = std::make_shared<Fetch>();
+  const SharedState<Fetch> fetch;
   fetch->internet.reset(
       wininet.InternetOpenW(kQueryUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!fetch->internet) {

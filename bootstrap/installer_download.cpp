@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -169,6 +168,21 @@ struct DownloadState {
 
 }  // namespace
 
+void TPreSetupBox::ShowDownloadProgress(std::int64_t received, std::int32_t expected,
+                                        std::int64_t& shown) {
+  if (received == shown) {
+    return;
+  }
+  shown = received;
+  if (!Label1.Visible()) {
+    Label1.SetVisible(true);
+  }
+  Label1.SetCaption(DownloadCounterText(received, expected));
+  const int percent = DownloadPercentage(received, expected);
+  mMeter.SetLightText(PercentText(percent));
+  mMeter.SetLightValue(percent);
+}
+
 bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring& path,
                                      std::int32_t expected) {
   const WinInetLibrary& inet = WinInetLibrary::Get();
@@ -180,7 +194,7 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
     return false;
   }
 
-  const auto state = std::make_shared<DownloadState>();
+  const SharedState<DownloadState> state;
   state->internet.reset(
       inet.InternetOpenW(OwnFileName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!state->internet) {
@@ -231,55 +245,43 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
   state->file = file.get();
 
   std::int64_t shown = 0;
-  const auto show = [&](std::int64_t received) {
-    if (received == shown) {
-      return;
-    }
-    shown = received;
-    if (!Label1.Visible()) {
-      Label1.SetVisible(true);
-    }
-    Label1.SetCaption(DownloadCounterText(received, expected));
-    const int percent = DownloadPercentage(received, expected);
-    mMeter.SetLightText(PercentText(percent));
-    mMeter.SetLightValue(percent);
-  };
   // The window shows the count of the last read before every pump: whenever a read waits, the
   // count before it is on the screen within a pump interval.
   const bool ended = RunOffWindow(
       [state, expected](NetworkActivity& activity) {
         const WinInetLibrary& wininet = WinInetLibrary::Get();
-        TransferSeams seams;
-        seams.read = [&](char* buffer, std::size_t size) -> std::size_t {
-          // Wine's InternetReadFile waits until the whole buffer is filled: asking what has
-          // arrived first lets each read return what the server sent before it paused, so the
-          // count shown is never a read behind. A failed query ends the data like a failed read.
-          DWORD available = 0;
-          if (!wininet.InternetQueryDataAvailable(state->request.get(), &available, 0, 0) ||
-              available == 0) {
-            return 0;
-          }
-          DWORD count = 0;
-          wininet.InternetReadFile(state->request.get(), buffer,
-                                   static_cast<DWORD>(std::min<std::size_t>(size, available)),
-                                   &count);
-          if (count > 0) {
-            activity.Touch();
-          }
-          return count;
-        };
-        seams.write = [&](const char* data, std::size_t size) {
-          fw::Lock lock(state->lock);
-          if (state->abandoned) {
-            throw TransferAbandoned{};
-          }
-          WriteAll(state->file, data, static_cast<DWORD>(size));
-          state->written += static_cast<std::int64_t>(size);
-        };
-        seams.progress = [&](std::int64_t received) { state->received.store(received); };
-        TransferInstaller(expected, seams);
+        TransferInstaller(
+            expected,
+            [&](char* buffer, std::size_t size) -> std::size_t {
+              // Wine's InternetReadFile waits until the whole buffer is filled: asking what has
+              // arrived first lets each read return what the server sent before it paused, so
+              // the count shown is never a read behind. A failed query ends the data like a
+              // failed read.
+              DWORD available = 0;
+              if (!wininet.InternetQueryDataAvailable(state->request.get(), &available, 0, 0) ||
+                  available == 0) {
+                return 0;
+              }
+              DWORD count = 0;
+              wininet.InternetReadFile(state->request.get(), buffer,
+                                       static_cast<DWORD>(std::min<std::size_t>(size, available)),
+                                       &count);
+              if (count > 0) {
+                activity.Touch();
+              }
+              return count;
+            },
+            [&](const char* data, std::size_t size) {
+              fw::Lock lock(state->lock);
+              if (state->abandoned) {
+                throw TransferAbandoned{};
+              }
+              WriteAll(state->file, data, static_cast<DWORD>(size));
+              state->written += static_cast<std::int64_t>(size);
+            },
+            [&](std::int64_t received) { state->received.store(received); });
       },
-      [&] { show(state->received.load()); });
+      [&] { ShowDownloadProgress(state->received.load(), expected, shown); });
   std::int64_t received = 0;
   {
     // From here on the worker writes nothing, so the file holds exactly the count shown.
@@ -288,7 +290,7 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
     received = state->written;
   }
   static_cast<void>(ended);  // a stalled transfer ends like one whose data ended early
-  show(received);
+  ShowDownloadProgress(received, expected, shown);
 
   bool result = false;
   BY_HANDLE_FILE_INFORMATION written{};

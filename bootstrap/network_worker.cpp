@@ -21,7 +21,7 @@ struct Job {
 };
 
 struct WorkerStart {
-  std::shared_ptr<Job> job;
+  SharedState<Job> job;
   HMODULE pinned;  // WinInet, held until the worker's last call into it has returned
 };
 
@@ -53,7 +53,7 @@ DWORD StallLimitMs() {
 
 bool RunOffWindow(std::function<void(NetworkActivity&)> work,
                   const std::function<void()>& before_pump) {
-  auto job = std::make_shared<Job>();
+  const SharedState<Job> job;
   job->work = std::move(work);
   if (!job->done) {
     throw fw::Error(L"Cannot start a network request: no event");

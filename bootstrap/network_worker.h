@@ -34,6 +34,32 @@ class NetworkActivity {
   std::atomic<std::uint64_t> last_ms_{0};
 };
 
+// State shared by the window and a worker it may leave behind, freed by whichever lets go last.
+// (std::shared_ptr would pull the POSIX threads library into the static runtime: 14 KiB.)
+template <typename T>
+class SharedState {
+ public:
+  SharedState() : node_(new Node) {}
+  SharedState(const SharedState& other) noexcept : node_(other.node_) {
+    node_->count.fetch_add(1, std::memory_order_relaxed);
+  }
+  SharedState& operator=(const SharedState&) = delete;
+  ~SharedState() {
+    if (node_->count.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+      delete node_;
+    }
+  }
+  T* operator->() const noexcept { return &node_->value; }
+  T& operator*() const noexcept { return node_->value; }
+
+ private:
+  struct Node {
+    std::atomic<long> count{1};
+    T value;
+  };
+  Node* node_;
+};
+
 // Runs work on a new worker thread and waits for it on the main thread. Before each pump,
 // before_pump runs (the window shows the work's progress there). True when the work ended; an
 // exception it raised is raised here. False when it sent nothing for the stall limit: the worker

@@ -77,6 +77,9 @@ class TPreSetupBox : public fw::Form {
   void RunSetupBtnMouseEnter(fw::Control& sender);
   void RunSetupBtnMouseExit(fw::Control& sender);
 
+  // Label1 and the meter for a received count, unless shown already holds it (then updated).
+  void ShowDownloadProgress(std::int64_t received, std::int32_t expected, std::int64_t& shown);
+
   void BuildLayout();
   void SelectEnvironment();
 

@@ -26,24 +26,24 @@ TransferRun Transfer(std::int32_t expected, const std::vector<std::size_t>& coun
                      int failing_write) {
   TransferRun run;
   int writes = 0;
-  const TransferSeams seams{[&](char* buffer, std::size_t size) -> std::size_t {
-                              const std::size_t count =
-                                  run.reads < counts.size() ? counts[run.reads] : 0;
-                              ++run.reads;
-                              EXPECT_EQ(size, kRead);
-                              EXPECT_LE(count, size);
-                              std::fill(buffer, buffer + count, 'x');
-                              return count;
-                            },
-                            [&](const char*, std::size_t size) {
-                              if (writes++ == failing_write) {
-                                throw std::runtime_error("disk full");
-                              }
-                              run.bytes_written += size;
-                            },
-                            [&](std::int64_t received) { run.progress.push_back(received); }};
   try {
-    run.received = TransferInstaller(expected, seams);
+    run.received = TransferInstaller(
+        expected,
+        [&](char* buffer, std::size_t size) -> std::size_t {
+          const std::size_t count = run.reads < counts.size() ? counts[run.reads] : 0;
+          ++run.reads;
+          EXPECT_EQ(size, kRead);
+          EXPECT_LE(count, size);
+          std::fill(buffer, buffer + count, 'x');
+          return count;
+        },
+        [&](const char*, std::size_t size) {
+          if (writes++ == failing_write) {
+            throw std::runtime_error("disk full");
+          }
+          run.bytes_written += size;
+        },
+        [&](std::int64_t received) { run.progress.push_back(received); });
   } catch (const std::runtime_error&) {
     run.raised = true;
   }
