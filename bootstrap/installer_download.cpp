@@ -13,6 +13,7 @@
 #include "bootstrap/ansi_code_page_win.h"
 #include "bootstrap/download_progress.h"
 #include "bootstrap/installer_transfer.h"
+#include "bootstrap/long_path.h"
 #include "bootstrap/network_worker.h"
 #include "bootstrap/pre_setup.h"
 #include "bootstrap/short_text.h"
@@ -55,7 +56,10 @@ void CloseInstallerFile(fw::FileHandle& file) {
 
 // Renames the open file to path, replacing whatever has that name: a file, or a link itself (never
 // what it points to). Gives 0 or the system's error code.
-DWORD RenameOpenFile(HANDLE file, const std::wstring& path) {
+DWORD RenameOpenFile(HANDLE file, const std::wstring& full_path) {
+  // Some Windows versions convert a DOS path given to a rename by handle, others pass it to the
+  // kernel unchanged: the NT form works on all of them.
+  const std::wstring path = NtPathName(full_path);
   const std::size_t name_bytes = path.size() * sizeof(wchar_t);
   std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes, 0);
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
