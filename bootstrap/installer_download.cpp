@@ -91,8 +91,8 @@ DWORD LockedFileCode(const std::wstring& path, DWORD rename_code) {
 // Creates the installer file at path for writing. Setup runs elevated and %TEMP% belongs to the
 // user, so a link planted there must never be written through: the file is created new under a
 // unique name in the same folder (never opening an existing file or following a link) and then
-// renamed over path, which replaces a planted link itself. Others may read it, but nobody may
-// write, rename or delete it while it is open. Gives 0 or the system's error code.
+// renamed over path, which replaces a planted link itself. Exclusive while it is open, so nobody
+// starts, changes or swaps a half-written installer. Gives 0 or the system's error code.
 DWORD CreateInstallerFile(fw::FileHandle& file, const std::wstring& path) {
   const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
   DWORD code = ERROR_FILE_EXISTS;
@@ -100,9 +100,8 @@ DWORD CreateInstallerFile(fw::FileHandle& file, const std::wstring& path) {
     const std::wstring name = folder + L"Install-" + DecimalTextW(::GetCurrentProcessId()) + L"-" +
                               DecimalTextW(::GetTickCount64()) + L"-" + DecimalTextW(attempt) +
                               L".tmp";
-    file.reset(::CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
-                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                             nullptr));
+    file.reset(::CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     code = file ? 0 : ::GetLastError();
     if (code == ERROR_ALREADY_EXISTS) {
       code = ERROR_FILE_EXISTS;
@@ -250,8 +249,9 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
 
   std::int64_t shown = 0;
   // The window shows the count of the last read before every pump: whenever a read waits, the
-  // count before it is on the screen within a pump interval.
-  const bool ended = RunOffWindow(
+  // count before it is on the screen within a pump interval. Whether the transfer ended or
+  // stalled makes no difference afterwards: a stalled one ends like one whose data ended early.
+  RunOffWindow(
       [state, expected](NetworkActivity& activity) {
         const WinInetLibrary& wininet = WinInetLibrary::Get();
         TransferInstaller(
@@ -293,7 +293,6 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
     state->abandoned = true;
     received = state->written;
   }
-  static_cast<void>(ended);  // a stalled transfer ends like one whose data ended early
   ShowDownloadProgress(received, expected, shown);
 
   bool result = false;
