@@ -21,6 +21,7 @@
 #include "framework/error.h"
 #include "framework/handle.h"
 #include "framework/module_path.h"
+#include "framework/scope_exit.h"
 
 namespace setup {
 namespace {
@@ -149,11 +150,6 @@ DWORD HoldInstallerFile(fw::FileHandle& hold, const std::wstring& path,
   return 0;
 }
 
-// Restores the cursor on every way out, errors included.
-struct CursorRestorer {
-  ~CursorRestorer() { RestoreCursor(); }
-};
-
 // Raised on the worker when the window has stopped waiting for it: nothing more is written.
 struct TransferAbandoned {};
 
@@ -204,8 +200,9 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
     return false;
   }
   SetStallTimeouts(state->internet.get());
-  CursorRestorer restore_cursor;
   SetBusyCursor();
+  // Restores the cursor on every way out, errors included.
+  const fw::ScopeExit restore_cursor([] { RestoreCursor(); });
   const bool answered = RunOffWindow([state, wide_url](NetworkActivity&) {
     state->request.reset(WinInetLibrary::Get().InternetOpenUrlW(
         state->internet.get(), wide_url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));

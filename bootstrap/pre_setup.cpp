@@ -12,6 +12,7 @@
 #include "bootstrap/install_query.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/handle.h"
+#include "framework/scope_exit.h"
 #include "build_settings.h"
 #include "resources/resource_ids.h"
 
@@ -267,24 +268,17 @@ void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
     Close();
     return;
   }
-  running_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{running_};
+  const auto running = fw::ScopedValue(running_, true);
   RunSetup();
 }
 
 void TPreSetupBox::RunSetup() {
-  SetBusyCursor();
   InstallAnswer answer;
-  try {
+  {
+    SetBusyCursor();
+    const fw::ScopeExit restore([] { RestoreCursor(); });
     answer = QueryInstallLocation(gURL);
-  } catch (...) {
-    RestoreCursor();
-    throw;
   }
-  RestoreCursor();
   if (answer.url.empty()) {
     return;
   }

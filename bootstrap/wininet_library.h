@@ -32,16 +32,13 @@ class WinInetLibrary {
   fw::ModuleHandle module_;
 };
 
-struct InternetHandleTraits {
-  static HINTERNET Invalid() noexcept { return nullptr; }
-  static bool IsValid(HINTERNET handle) noexcept { return handle != nullptr; }
-  // A handle exists only once the library is loaded, so Get() cannot raise here.
-  static void Close(HINTERNET handle) noexcept {
-    WinInetLibrary::Get().InternetCloseHandle(handle);
-  }
-};
+// A handle exists only once the library is loaded, so Get() cannot raise here.
+inline void CloseInternetHandle(HINTERNET handle) noexcept {
+  WinInetLibrary::Get().InternetCloseHandle(handle);
+}
 
-using InternetHandle = fw::UniqueHandle<HINTERNET, InternetHandleTraits>;
+using InternetHandle =
+    fw::UniqueHandle<HINTERNET, fw::NullHandleTraits<HINTERNET, CloseInternetHandle>>;
 
 // Sets the connect, send and receive timeouts of a session to the stall limit. Windows ends a
 // stalled call with them (ERROR_INTERNET_TIMEOUT); Wine ignores them, which the worker covers.
