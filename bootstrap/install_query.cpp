@@ -1,6 +1,5 @@
 #include "bootstrap/install_query.h"
 
-#include <algorithm>
 #include <atomic>
 
 #include "bootstrap/ansi_code_page_win.h"
@@ -50,18 +49,9 @@ std::string FetchUrl(const std::wstring& url) {
     }
     activity.Touch();
     fetch->opened = true;
-    // A failed read leaves the count at 0 and so ends the body like the end of the data. Wine's
-    // InternetReadFile waits for a full buffer: reading only what has arrived keeps a slow but
-    // steady server from looking silent.
+    // A failed read gives 0 and so ends the body like the end of the data.
     fetch->body = ReadAnswerBody([&](char* buffer, std::size_t size) -> std::size_t {
-      DWORD available = 0;
-      if (!inet.InternetQueryDataAvailable(fetch->request.get(), &available, 0, 0) ||
-          available == 0) {
-        return 0;
-      }
-      DWORD count = 0;
-      inet.InternetReadFile(fetch->request.get(), buffer,
-                            static_cast<DWORD>(std::min<std::size_t>(size, available)), &count);
+      const DWORD count = ReadArrived(fetch->request.get(), buffer, static_cast<DWORD>(size));
       if (count > 0) {
         activity.Touch();
       }

@@ -4,7 +4,6 @@
 // shows the count within a pump interval of each read, and gives up on a server that stalls.
 #include <windows.h>
 
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <string>
@@ -250,23 +249,12 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
   // stalled makes no difference afterwards: a stalled one ends like one whose data ended early.
   RunOffWindow(
       [state, expected](NetworkActivity& activity) {
-        const WinInetLibrary& wininet = WinInetLibrary::Get();
         TransferInstaller(
             expected,
             [&](char* buffer, std::size_t size) -> std::size_t {
-              // Wine's InternetReadFile waits until the whole buffer is filled: asking what has
-              // arrived first lets each read return what the server sent before it paused, so
-              // the count shown is never a read behind. A failed query ends the data like a
-              // failed read.
-              DWORD available = 0;
-              if (!wininet.InternetQueryDataAvailable(state->request.get(), &available, 0, 0) ||
-                  available == 0) {
-                return 0;
-              }
-              DWORD count = 0;
-              wininet.InternetReadFile(state->request.get(), buffer,
-                                       static_cast<DWORD>(std::min<std::size_t>(size, available)),
-                                       &count);
+              // Only what has arrived: the count shown is never a read behind a pause.
+              const DWORD count =
+                  ReadArrived(state->request.get(), buffer, static_cast<DWORD>(size));
               if (count > 0) {
                 activity.Touch();
               }

@@ -1,5 +1,6 @@
 #include "bootstrap/wininet_library.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 
@@ -78,6 +79,17 @@ void SetStallTimeouts(HINTERNET internet) {
                              INTERNET_OPTION_RECEIVE_TIMEOUT}) {
     inet.InternetSetOptionW(internet, option, &limit, sizeof(limit));
   }
+}
+
+DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  DWORD available = 0;
+  if (!inet.InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) {
+    return 0;
+  }
+  DWORD count = 0;
+  inet.InternetReadFile(request, buffer, std::min(size, available), &count);
+  return count;
 }
 
 std::wstring FinalUrl(HINTERNET request) {

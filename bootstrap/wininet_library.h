@@ -44,6 +44,11 @@ using InternetHandle =
 // stalled call with them (ERROR_INTERNET_TIMEOUT); Wine ignores them, which the worker covers.
 void SetStallTimeouts(HINTERNET internet);
 
+// Reads up to size bytes of what has arrived of the request's body, waiting only while nothing has
+// (Wine's InternetReadFile would wait until the whole buffer is filled, so a server that pauses
+// would look silent with bytes already in hand). 0 at the end of the data or on a failure.
+DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size);
+
 // The URL a request handle ended at, after any redirects; empty when it cannot be read.
 std::wstring FinalUrl(HINTERNET request);
 
