@@ -418,7 +418,7 @@ class StallTest(SetupCase):
         requests = self.wait_for("the installer request", lambda: self.service.log()[1:])
         # The service sends the first 25000 bytes at once and then nothing: within 2 s of the
         # request the window shows that count and 50 %, not the count of an earlier read.
-        time.sleep(max(0.0, requests[0]["time"] + 1.5 - time.time()))
+        time.sleep(max(0.0, requests[0]["time"] + 1.0 - time.time()))
         paused = harness.screenshot(os.path.join(self.workdir, "paused.png"), crop=info)
         self.assertLess(time.time(), requests[0]["time"] + 2.0, "the screenshot came too late")
         keep(paused, "download-paused.png")
