@@ -13,9 +13,9 @@ namespace setup {
 
 class WinInetLibrary {
  public:
-  // Loads the library on the first call, which is on the main thread (statics take no lock in this
-  // build), and keeps it to the end of the program; raises fw::Error
-  // when it or one of its functions is missing (a later call tries again).
+  // Loads the library on the first call, which is on the main thread (statics take no lock in
+  // this build), and keeps it to the end of the program; raises fw::Error when it or one of its
+  // functions is missing (a later call tries again).
   static const WinInetLibrary& Get();
 
   decltype(&::InternetGetConnectedState) InternetGetConnectedState = nullptr;
