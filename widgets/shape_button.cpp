@@ -89,10 +89,7 @@ void TGradient::Assign(const TGradient& other) {
   if (&other == this) {
     return;
   }
-  const bool differs = FColorCount != other.FColorCount || FColor != other.FColor ||
-                       FEndColor != other.FEndColor || FPaletteRealize != other.FPaletteRealize ||
-                       FStyle != other.FStyle || FColors != other.FColors ||
-                       FTwoColors != other.FTwoColors;
+  const bool differs = !SameValues(other);
   FColorCount = other.FColorCount;
   FColor = other.FColor;
   FEndColor = other.FEndColor;
@@ -103,6 +100,12 @@ void TGradient::Assign(const TGradient& other) {
   if (differs) {
     Change();
   }
+}
+
+bool TGradient::SameValues(const TGradient& other) const {
+  return FColorCount == other.FColorCount && FColor == other.FColor &&
+         FEndColor == other.FEndColor && FPaletteRealize == other.FPaletteRealize &&
+         FStyle == other.FStyle && FColors == other.FColors && FTwoColors == other.FTwoColors;
 }
 
 void TGradient::Change() {
@@ -203,6 +206,10 @@ void TShapeFill::Assign(const TShapeFill& other) {
   if (&other == this) {
     return;
   }
+  // Images cannot be compared cheaply: any image counts as a change.
+  const bool differs = !FGradient.SameValues(other.FGradient) || FFillStyle != other.FFillStyle ||
+                       FTileMode != other.FTileMode || FBitmap || other.FBitmap || FListBitmap ||
+                       other.FListBitmap;
   // The gradient's own notification is held back, so the whole copy gives one.
   BeginUpdate();
   FGradient.Assign(other.FGradient);
@@ -210,7 +217,7 @@ void TShapeFill::Assign(const TShapeFill& other) {
   FListBitmap = CopyBitmap(other.FListBitmap.get());
   FFillStyle = other.FFillStyle;
   FTileMode = other.FTileMode;
-  EndUpdate(true);
+  EndUpdate(differs);
 }
 
 // ---- TGlyph ----

@@ -80,6 +80,7 @@ class TGradient : public TChangeNotifier {
 
   // Copies every value, with one notification when anything differed.
   void Assign(const TGradient& other);
+  bool SameValues(const TGradient& other) const;
   // Rebuilds the ramp (and the palette), then notifies.
   void Change() override;
 
@@ -121,7 +122,7 @@ class TShapeFill : public TChangeNotifier {
   // FBitmap for sfBitmap, FListBitmap for sfBitmapList, null otherwise.
   HBITMAP CurrentBitmap() const;
 
-  // Copies every value (the images as copies) with one notification.
+  // Copies every value (the images as copies) with one notification when anything differed.
   void Assign(const TShapeFill& other);
 
  private:
