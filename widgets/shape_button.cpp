@@ -7,6 +7,7 @@
 
 #include "framework/accel.h"
 #include "framework/gdi.h"
+#include "framework/scope_exit.h"
 #include "widgets/shape_paint.h"
 
 namespace widgets {
@@ -139,8 +140,8 @@ void TGradient::InitPalette() {
     for (std::size_t i = 0; i < entries; ++i) {
       const std::uint32_t rgb = FColorList[i * FColorList.size() / entries];
       palette->palPalEntry[i] =
-          PALETTEENTRY{static_cast<BYTE>(RedOf(rgb)), static_cast<BYTE>(GreenOf(rgb)),
-                       static_cast<BYTE>(BlueOf(rgb)), 0};
+          PALETTEENTRY{static_cast<BYTE>(fw::GetR(rgb)), static_cast<BYTE>(fw::GetG(rgb)),
+                       static_cast<BYTE>(fw::GetB(rgb)), 0};
     }
     FPalette.reset(::CreatePalette(palette));
   }
@@ -309,12 +310,18 @@ void TBaseGraphicButton::SetButtonState(TButtonState state, bool force) {
   }
 }
 
-void TBaseGraphicButton::PollHover() {
+POINT TBaseGraphicButton::CursorPos() const {
   POINT p{};
-  if (!::GetCursorPos(&p)) {
-    return;
+  if (!::GetCursorPos(&p) || Parent() == nullptr || Parent()->Handle() == nullptr ||
+      !::ScreenToClient(Parent()->Handle(), &p)) {
+    // Nowhere near: outside any shape.
+    return POINT{-32768, -32768};
   }
-  const POINT local = ScreenToClient(p);
+  return POINT{p.x - Left(), p.y - Top()};
+}
+
+void TBaseGraphicButton::PollHover() {
+  const POINT local = CursorPos();
   if (!PointInShape(local.x, local.y) && Enabled() && !FPressed) {
     SetButtonState(bsUp);
   }
@@ -461,12 +468,9 @@ void TBaseGraphicButton::MouseUp(fw::TMouseButton button, fw::TShiftState shift,
   }
   if (!plain_glyphs && FState == state_before && FPressed == pressed_before) {
     // Buttons with hover pictures look at where the pointer is now, after the click.
-    POINT p{};
-    ::GetCursorPos(&p);
-    const POINT local = ScreenToClient(p);
-    FInternal = 1;
+    const POINT local = CursorPos();
+    const auto internal = fw::ScopedValue(FInternal, 1);
     SetButtonState(FAllowMouseOver && PointInShape(local.x, local.y) ? bsMouseOver : next);
-    FInternal = 0;
   }
 }
 
@@ -648,12 +652,6 @@ namespace {
 
 constexpr UINT kCaptionFlags = DT_LEFT | DT_TOP | DT_EXPANDTABS;
 
-// The caption as it is measured: an empty text or a lone "&" stands as one blank, so the layout
-// keeps a line's height.
-std::wstring MeasuredText(const std::wstring& text) {
-  return text.empty() || text == L"&" ? std::wstring(L" ") : text;
-}
-
 }  // namespace
 
 SIZE TBaseGraphicButton::GetNeededSizeRect() {
@@ -662,7 +660,7 @@ SIZE TBaseGraphicButton::GetNeededSizeRect() {
   RECT measured{0, 0, FMultiLine ? std::max(0, Width()) : 0, 0};
   if (dc != nullptr) {
     const int old_extra = ::SetTextCharacterExtra(dc, FFontFx.Tracing());
-    const std::wstring shown = MeasuredText(text);
+    const std::wstring shown = fw::MeasuredCaption(text, true);
     ::DrawTextW(dc, shown.c_str(), -1, &measured,
                 DT_CALCRECT | kCaptionFlags | (FMultiLine ? DT_WORDBREAK : DT_SINGLELINE));
     ::SetTextCharacterExtra(dc, old_extra);
@@ -709,7 +707,7 @@ void TBaseGraphicButton::DrawCaption(HDC dc, const RECT& r) {
     const HDC screen = fw::SharedTextMeasurer().DcFor(Font().LogFont());
     const HDC measure_dc = screen != nullptr ? screen : dc;
     const int old_extra = ::SetTextCharacterExtra(measure_dc, FFontFx.Tracing());
-    const std::wstring shown = MeasuredText(text);
+    const std::wstring shown = fw::MeasuredCaption(text, true);
     ::DrawTextW(measure_dc, shown.c_str(), -1, &measured, DT_CALCRECT | kCaptionFlags | line_flags);
     ::SetTextCharacterExtra(measure_dc, old_extra);
   }

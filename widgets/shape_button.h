@@ -293,6 +293,8 @@ class TBaseGraphicButton : public TBaseGraphicControl {
 
  private:
   bool InsideForPointer(int x, int y, bool release) const;
+  // The pointer's position in the button's coordinates.
+  POINT CursorPos() const;
   void StartRepeat();
   void StopTimers();
   void PollHover();
