@@ -1007,21 +1007,21 @@ void TCustomShapeButton::PaintFill(HDC dc) {
   switch (FShapeFill.Style()) {
     case sfNone:
       DrawShape(b, whole, FShape.Shape(), Color(), nullptr, shadow, bevel, FShape.RoundPercent(),
-                nullptr, FShape.Square(), FList);
+                nullptr, FShape.Square(), FList, &scratch_);
       break;
     case sfBrushBitmap:
       if (FShapeFill.Bitmap() != nullptr) {
         fill_brush.reset(::CreatePatternBrush(FShapeFill.Bitmap()));
       }
       DrawShape(b, whole, FShape.Shape(), Color(), nullptr, shadow, bevel, FShape.RoundPercent(),
-                fill_brush.get(), FShape.Square(), FList);
+                fill_brush.get(), FShape.Square(), FList, &scratch_);
       break;
     case sfBrush:
       if (FShape.Brush().Style() == bsSolid) {
         fill_brush.reset(::CreateSolidBrush(fw::ColorToRGB(FShape.Brush().Color())));
       }
       DrawShape(b, whole, FShape.Shape(), Color(), nullptr, shadow, bevel, FShape.RoundPercent(),
-                fill_brush.get(), FShape.Square(), FList);
+                fill_brush.get(), FShape.Square(), FList, &scratch_);
       break;
     case sfBitmap:
     case sfBitmapList:
@@ -1032,7 +1032,7 @@ void TCustomShapeButton::PaintFill(HDC dc) {
         ::RealizePalette(b);
       }
       DrawShape(b, whole, FShape.Shape(), Color(), face, shadow, bevel, FShape.RoundPercent(),
-                nullptr, FShape.Square(), FList);
+                nullptr, FShape.Square(), FList, &scratch_);
       if (old_palette != nullptr) {
         ::SelectPalette(b, old_palette, FALSE);
       }
@@ -1045,7 +1045,7 @@ void TCustomShapeButton::PaintFill(HDC dc) {
   ::SelectObject(b, ::GetStockObject(WHITE_BRUSH));  // the background brush goes first
   if (Transparent()) {
     // The pixels still in Color are left out: the parent shows around the shape.
-    DrawKeyed(dc, whole, b, Color());
+    DrawKeyed(dc, whole, b, Color(), &scratch_);
   } else {
     ::BitBlt(dc, 0, 0, width, height, b, 0, 0, SRCCOPY);
   }
@@ -1065,7 +1065,7 @@ void TCustomShapeButton::PaintFast(HDC dc) {
   fw::BrushHandle face(::CreateSolidBrush(fw::ColorToRGB(FColors.ForState(State()))));
   const TShadow* shadow = FStyle == sbs3D ? nullptr : &FShape.Shadow();
   DrawShape(dc, whole, FShape.Shape(), Color(), nullptr, shadow, &FShape.Bevel(),
-            FShape.RoundPercent(), face.get(), FShape.Square(), FList);
+            FShape.RoundPercent(), face.get(), FShape.Square(), FList, &scratch_);
   const ShapeRect caption =
       CaptionRect(width, height, FShape.Bevel().Width(), FShape.Shadow().Depth(), FStyle, State());
   DrawCaption(dc, ToRect(caption));

@@ -25,6 +25,7 @@
 #include "widgets/gradient_paint.h"
 #include "widgets/label_text.h"
 #include "widgets/shape_model.h"
+#include "widgets/shape_paint.h"
 
 namespace widgets {
 
@@ -385,6 +386,7 @@ class TCustomShapeButton : public TBaseGraphicButton {
   TPointList FList;
   fw::OffscreenBitmap pressed_face_;  // the face moved by the pressed offset
   fw::OffscreenBitmap buffer_;        // each paint is composed here, then copied once
+  ShapeScratch scratch_;              // the working surfaces of the drawing passes
   int face_renders_ = 0;
   bool constructed_ = false;
 };

@@ -1,5 +1,6 @@
 #include "widgets/shape_paint.h"
 
+#include <utility>
 #include <vector>
 
 #include "framework/gdi.h"
@@ -7,42 +8,90 @@
 
 namespace widgets {
 
-void DrawKeyed(HDC canvas, const RECT& rect, HDC source, fw::TColor key) {
-  fw::DrawTransparent(canvas, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                      source, 0, 0, fw::ColorToRGB(key));
+bool MonoSurface::Resize(int width, int height) {
+  if (dc_ && width == width_ && height == height_) {
+    return true;
+  }
+  selected_.Restore();
+  bitmap_.reset();
+  dc_.reset();
+  fw::MemoryDc dc(::CreateCompatibleDC(nullptr));
+  fw::BitmapHandle bitmap(::CreateBitmap(width, height, 1, 1, nullptr));
+  if (!dc || !bitmap) {
+    return false;
+  }
+  selected_ = fw::SelectGuard(dc.get(), bitmap.get());
+  dc_ = std::move(dc);
+  bitmap_ = std::move(bitmap);
+  width_ = width;
+  height_ = height;
+  return true;
 }
 
-void DrawMaskedImage(HDC canvas, const RECT& rect, HDC mask, fw::TColor key, HDC image) {
+namespace {
+
+constexpr DWORD kDSna = 0x00220326;  // dest AND NOT source
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+// Colour to monochrome: the pixels of `set` become 1, all others 0.
+void BitsWhere(const MonoSurface& bits, HDC source, int w, int h, COLORREF set) {
+  const COLORREF old = ::SetBkColor(source, set);
+  ::BitBlt(bits.Dc(), 0, 0, w, h, source, 0, 0, SRCCOPY);
+  ::SetBkColor(source, old);
+}
+
+// Monochrome to colour inside a raster operation: 1 bits take `one`, 0 bits `zero`.
+void BlitBits(HDC dest, int x, int y, int w, int h, const MonoSurface& bits, COLORREF one,
+              COLORREF zero, DWORD rop) {
+  const COLORREF old_bk = ::SetBkColor(dest, one);
+  const COLORREF old_text = ::SetTextColor(dest, zero);
+  ::BitBlt(dest, x, y, w, h, bits.Dc(), 0, 0, rop);
+  ::SetBkColor(dest, old_bk);
+  ::SetTextColor(dest, old_text);
+}
+
+}  // namespace
+
+void DrawKeyed(HDC canvas, const RECT& rect, HDC source, fw::TColor key, ShapeScratch* scratch) {
   const int w = rect.right - rect.left;
   const int h = rect.bottom - rect.top;
   if (w <= 0 || h <= 0) {
     return;
   }
-  const COLORREF key_rgb = fw::ColorToRGB(key);
-  fw::OffscreenBitmap copy;
-  fw::MemoryDc bits_dc(::CreateCompatibleDC(canvas));
-  fw::BitmapHandle bits(::CreateBitmap(w, h, 1, 1, nullptr));
-  if (!copy.Resize(w, h) || !bits_dc || !bits) {
+  ShapeScratch own;
+  ShapeScratch& s = scratch != nullptr ? *scratch : own;
+  if (!s.bits.Resize(w, h) || !s.keyed.Resize(w, h)) {
     return;
   }
-  fw::SelectGuard select_bits(bits_dc.get(), bits.get());
-  ::BitBlt(copy.Dc(), 0, 0, w, h, image, 0, 0, SRCCOPY);
-  // One bit per pixel, set where the mask is white (colour to monochrome: the background colour
-  // becomes 1).
-  const COLORREF old_mask_bk = ::SetBkColor(mask, RGB(255, 255, 255));
-  ::BitBlt(bits_dc.get(), 0, 0, w, h, mask, 0, 0, SRCCOPY);
-  ::SetBkColor(mask, old_mask_bk);
-  // Monochrome to colour: 0 bits take the text colour, 1 bits the background colour. First keep
-  // the image where the bit is set (AND white) and blacken the rest, then paint the key there.
-  const COLORREF old_text = ::SetTextColor(copy.Dc(), RGB(0, 0, 0));
-  const COLORREF old_bk = ::SetBkColor(copy.Dc(), RGB(255, 255, 255));
-  ::BitBlt(copy.Dc(), 0, 0, w, h, bits_dc.get(), 0, 0, SRCAND);
-  ::SetTextColor(copy.Dc(), key_rgb);
-  ::SetBkColor(copy.Dc(), RGB(0, 0, 0));
-  ::BitBlt(copy.Dc(), 0, 0, w, h, bits_dc.get(), 0, 0, SRCPAINT);
-  ::SetTextColor(copy.Dc(), old_text);
-  ::SetBkColor(copy.Dc(), old_bk);
-  DrawKeyed(canvas, rect, copy.Dc(), key);
+  // The classic transparent copy: a mask of the key pixels, the source with them blackened, the
+  // canvas cut out where the mask is clear (AND), then the source put in (OR).
+  BitsWhere(s.bits, source, w, h, fw::ColorToRGB(key));
+  ::BitBlt(s.keyed.Dc(), 0, 0, w, h, source, 0, 0, SRCCOPY);
+  BlitBits(s.keyed.Dc(), 0, 0, w, h, s.bits, kWhite, kBlack, kDSna);
+  BlitBits(canvas, rect.left, rect.top, w, h, s.bits, kWhite, kBlack, SRCAND);
+  ::BitBlt(canvas, rect.left, rect.top, w, h, s.keyed.Dc(), 0, 0, SRCPAINT);
+}
+
+void DrawMaskedImage(HDC canvas, const RECT& rect, HDC mask, fw::TColor key, HDC image,
+                     ShapeScratch* scratch) {
+  const int w = rect.right - rect.left;
+  const int h = rect.bottom - rect.top;
+  if (w <= 0 || h <= 0) {
+    return;
+  }
+  ShapeScratch own;
+  ShapeScratch& s = scratch != nullptr ? *scratch : own;
+  if (!s.bits.Resize(w, h) || !s.image.Resize(w, h)) {
+    return;
+  }
+  // The working copy keeps the image where the mask is white and takes the key elsewhere: first
+  // AND with white-or-black, then OR with black-or-key.
+  BitsWhere(s.bits, mask, w, h, kWhite);
+  ::BitBlt(s.image.Dc(), 0, 0, w, h, image, 0, 0, SRCCOPY);
+  BlitBits(s.image.Dc(), 0, 0, w, h, s.bits, kWhite, kBlack, SRCAND);
+  BlitBits(s.image.Dc(), 0, 0, w, h, s.bits, kBlack, fw::ColorToRGB(key), SRCPAINT);
+  DrawKeyed(canvas, rect, s.image.Dc(), key, &s);
 }
 
 namespace {
@@ -189,7 +238,8 @@ COLORREF CurrentBrushColor(HDC dc) {
 
 void DrawShape(HDC canvas, const RECT& rect, TShapeType shape_type, fw::TColor key_colour,
                HDC image, const TShadow* shadow, const TSimpleBevel* bevel, int round_percent,
-               HBRUSH brush, bool /*square: already in the points*/, const TPointList& list) {
+               HBRUSH brush, bool /*square: already in the points*/, const TPointList& list,
+               ShapeScratch* scratch) {
   const int w = rect.right - rect.left;
   const int h = rect.bottom - rect.top;
   if (w <= 0 || h <= 0 || list.Count() == 0) {
@@ -226,15 +276,19 @@ void DrawShape(HDC canvas, const RECT& rect, TShapeType shape_type, fw::TColor k
   const int dy = rect.top - d;
 
   if (image != nullptr) {
-    fw::OffscreenBitmap mask;
-    if (mask.Resize(w, h)) {
-      fw::FillSolidRect(mask.Dc(), RECT{0, 0, w, h}, key_colour);
-      fw::PenHandle white_pen = MakePen(bw, RGB(255, 255, 255));
-      fw::SelectGuard pen(mask.Dc(), white_pen.get());
-      fw::SelectGuard fill(mask.Dc(), ::GetStockObject(WHITE_BRUSH));
-      // The mask is (0, 0)-based: the face without the rectangle's own offset.
-      DrawShapeHalf(mask.Dc(), shape_type, list, true, -d, -d);
-      DrawMaskedImage(canvas, RECT{0, 0, w, h}, mask.Dc(), key_colour, image);
+    ShapeScratch own;
+    ShapeScratch& s = scratch != nullptr ? *scratch : own;
+    if (s.mask.Resize(w, h)) {
+      const HDC mask = s.mask.Dc();
+      fw::FillSolidRect(mask, RECT{0, 0, w, h}, key_colour);
+      {
+        fw::PenHandle white_pen = MakePen(bw, kWhite);
+        fw::SelectGuard pen(mask, white_pen.get());
+        fw::SelectGuard fill(mask, ::GetStockObject(WHITE_BRUSH));
+        // The mask is (0, 0)-based: the face without the rectangle's own offset.
+        DrawShapeHalf(mask, shape_type, list, true, -d, -d);
+      }
+      DrawMaskedImage(canvas, RECT{0, 0, w, h}, mask, key_colour, image, &s);
     }
   }
   {

@@ -18,6 +18,7 @@
 #include "framework/panel.h"
 #include "framework/push_button.h"
 #include "widgets/shape_button.h"
+#include "widgets/shape_paint.h"
 #include "tests/wine/canvas.h"
 #include "tests/wine/widget_fixture.h"
 
@@ -1042,6 +1043,42 @@ TEST(ShapeButton, GlyphBesideTheCaptionAndAutoSize) {
   EXPECT_EQ(button.Width(), 16 + 4 + text_width + 2 * 4);
   button.SetCaption(L"Go further");
   EXPECT_GT(button.Width(), 16 + 4 + text_width + 2 * 4);
+}
+
+TEST(ShapePaint, KeyedAndMaskedCopiesLeaveOutTheKeyWithOrWithoutScratch) {
+  constexpr COLORREF kRed = RGB(255, 0, 0);
+  constexpr COLORREF kGreen = RGB(0, 200, 0);
+  constexpr COLORREF kKey = RGB(48, 48, 48);
+  Canvas source(10, 10);
+  Canvas mask(10, 10);
+  ASSERT_TRUE(source.Valid() && mask.Valid());
+  source.Fill(kGreen);
+  ::SetPixel(source.Dc(), 2, 3, kKey);
+  ::SetPixel(source.Dc(), 7, 3, kKey);
+  mask.Fill(kKey);
+  fw::FillSolidRect(mask.Dc(), RECT{0, 0, 5, 10}, RGB(255, 255, 255));  // the left half
+  widgets::ShapeScratch scratch;
+  for (widgets::ShapeScratch* s : {static_cast<widgets::ShapeScratch*>(nullptr), &scratch}) {
+    SCOPED_TRACE(s == nullptr ? "own surfaces" : "scratch");
+    Canvas canvas(12, 12);
+    ASSERT_TRUE(canvas.Valid());
+    canvas.Fill(kRed);
+    widgets::DrawKeyed(canvas.Dc(), RECT{1, 1, 11, 11}, source.Dc(), kKey, s);
+    EXPECT_EQ(canvas.Pixel(3, 4), kRed);  // the key pixels leave the canvas as it was
+    EXPECT_EQ(canvas.Pixel(8, 4), kRed);
+    EXPECT_EQ(canvas.Pixel(1, 1), kGreen);
+    EXPECT_EQ(canvas.Pixel(10, 10), kGreen);
+    EXPECT_EQ(canvas.Pixel(0, 0), kRed);  // outside the rectangle
+    EXPECT_EQ(canvas.Count(kGreen), 98);
+
+    canvas.Fill(kRed);
+    widgets::DrawMaskedImage(canvas.Dc(), RECT{1, 1, 11, 11}, mask.Dc(), kKey, source.Dc(), s);
+    EXPECT_EQ(canvas.Pixel(1, 5), kGreen);  // where the mask is white
+    EXPECT_EQ(canvas.Pixel(5, 5), kGreen);
+    EXPECT_EQ(canvas.Pixel(3, 4), kRed);  // a key pixel inside the mask is left out too
+    EXPECT_EQ(canvas.Pixel(6, 5), kRed);  // the mask's key half
+    EXPECT_EQ(canvas.Count(kGreen), 49);
+  }
 }
 
 }  // namespace
