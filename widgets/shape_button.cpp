@@ -162,6 +162,7 @@ void TGradient::PaintGradient(HDC canvas, const RECT& rect) const {
 // ---- TShapeFill ----
 
 TShapeFill::TShapeFill() {
+  FGradient.SetOwner(this);
   FGradient.OnChange = [this](TChangeNotifier&) { Change(); };
 }
 
@@ -784,6 +785,9 @@ TCustomShapeButton::TCustomShapeButton(fw::WinControl* parent) : TBaseGraphicBut
   SetControlStyle(fw::csCaptureMouse);
   SetAllowMouseOver(true);
   FShape.Brush().SetColor(fw::clBtnFace);
+  FShape.SetOwner(this);
+  FColors.SetOwner(this);
+  FShapeFill.SetOwner(this);
   const auto update = [this](TChangeNotifier&) { UpdateFace(); };
   FShape.OnChange = update;
   FColors.OnChange = update;
@@ -922,14 +926,14 @@ bool TCustomShapeButton::PointInShape(int x, int y) const {
       region.reset(::CreateRoundRectRgn(p0.x, p0.y, p1.x, p1.y, c, c));
       break;
     default: {
-      const std::size_t half = ShapeHalfCount(FShape.Shape(), FList.Count());
-      std::vector<POINT> points;
-      for (std::size_t i = 0; i < half; ++i) {
+      const std::size_t n = std::min(ShapeHalfCount(FShape.Shape(), FList.Count()), kMaxVertices);
+      POINT points[kMaxVertices];
+      for (std::size_t i = 0; i < n; ++i) {
         const ShapePoint p = FList.Point(i);
-        points.push_back(POINT{p.x, p.y});
+        points[i] = POINT{p.x, p.y};
       }
-      if (points.size() >= 3) {
-        region.reset(::CreatePolygonRgn(points.data(), static_cast<int>(points.size()), ALTERNATE));
+      if (n >= 3) {
+        region.reset(::CreatePolygonRgn(points, static_cast<int>(n), ALTERNATE));
       }
       break;
     }

@@ -357,6 +357,8 @@ class TCustomShapeButton : public TBaseGraphicButton {
 
   bool PointInShape(int x, int y) const override;
   void Paint(HDC dc) override;
+  // The palette of the fill (a gradient's, when it realizes one).
+  HPALETTE Palette() const { return FShapeFill.Gradient().Palette(); }
 
   // The cached face image (empty until a face was rendered) and the shape's points, for tests.
   const fw::OffscreenBitmap& FaceImage() const { return FBitmap; }

@@ -1,7 +1,7 @@
 #include "widgets/shape_model.h"
 
 #include <algorithm>
-#include <cmath>
+#include <initializer_list>
 
 #include "widgets/gradient_geometry.h"
 
@@ -47,6 +47,9 @@ void TShadow::Assign(const TShadow& other) {
 }
 
 TShape::TShape() {
+  FBevel.SetOwner(this);
+  FBrush.SetOwner(this);
+  FShadow.SetOwner(this);
   const auto forward = [this](TChangeNotifier&) { Change(); };
   FBevel.OnChange = forward;
   FBrush.OnChange = forward;
@@ -117,11 +120,11 @@ int ShapeCornerSize(int width, int height, int shadow_depth, int round_percent) 
 
 namespace {
 
-// The vertices of the polygon shapes inside the box s. Proportions are this program's own: the
-// arrows have a head of half the length and a shaft of half the breadth, the comb is a hexagon
+// Appends the vertices of a polygon shape inside the box s. Proportions are this program's own:
+// the arrows have a head of half the length and a shaft of half the breadth, the comb is a hexagon
 // with quarter-width slopes, the octagon cuts 29 % (about 1 - 1/sqrt 2) off each side's corners,
 // and the star has five points with an inner radius of 38 % of the outer one.
-std::vector<ShapePoint> PolygonVertices(TShapeType type, const ShapeRect& s) {
+void AddPolygonVertices(TShapeType type, const ShapeRect& s, TPointList* list) {
   const int l = s.left;
   const int t = s.top;
   const int r = s.right;
@@ -130,44 +133,64 @@ std::vector<ShapePoint> PolygonVertices(TShapeType type, const ShapeRect& s) {
   const int h = s.Height();
   const int cx = l + w / 2;
   const int cy = t + h / 2;
+  const int qw = w / 4;
+  const int qh = h / 4;
+  const auto add = [list](std::initializer_list<ShapePoint> points) {
+    for (const ShapePoint& p : points) {
+      list->Add(p.x, p.y);
+    }
+  };
   switch (type) {
     case stDirectUp:
-      return {{cx, t},        {r, cy},         {r - w / 4, cy}, {r - w / 4, b},
-              {l + w / 4, b}, {l + w / 4, cy}, {l, cy}};
+      add({{cx, t}, {r, cy}, {r - qw, cy}, {r - qw, b}, {l + qw, b}, {l + qw, cy}, {l, cy}});
+      break;
     case stDirectDown:
-      return {{cx, b},        {l, cy},         {l + w / 4, cy}, {l + w / 4, t},
-              {r - w / 4, t}, {r - w / 4, cy}, {r, cy}};
+      add({{cx, b}, {l, cy}, {l + qw, cy}, {l + qw, t}, {r - qw, t}, {r - qw, cy}, {r, cy}});
+      break;
     case stDirectRight:
-      return {{r, cy},        {cx, b},         {cx, b - h / 4}, {l, b - h / 4},
-              {l, t + h / 4}, {cx, t + h / 4}, {cx, t}};
+      add({{r, cy}, {cx, b}, {cx, b - qh}, {l, b - qh}, {l, t + qh}, {cx, t + qh}, {cx, t}});
+      break;
     case stDirectLeft:
-      return {{l, cy},        {cx, t},         {cx, t + h / 4}, {r, t + h / 4},
-              {r, b - h / 4}, {cx, b - h / 4}, {cx, b}};
+      add({{l, cy}, {cx, t}, {cx, t + qh}, {r, t + qh}, {r, b - qh}, {cx, b - qh}, {cx, b}});
+      break;
     case stDiamond:
-      return {{cx, t}, {r, cy}, {cx, b}, {l, cy}};
+      add({{cx, t}, {r, cy}, {cx, b}, {l, cy}});
+      break;
     case stComb:
-      return {{l + w / 4, t}, {r - w / 4, t}, {r, cy}, {r - w / 4, b}, {l + w / 4, b}, {l, cy}};
+      add({{l + qw, t}, {r - qw, t}, {r, cy}, {r - qw, b}, {l + qw, b}, {l, cy}});
+      break;
     case stOctagon: {
       const int dx = w * 29 / 100;
       const int dy = h * 29 / 100;
-      return {{l + dx, t}, {r - dx, t}, {r, t + dy}, {r, b - dy},
-              {r - dx, b}, {l + dx, b}, {l, b - dy}, {l, t + dy}};
+      add({{l + dx, t},
+           {r - dx, t},
+           {r, t + dy},
+           {r, b - dy},
+           {r - dx, b},
+           {l + dx, b},
+           {l, b - dy},
+           {l, t + dy}});
+      break;
     }
     case stStar: {
-      std::vector<ShapePoint> points;
+      // Cosine and sine of -90 + 36 i degrees: the points and the notches, clockwise from the top.
+      static constexpr double kCos[10] = {
+          0.0, 0.5877852522924731,  0.9510565162951535,  0.9510565162951535,  0.5877852522924731,
+          0.0, -0.5877852522924731, -0.9510565162951535, -0.9510565162951535, -0.5877852522924731};
+      static constexpr double kSin[10] = {
+          -1.0, -0.8090169943749474, -0.3090169943749474, 0.3090169943749474,  0.8090169943749474,
+          1.0,  0.8090169943749474,  0.3090169943749474,  -0.3090169943749474, -0.8090169943749474};
       const double rx = w / 2.0;
       const double ry = h / 2.0;
-      const double pi = 3.14159265358979323846;
       for (int i = 0; i < 10; ++i) {
         const double k = i % 2 == 0 ? 1.0 : 0.38;
-        const double a = -pi / 2 + i * pi / 5;
-        points.push_back(ShapePoint{l + RoundHalfEven(rx + k * rx * std::cos(a)),
-                                    t + RoundHalfEven(ry + k * ry * std::sin(a))});
+        list->Add(l + RoundHalfEven(rx + k * rx * kCos[i]),
+                  t + RoundHalfEven(ry + k * ry * kSin[i]));
       }
-      return points;
+      break;
     }
     default:
-      return {};
+      break;
   }
 }
 
@@ -207,15 +230,11 @@ void BuildShapePoints(const ShapeRect& rect, TShapeType type, const TShadow* sha
       list->Add(s.left + q, s.top + q);
       list->Add(s.right, s.bottom);
       break;
-    default: {
-      const std::vector<ShapePoint> vertices = PolygonVertices(type, s);
-      for (int half = 0; half < 2; ++half) {
-        for (const ShapePoint& p : vertices) {
-          list->Add(p.x, p.y);
-        }
-      }
+    default:
+      // The shadow's polygon, then the face's: the same vertices.
+      AddPolygonVertices(type, s, list);
+      AddPolygonVertices(type, s, list);
       break;
-    }
   }
 }
 

@@ -222,6 +222,9 @@ int ShapeCornerSize(int width, int height, int shadow_depth, int round_percent);
 void BuildShapePoints(const ShapeRect& rect, TShapeType type, const TShadow* shadow,
                       const TSimpleBevel* bevel, int round_percent, bool square, TPointList* list);
 
+// The most vertices a polygon shape has (the star).
+inline constexpr std::size_t kMaxVertices = 10;
+
 // Number of points of the shadow's (and the face's) half of a shape's list.
 std::size_t ShapeHalfCount(TShapeType type, std::size_t list_count);
 

@@ -1,7 +1,7 @@
 #include "widgets/shape_paint.h"
 
+#include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "framework/gdi.h"
 #include "framework/handle.h"
@@ -119,12 +119,13 @@ void DrawShapeHalf(HDC dc, TShapeType type, const TPointList& list, bool face, i
       ::Rectangle(dc, a.x, a.y, b.x, b.y);
       break;
     default: {
-      std::vector<POINT> points;
-      for (std::size_t i = 0; i < half; ++i) {
+      POINT points[kMaxVertices];
+      const std::size_t n = std::min(half, kMaxVertices);
+      for (std::size_t i = 0; i < n; ++i) {
         const ShapePoint p = list.Shifted(first + i, dx, dy);
-        points.push_back(POINT{p.x, p.y});
+        points[i] = POINT{p.x, p.y};
       }
-      ::Polygon(dc, points.data(), static_cast<int>(points.size()));
+      ::Polygon(dc, points, static_cast<int>(n));
       break;
     }
   }
@@ -198,20 +199,21 @@ void DrawBevel(HDC dc, TShapeType type, const TPointList& list, int dx, int dy, 
     }
     default: {
       const std::size_t half = ShapeHalfCount(type, list.Count());
-      std::vector<ShapePoint> points;
-      for (std::size_t i = 0; i < half; ++i) {
-        points.push_back(list.Shifted(half + i, dx, dy));
+      const std::size_t n = std::min(half, kMaxVertices);
+      ShapePoint points[kMaxVertices];
+      for (std::size_t i = 0; i < n; ++i) {
+        points[i] = list.Shifted(half + i, dx, dy);
       }
       // The sign of the area tells which side of each edge is outside.
       long long area = 0;
-      for (std::size_t i = 0; i < points.size(); ++i) {
+      for (std::size_t i = 0; i < n; ++i) {
         const ShapePoint& a = points[i];
-        const ShapePoint& b = points[(i + 1) % points.size()];
+        const ShapePoint& b = points[(i + 1) % n];
         area += static_cast<long long>(a.x) * b.y - static_cast<long long>(b.x) * a.y;
       }
-      for (std::size_t i = 0; i < points.size(); ++i) {
+      for (std::size_t i = 0; i < n; ++i) {
         const ShapePoint& a = points[i];
-        const ShapePoint& b = points[(i + 1) % points.size()];
+        const ShapePoint& b = points[(i + 1) % n];
         int nx = b.y - a.y;
         int ny = a.x - b.x;
         if (area < 0) {
