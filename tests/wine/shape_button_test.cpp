@@ -563,6 +563,32 @@ TEST(Gradient, RampRunsFromColorToEndColorWithRoundedSteps) {
   }
 }
 
+TEST(Gradient, SeveralColoursPaletteAndRealChangesOnly) {
+  widgets::TGradient gradient;
+  EXPECT_EQ(gradient.Color(), fw::clBlue);
+  EXPECT_EQ(gradient.Style(), widgets::gstVertical);
+  int changes = 0;
+  gradient.OnChange = [&changes](widgets::TChangeNotifier&) { ++changes; };
+  gradient.SetStyle(widgets::gstVertical);
+  gradient.SetColorCount(16);
+  EXPECT_EQ(changes, 0);
+  gradient.SetColorCount(1);  // two at least
+  EXPECT_EQ(gradient.ColorCount(), 2);
+  gradient.SetColorCount(5);
+  // Through red, green and blue: two runs sharing the green.
+  gradient.SetColors({RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)});
+  gradient.SetTwoColors(false);
+  EXPECT_EQ(changes, 4);
+  EXPECT_EQ(gradient.ColorList(),
+            (widgets::TColorList{RGB(255, 0, 0), RGB(127, 128, 0), RGB(0, 255, 0), RGB(0, 127, 128),
+                                 RGB(0, 0, 255)}));
+  EXPECT_EQ(gradient.Palette(), nullptr);
+  gradient.SetPaletteRealize(true);
+  EXPECT_NE(gradient.Palette(), nullptr);
+  gradient.SetPaletteRealize(false);
+  EXPECT_EQ(gradient.Palette(), nullptr);
+}
+
 TEST(ShapeFill, AssignCopiesWithOneNotification) {
   widgets::TShapeFill target;
   widgets::TShapeFill source;
