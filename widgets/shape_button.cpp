@@ -438,7 +438,9 @@ void TBaseGraphicButton::MouseUp(fw::TMouseButton button, fw::TShiftState shift,
     return;
   }
   TBaseGraphicControl::MouseUp(button, shift, x, y);
-  if (!FPrepareDrag) {
+  // Only the left button's release ends the press it began: a right click while the left button
+  // is held would otherwise click.
+  if (!FPrepareDrag || button != fw::mbLeft) {
     return;
   }
   FPrepareDrag = false;

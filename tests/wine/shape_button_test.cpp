@@ -415,13 +415,18 @@ TEST(ShapeButton, MouseMessagesOfTheFormDriveStatesEventsAndClick) {
                {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 3, 1},             // ...never clicks
                {WM_RBUTTONDOWN, MK_RBUTTON, 47, 16, bsUp, 4, 2, 4, 1},  // right button
                {WM_RBUTTONUP, 0, 47, 16, bsUp, 4, 2, 4, 1},
-               // A double click: the second press comes as a double-click message.
+               // A right click while the left button holds the button down ends nothing.
                {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, bsDown, 4, 2, 5, 1},
-               {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 5, 2},
-               {WM_LBUTTONDBLCLK, MK_LBUTTON, 47, 16, bsDown, 4, 2, 6, 2},
-               {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 6, 3},
-               {WM_MOUSEMOVE, 0, 47, 16, bsUp, 5, 2, 6, 3},
-               {WM_MOUSELEAVE, 0, 0, 0, bsUp, 5, 3, 6, 3},  // the pointer left the window
+               {WM_RBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, 47, 16, bsDown, 4, 2, 6, 1},
+               {WM_RBUTTONUP, MK_LBUTTON, 47, 16, bsDown, 4, 2, 6, 1},
+               {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 6, 2},
+               // A double click: the second press comes as a double-click message.
+               {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, bsDown, 4, 2, 7, 2},
+               {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 7, 3},
+               {WM_LBUTTONDBLCLK, MK_LBUTTON, 47, 16, bsDown, 4, 2, 8, 3},
+               {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 8, 4},
+               {WM_MOUSEMOVE, 0, 47, 16, bsUp, 5, 2, 8, 4},
+               {WM_MOUSELEAVE, 0, 0, 0, bsUp, 5, 3, 8, 4},  // the pointer left the window
            });
 }
 
