@@ -657,22 +657,27 @@ constexpr UINT kCaptionFlags = DT_LEFT | DT_TOP | DT_EXPANDTABS;
 
 }  // namespace
 
-SIZE TBaseGraphicButton::GetNeededSizeRect() {
+// The text's size with the 2-pixel margins, measured on a screen-compatible DC as it would be
+// drawn: "&" marks the accelerator and takes no width, and an empty text counts as one blank.
+SIZE TBaseGraphicButton::MeasureCaptionText(int wrap_width) {
   const std::wstring text = FUseCaption ? Caption() : std::wstring();
-  const HDC dc = fw::SharedTextMeasurer().DcFor(Font().LogFont());
-  RECT measured{0, 0, FMultiLine ? std::max(0, Width()) : 0, 0};
-  if (dc != nullptr) {
+  RECT measured{0, 0, FMultiLine ? std::max(0, wrap_width) : 0, 0};
+  if (const HDC dc = fw::SharedTextMeasurer().DcFor(Font().LogFont()); dc != nullptr) {
     const int old_extra = ::SetTextCharacterExtra(dc, FFontFx.Tracing());
     const std::wstring shown = fw::MeasuredCaption(text, true);
     ::DrawTextW(dc, shown.c_str(), -1, &measured,
                 DT_CALCRECT | kCaptionFlags | (FMultiLine ? DT_WORDBREAK : DT_SINGLELINE));
     ::SetTextCharacterExtra(dc, old_extra);
   }
+  return SIZE{measured.right - measured.left + 2, measured.bottom - measured.top + 2};
+}
+
+SIZE TBaseGraphicButton::GetNeededSizeRect() {
+  const SIZE text = MeasureCaptionText(Width());
   const SIZE glyph = FGlyph.GlyphSize();
-  const CaptionLayout layout =
-      LayoutCaption(ShapeRect{0, 0, 0, 0}, glyph.cx, glyph.cy, measured.right - measured.left + 2,
-                    measured.bottom - measured.top + 2, FButtonLayout.Spacing(),
-                    FButtonLayout.AlignText2Glyph(), FButtonLayout.Alignment(), 0, 0);
+  const CaptionLayout layout = LayoutCaption(
+      ShapeRect{0, 0, 0, 0}, glyph.cx, glyph.cy, text.cx, text.cy, FButtonLayout.Spacing(),
+      FButtonLayout.AlignText2Glyph(), FButtonLayout.Alignment(), 0, 0);
   const int spacing = 2 * FButtonLayout.Spacing();
   return SIZE{layout.width + spacing, layout.height + spacing};
 }
@@ -704,21 +709,11 @@ void TBaseGraphicButton::DrawCaption(HDC dc, const RECT& r) {
   const std::wstring text = FUseCaption ? Caption() : std::wstring();
   const bool enabled_look = Enabled() || !FDisabledGrayed;
 
-  const UINT line_flags = FMultiLine ? DT_WORDBREAK : DT_SINGLELINE;
-  RECT measured{0, 0, FMultiLine ? std::max(0L, r.right - r.left) : 0, 0};
-  {
-    const HDC screen = fw::SharedTextMeasurer().DcFor(Font().LogFont());
-    const HDC measure_dc = screen != nullptr ? screen : dc;
-    const int old_extra = ::SetTextCharacterExtra(measure_dc, FFontFx.Tracing());
-    const std::wstring shown = fw::MeasuredCaption(text, true);
-    ::DrawTextW(measure_dc, shown.c_str(), -1, &measured, DT_CALCRECT | kCaptionFlags | line_flags);
-    ::SetTextCharacterExtra(measure_dc, old_extra);
-  }
+  const SIZE measured = MeasureCaptionText(r.right - r.left);
   const SIZE glyph = FGlyph.GlyphSize();
   const CaptionLayout layout =
-      LayoutCaption(ShapeRect{r.left, r.top, r.right, r.bottom}, glyph.cx, glyph.cy,
-                    measured.right - measured.left + 2, measured.bottom - measured.top + 2,
-                    FButtonLayout.Spacing(), FButtonLayout.AlignText2Glyph(),
+      LayoutCaption(ShapeRect{r.left, r.top, r.right, r.bottom}, glyph.cx, glyph.cy, measured.cx,
+                    measured.cy, FButtonLayout.Spacing(), FButtonLayout.AlignText2Glyph(),
                     FButtonLayout.Alignment(), FButtonLayout.OffsetX(), FButtonLayout.OffsetY());
   FGlyphRect = ToRect(layout.glyph);
   FTextRect = ToRect(layout.text);

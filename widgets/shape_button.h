@@ -294,6 +294,7 @@ class TBaseGraphicButton : public TBaseGraphicControl {
 
  private:
   bool InsideForPointer(int x, int y, bool release) const;
+  SIZE MeasureCaptionText(int wrap_width);
   // The pointer's position in the button's coordinates.
   POINT CursorPos() const;
   void StartRepeat();
