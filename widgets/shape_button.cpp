@@ -1004,43 +1004,25 @@ void TCustomShapeButton::PaintFill(HDC dc) {
   fw::FillSolidRect(b, whole, Color());
   fw::BrushHandle background(::CreateSolidBrush(fw::ColorToRGB(Color())));
   ::SelectObject(b, background.get());
+  // The face by fill style: a brush (hollow for sfNone), or the face image through its mask.
   fw::BrushHandle fill_brush;
-  switch (FShapeFill.Style()) {
-    case sfNone:
-      DrawShape(b, whole, FShape.Shape(), Color(), nullptr, shadow, bevel, FShape.RoundPercent(),
-                nullptr, FShape.Square(), FList, &scratch_);
-      break;
-    case sfBrushBitmap:
-      if (FShapeFill.Bitmap() != nullptr) {
-        fill_brush.reset(::CreatePatternBrush(FShapeFill.Bitmap()));
-      }
-      DrawShape(b, whole, FShape.Shape(), Color(), nullptr, shadow, bevel, FShape.RoundPercent(),
-                fill_brush.get(), FShape.Square(), FList, &scratch_);
-      break;
-    case sfBrush:
-      if (FShape.Brush().Style() == bsSolid) {
-        fill_brush.reset(::CreateSolidBrush(fw::ColorToRGB(FShape.Brush().Color())));
-      }
-      DrawShape(b, whole, FShape.Shape(), Color(), nullptr, shadow, bevel, FShape.RoundPercent(),
-                fill_brush.get(), FShape.Square(), FList, &scratch_);
-      break;
-    case sfBitmap:
-    case sfBitmapList:
-    case sfGradient: {
-      HPALETTE old_palette = nullptr;
-      if (FShapeFill.Style() == sfGradient && FShapeFill.Gradient().Palette() != nullptr) {
-        old_palette = ::SelectPalette(b, FShapeFill.Gradient().Palette(), FALSE);
-        ::RealizePalette(b);
-      }
-      DrawShape(b, whole, FShape.Shape(), Color(), face, shadow, bevel, FShape.RoundPercent(),
-                nullptr, FShape.Square(), FList, &scratch_);
-      if (old_palette != nullptr) {
-        ::SelectPalette(b, old_palette, FALSE);
-      }
-      break;
+  HDC image = nullptr;
+  const TFillStyle fill = FShapeFill.Style();
+  if (fill == sfBrushBitmap && FShapeFill.Bitmap() != nullptr) {
+    fill_brush.reset(::CreatePatternBrush(FShapeFill.Bitmap()));
+  } else if (fill == sfBrush && FShape.Brush().Style() == bsSolid) {
+    fill_brush.reset(::CreateSolidBrush(fw::ColorToRGB(FShape.Brush().Color())));
+  } else if (fill == sfBitmap || fill == sfBitmapList || fill == sfGradient) {
+    image = face;
+    if (fill == sfGradient && FShapeFill.Gradient().Palette() != nullptr) {
+      // Put back by the saved state.
+      ::SelectPalette(b, FShapeFill.Gradient().Palette(), FALSE);
+      ::RealizePalette(b);
     }
-    case sfPng:
-      break;  // no face is drawn
+  }
+  if (fill != sfPng) {  // sfPng draws no face
+    DrawShape(b, whole, FShape.Shape(), Color(), image, shadow, bevel, FShape.RoundPercent(),
+              fill_brush.get(), FShape.Square(), FList, &scratch_);
   }
   DrawCaption(b, ToRect(caption));
   ::SelectObject(b, ::GetStockObject(WHITE_BRUSH));  // the background brush goes first
