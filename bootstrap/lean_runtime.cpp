@@ -4,6 +4,8 @@
 // 55 KiB for errors that only a container grown past its maximum size can raise. Here they throw
 // the same kinds of error with the same texts; the default error report shows them as before.
 // Linked into Setup.exe alone: the tests link the full library, whose helpers would clash.
+#include <windows.h>
+
 #include <exception>
 #include <new>
 
@@ -44,3 +46,44 @@ void __throw_out_of_range_fmt(const char* format, ...) {
 }
 
 }  // namespace std
+
+// The four POSIX thread calls the runtime's thread-local storage makes (it keeps each thread's
+// exception state there). Taken from the POSIX threads library they bring its whole thread object
+// along, with read-write locks, condition variables and a scheduler, about 23 KiB; here they are
+// one-line Win32 calls. Fibre-local storage, because its slots call a destructor when a thread
+// ends, as pthread keys do. Types as the POSIX threads library of this toolchain declares them.
+extern "C" {
+
+int pthread_once(long* once, void (*init)()) {
+  // 0: not run, 1: running on some thread, 2: done.
+  if (::InterlockedCompareExchange(once, 1, 0) == 0) {
+    init();
+    ::InterlockedExchange(once, 2);
+    return 0;
+  }
+  while (::InterlockedCompareExchange(once, 2, 2) != 2) {
+    ::Sleep(0);
+  }
+  return 0;
+}
+
+int pthread_key_create(unsigned* key, void (*destructor)(void*)) {
+  // On x64 a WINAPI callback and a C function share one calling convention.
+  static_assert(sizeof(void*) == 8, "the destructor is passed as a WINAPI callback");
+  const DWORD index = ::FlsAlloc(reinterpret_cast<PFLS_CALLBACK_FUNCTION>(destructor));
+  if (index == FLS_OUT_OF_INDEXES) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  *key = index;
+  return 0;
+}
+
+void* pthread_getspecific(unsigned key) {
+  return ::FlsGetValue(key);
+}
+
+int pthread_setspecific(unsigned key, const void* value) {
+  return ::FlsSetValue(key, const_cast<void*>(value)) ? 0 : ERROR_INVALID_PARAMETER;
+}
+
+}  // extern "C"

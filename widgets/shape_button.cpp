@@ -254,7 +254,19 @@ SIZE TGlyph::GlyphSize() const {
 
 // ---- TBaseGraphicButton ----
 
+namespace {
+
+// Every live button, so that a group is found among its parent's controls without asking each
+// control what it is: the build carries no run-time type information. Main thread only.
+std::vector<TBaseGraphicButton*>& LiveButtons() {
+  static std::vector<TBaseGraphicButton*> buttons;
+  return buttons;
+}
+
+}  // namespace
+
 TBaseGraphicButton::TBaseGraphicButton(fw::WinControl* parent) : TBaseGraphicControl(parent) {
+  LiveButtons().push_back(this);
   SetBounds(Left(), Top(), 25, 25);
   const auto update = [this](TChangeNotifier&) {
     ApplyAutoSize();
@@ -270,6 +282,7 @@ TBaseGraphicButton::~TBaseGraphicButton() {
   FFontFx.OnChange = nullptr;
   FGlyph.OnChange = nullptr;
   StopTimers();
+  std::erase(LiveButtons(), this);
 }
 
 void TBaseGraphicButton::SetButtonState(TButtonState state, bool force) {
@@ -544,10 +557,9 @@ void TBaseGraphicButton::RaiseGroupSiblings() {
   if (Parent() == nullptr) {
     return;
   }
-  const std::vector<fw::Control*> siblings = Parent()->Controls();
-  for (fw::Control* control : siblings) {
-    auto* other = dynamic_cast<TBaseGraphicButton*>(control);
-    if (other == nullptr || other == this || other->FGroupIndex != FGroupIndex ||
+  const std::vector<TBaseGraphicButton*> buttons = LiveButtons();
+  for (TBaseGraphicButton* other : buttons) {
+    if (other == this || other->Parent() != Parent() || other->FGroupIndex != FGroupIndex ||
         !other->FPressed) {
       continue;
     }
