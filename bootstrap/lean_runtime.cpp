@@ -6,6 +6,7 @@
 // Linked into Setup.exe alone: the tests link the full library, whose helpers would clash.
 #include <windows.h>
 
+#include <cstdint>
 #include <exception>
 #include <new>
 
@@ -47,11 +48,12 @@ void __throw_out_of_range_fmt(const char* format, ...) {
 
 }  // namespace std
 
-// The four POSIX thread calls the runtime's thread-local storage makes (it keeps each thread's
-// exception state there). Taken from the POSIX threads library they bring its whole thread object
-// along, with read-write locks, condition variables and a scheduler, about 23 KiB; here they are
-// one-line Win32 calls. Fibre-local storage, because its slots call a destructor when a thread
-// ends, as pthread keys do. Types as the POSIX threads library of this toolchain declares them.
+// The POSIX thread calls the runtime makes: its thread-local storage (each thread's exception
+// state) and the locks of that storage and of the exception memory pool. Taken from the POSIX
+// threads library they bring its thread object along, with read-write locks, condition variables,
+// events and a scheduler, about 26 KiB; here they are Win32 calls. Fibre-local storage, because its
+// slots call a destructor when a thread ends, as pthread keys do; slim reader-writer locks, because
+// one fits in a pthread_mutex_t. Types as this toolchain's POSIX threads library declares them.
 extern "C" {
 
 int pthread_once(long* once, void (*init)()) {
@@ -84,6 +86,34 @@ void* pthread_getspecific(unsigned key) {
 
 int pthread_setspecific(unsigned key, const void* value) {
   return ::FlsSetValue(key, const_cast<void*>(value)) ? 0 : ERROR_INVALID_PARAMETER;
+}
+
+// A pthread_mutex_t holds a slim lock; -1 is the static initialiser, made a fresh lock (0) on first
+// use. A slim lock's own state is never all ones.
+PSRWLOCK SlimLockOf(std::intptr_t* mutex) {
+  ::InterlockedCompareExchange64(reinterpret_cast<volatile LONG64*>(mutex), 0, -1);
+  return reinterpret_cast<PSRWLOCK>(mutex);
+}
+
+int pthread_mutex_init(std::intptr_t* mutex, const void* attributes) {
+  (void)attributes;
+  *mutex = 0;
+  return 0;
+}
+
+int pthread_mutex_destroy(std::intptr_t* mutex) {
+  (void)mutex;  // a slim lock owns nothing
+  return 0;
+}
+
+int pthread_mutex_lock(std::intptr_t* mutex) {
+  ::AcquireSRWLockExclusive(SlimLockOf(mutex));
+  return 0;
+}
+
+int pthread_mutex_unlock(std::intptr_t* mutex) {
+  ::ReleaseSRWLockExclusive(SlimLockOf(mutex));
+  return 0;
 }
 
 }  // extern "C"

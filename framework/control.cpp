@@ -49,11 +49,9 @@ void Control::EndLoading(Control& control) {
   control.Loaded();
 }
 
-void Control::ForEachDescendant(const std::function<void(Control&)>& f) {
-  ForEachChild([&f](Control& child) {
-    f(child);
-    child.ForEachDescendant(f);
-  });
+const std::vector<Control*>& Control::Controls() const {
+  static const std::vector<Control*> none;
+  return none;
 }
 
 void Control::StoreBounds(int left, int top, int width, int height) {
@@ -165,11 +163,12 @@ void Control::ApplyParentColor(TColor color) {
   color_ = color;
   Invalidate();
   ColorChanged();
-  ForEachChild([this](Control& child) {
-    if (child.parent_color_) {
-      child.ApplyParentColor(color_);
+  const std::vector<Control*> kids = Controls();
+  for (Control* child : kids) {
+    if (child->parent_color_) {
+      child->ApplyParentColor(color_);
     }
-  });
+  }
 }
 
 void Control::SetParentFont(bool on) {
@@ -194,11 +193,12 @@ void Control::FontOwnChanged() {
   }
   Invalidate();
   FontChanged();
-  ForEachChild([this](Control& child) {
-    if (child.parent_font_) {
-      child.ApplyParentFont(font_);
+  const std::vector<Control*> kids = Controls();
+  for (Control* child : kids) {
+    if (child->parent_font_) {
+      child->ApplyParentFont(font_);
     }
-  });
+  }
 }
 
 void Control::SetOpaque(bool on) {

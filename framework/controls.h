@@ -156,10 +156,18 @@ class Control {
   // can take it, clicks and returns true.
   bool ClickOnAccel(wchar_t ch);
 
-  // Children in creation order; a control without a window has none.
-  virtual void ForEachChild(const std::function<void(Control&)>& f) { (void)f; }
-  // Every control below this one, pre-order, in creation order.
-  void ForEachDescendant(const std::function<void(Control&)>& f);
+  // Children, graphic and windowed, in creation order; a control without a window has none.
+  virtual const std::vector<Control*>& Controls() const;
+  // Calls f for every control below this one, pre-order, in creation order. Each level is walked
+  // on a copy of its list, so f may create or destroy controls.
+  template <typename F>
+  void ForEachDescendant(F&& f) {
+    const std::vector<Control*> kids = Controls();
+    for (Control* child : kids) {
+      f(*child);
+      child->ForEachDescendant(f);
+    }
+  }
   // Lays out the aligned children (see TAlign); nothing for a control without children.
   virtual void Realign() {}
   // Keyboard focus; only windowed controls that are tab stops ever take it.
@@ -269,9 +277,7 @@ class WinControl : public Control {
   // The control of one of the framework's windows (own class or subclassed), else null.
   static WinControl* FromHandle(HWND hwnd);
 
-  // Children, graphic and windowed, in creation order.
-  const std::vector<Control*>& Controls() const { return children_; }
-  void ForEachChild(const std::function<void(Control&)>& f) override;
+  const std::vector<Control*>& Controls() const override { return children_; }
   // Creates a child owned by this control: new T(this, args...), destroyed with the parent.
   template <typename T, typename... Args>
   T& Make(Args&&... args) {

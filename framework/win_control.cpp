@@ -323,16 +323,6 @@ void WinControl::ChildGone(Control* child) {
   pointer_.Forget(*this, child);
 }
 
-void WinControl::ForEachChild(const std::function<void(Control&)>& f) {
-  // A copy: f may create or destroy children.
-  const std::vector<Control*> kids = children_;
-  for (Control* child : kids) {
-    if (Contains(children_, child)) {
-      f(*child);
-    }
-  }
-}
-
 RECT WinControl::AlignRect() const {
   RECT r = ClientRect();
   ::InflateRect(&r, -border_width_, -border_width_);
