@@ -337,12 +337,11 @@ void TBiProgressBar::FillBar(HDC dc, const Bar& bar) {
     fw::FillSolidRect(dc, bar.rect, bar.color);
     return;
   }
-  // From Color at the bar's base to its colour at the leading edge: a vertical bar's leading edge
-  // is its top band, and an odd lap of the infinite mode turns the bar around.
-  std::vector<COLORREF> colours;
-  const bool from_bar = vertical != bar.reversed;
-  BuildColorRamp(from_bar ? bar.color : Color(), from_bar ? Color() : bar.color, bar.steps, true,
-                 colours);
+  // From Color at the bar's base to its colour at the leading edge (the band style puts a
+  // vertical bar's last colour on top); an odd lap of the infinite mode turns the bar around.
+  TColorList colours;
+  BuildColorRamp(bar.reversed ? bar.color : Color(), bar.reversed ? Color() : bar.color, bar.steps,
+                 true, &colours);
   FillGradient(dc, bar.rect, vertical ? gstVertical : gstHorizontal, colours);
 }
 

@@ -1,47 +1,51 @@
 #include "widgets/gradient_paint.h"
 
 #include "framework/gdi.h"
+#include "framework/handle.h"
 
 namespace widgets {
 
-void BuildColorRamp(fw::TColor first, fw::TColor last, int count, bool start_new,
-                    std::vector<COLORREF>& list) {
-  if (count <= 0) {
-    return;
-  }
-  if (start_new) {
-    list.clear();
-  }
-  const COLORREF a = fw::ColorToRGB(first);
-  const COLORREF b = fw::ColorToRGB(last);
-  const auto channel = [count](int from, int to, int i) {
-    return count > 1 ? (from + ::MulDiv(i, to - from, count - 1)) & 0xFF : from;
-  };
-  for (int i = start_new ? 0 : 1; i < count; ++i) {
-    list.push_back(RGB(channel(GetRValue(a), GetRValue(b), i),
-                       channel(GetGValue(a), GetGValue(b), i),
-                       channel(GetBValue(a), GetBValue(b), i)));
-  }
+void BuildColorRamp(fw::TColor first_colour, fw::TColor last_colour, int count, bool start_new,
+                    TColorList* list) {
+  AppendColorRamp(fw::ColorToRGB(first_colour), fw::ColorToRGB(last_colour), count, start_new,
+                  list);
 }
 
-void FillGradient(HDC canvas, const RECT& rectangle, TGradientStyle style,
-                  const std::vector<COLORREF>& colours) {
-  const int n = static_cast<int>(colours.size());
-  if (n == 0 || rectangle.right <= rectangle.left || rectangle.bottom <= rectangle.top) {
+void FillGradient(HDC canvas, const RECT& rect, TGradientStyle style, const TColorList& colours) {
+  const std::vector<GradientBand> bands = PlanGradientBands(
+      style, GradientRect{rect.left, rect.top, rect.right, rect.bottom}, colours.size());
+  if (bands.empty()) {
     return;
   }
-  const int w = rectangle.right - rectangle.left;
-  const int h = rectangle.bottom - rectangle.top;
-  for (int i = 0; i < n; ++i) {
-    RECT band = rectangle;
-    if (style == gstHorizontal) {
-      band.left = rectangle.left + ::MulDiv(i, w, n);
-      band.right = rectangle.left + ::MulDiv(i + 1, w, n);
-    } else {
-      band.top = rectangle.top + ::MulDiv(i, h, n);
-      band.bottom = rectangle.top + ::MulDiv(i + 1, h, n);
+  // The elliptic and diagonal bands reach past the rectangle so that they cover its corners; the
+  // clip keeps them off whatever lies around it.
+  fw::SavedDcState saved(canvas);
+  ::IntersectClipRect(canvas, rect.left, rect.top, rect.right, rect.bottom);
+  ::SelectObject(canvas, ::GetStockObject(NULL_PEN));
+  for (const GradientBand& band : bands) {
+    fw::BrushHandle brush(::CreateSolidBrush(colours[band.color]));
+    if (!brush) {
+      continue;
     }
-    fw::FillSolidRect(canvas, band, colours[static_cast<std::size_t>(i)]);
+    const RECT box{band.box.left, band.box.top, band.box.right, band.box.bottom};
+    switch (band.shape) {
+      case BandShape::kRectangle:
+        ::FillRect(canvas, &box, brush.get());
+        break;
+      case BandShape::kEllipse: {
+        fw::SelectGuard select(canvas, brush.get());
+        ::Ellipse(canvas, box.left, box.top, box.right, box.bottom);
+        break;
+      }
+      case BandShape::kTriangle: {
+        fw::SelectGuard select(canvas, brush.get());
+        const POINT points[3] = {{band.points[0].x, band.points[0].y},
+                                 {band.points[1].x, band.points[1].y},
+                                 {band.points[2].x, band.points[2].y}};
+        ::Polygon(canvas, points, 3);
+        break;
+      }
+    }
   }
 }
 
