@@ -41,7 +41,7 @@ void EdgeLine(HDC dc, const POINT (&points)[3], fw::TColor color) {
 
 }  // namespace
 
-TBiProgressBar::TBiProgressBar(fw::WinControl* parent) : fw::CustomWinControl(parent) {
+TBiProgressBar::TBiProgressBar(fw::WinControl* parent) : fw::WinControl(parent) {
   SetOpaque(true);
   SetColor(fw::clWindow);  // also cuts the link to the parent's colour
   SetBounds(Left(), Top(), 100, 21);
@@ -214,7 +214,7 @@ LRESULT TBiProgressBar::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_THEMECHANGED) {
     Invalidate();
   }
-  return fw::CustomWinControl::WndProc(msg, wp, lp);
+  return fw::WinControl::WndProc(msg, wp, lp);
 }
 
 void TBiProgressBar::Paint(HDC dc) {

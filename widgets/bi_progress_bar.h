@@ -24,7 +24,7 @@ enum TProgressShowMode : std::uint8_t { psmAllFull, psmLightHalf, psmDarkHalf, p
 enum TEdgeBevelStyle : std::uint8_t { ebsNone, ebsLowered, ebsRaised };
 enum TThemeMode : std::uint8_t { ttmNone, ttmPlatform, ttmNative };
 
-class TBiProgressBar : public fw::CustomWinControl {
+class TBiProgressBar : public fw::WinControl {
  public:
   // 100 x 21, opaque, its own colour (clWindow), the defaults listed with each property.
   explicit TBiProgressBar(fw::WinControl* parent);

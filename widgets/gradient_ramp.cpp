@@ -38,9 +38,9 @@ void AppendColorRamp(std::uint32_t first_rgb, std::uint32_t last_rgb, int count,
   };
   list->reserve(list->size() + static_cast<std::size_t>(count));
   for (int i = start_new ? 0 : 1; i < count; ++i) {
-    list->push_back(RgbOf(channel(RedOf(first_rgb), RedOf(last_rgb), i),
-                          channel(GreenOf(first_rgb), GreenOf(last_rgb), i),
-                          channel(BlueOf(first_rgb), BlueOf(last_rgb), i)));
+    list->push_back(fw::MakeRGB(channel(fw::GetR(first_rgb), fw::GetR(last_rgb), i),
+                                channel(fw::GetG(first_rgb), fw::GetG(last_rgb), i),
+                                channel(fw::GetB(first_rgb), fw::GetB(last_rgb), i)));
   }
 }
 

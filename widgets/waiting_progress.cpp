@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "framework/gdi.h"
+#include "framework/scope_exit.h"
 #include "widgets/gradient_geometry.h"
 #include "widgets/meter_layout.h"
 
@@ -371,20 +372,13 @@ void TProgressStrip::RenderBar() {
   }
   ++render_count_;
   const HDC dc = FBuffer.Dc();
-  // Block mode leaves gaps between the blocks: the empty colour goes beneath them first.
-  if (!FSolid) {
-    fw::FillSolidRect(dc, RECT{1, 1, cw - 1, ch - 1}, Color());
-  }
+  // The frame, the empty part and the gaps between blocks all take Color: one fill beneath.
+  fw::FillSolidRect(dc, RECT{0, 0, cw, ch}, Color());
   RenderFilled(dc, ch);
-  if (FSolid && FBlock < cw - 2) {
-    fw::FillSolidRect(dc, RECT{FBlock + 1, 1, cw - 1, ch - 1}, Color());
-  }
   RenderText(dc, cw, ch);
   if (FBorderStyle == pbsSingle) {
     RECT edge{0, 0, cw, ch};
     ::DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
-  } else {
-    fw::FrameSolidRect(dc, RECT{0, 0, cw, ch}, Color());
   }
   // Shown at once, so every visible step is on screen by the end of the tick that caused it.
   if (!in_paint_ && Visible() && Parent() != nullptr && Parent()->Handle() != nullptr) {
@@ -411,7 +405,7 @@ void TProgressStrip::Paint(HDC dc) {
 // --- TWaitingProgress ---
 
 TWaitingProgress::TWaitingProgress(fw::WinControl* parent)
-    : fw::CustomWinControl(parent), FWait(std::make_unique<TTickThread>()) {
+    : fw::WinControl(parent), FWait(std::make_unique<TTickThread>()) {
   SetBounds(Left(), Top(), 100, 10);
   FWait->SetDelay(FRefreshInterval);
   FWait->FOnDraw = [this](TTickThread&) { AdvanceBar(); };
@@ -482,11 +476,7 @@ void TWaitingProgress::AdvanceBar() {
   if (Destroying() || !FActive) {
     return;
   }
-  FInOnScroll = true;
-  struct ScrollFlag {
-    bool& flag;
-    ~ScrollFlag() { flag = false; }
-  } reset{FInOnScroll};
+  const auto in_tick = fw::ScopedValue(FInOnScroll, true);
   // 64-bit, so a long interval near the top of the range cannot wrap around.
   const std::int64_t next = static_cast<std::int64_t>(FProgress->Position()) + FRefreshInterval;
   if (next <= static_cast<std::int64_t>(FLength)) {
@@ -507,7 +497,7 @@ void TWaitingProgress::FireEnded() {
 }
 
 void TWaitingProgress::Loaded() {
-  fw::CustomWinControl::Loaded();
+  fw::WinControl::Loaded();
   if (FActive) {
     ApplyActiveState();
   }
@@ -520,7 +510,7 @@ void TWaitingProgress::ColorChanged() {
 }
 
 void TWaitingProgress::BoundsChanged(bool resized) {
-  fw::CustomWinControl::BoundsChanged(resized);
+  fw::WinControl::BoundsChanged(resized);
   if (resized && FProgress) {
     FProgress->SetBounds(0, 0, Width(), Height());
   }
@@ -535,7 +525,7 @@ LRESULT TWaitingProgress::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       FireEnded();
       return 0;
     default:
-      return fw::CustomWinControl::WndProc(msg, wp, lp);
+      return fw::WinControl::WndProc(msg, wp, lp);
   }
 }
 

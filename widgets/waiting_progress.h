@@ -160,7 +160,7 @@ class TProgressStrip : public fw::GraphicControl {
   int render_count_ = 0;
 };
 
-class TWaitingProgress : public fw::CustomWinControl {
+class TWaitingProgress : public fw::WinControl {
  public:
   // Posted to the control's own window: apply Active after a tick, and report the end of a run.
   static constexpr UINT WM_WAITING_APPLY = 0x80F5;

@@ -24,7 +24,7 @@ TEST(MulDivRound, RoundsHalvesAwayFromZeroLikeThePlatform) {
   }
 }
 
-std::vector<int> Channel(const TColorList& list, int (*of)(std::uint32_t)) {
+std::vector<int> Channel(const TColorList& list, std::uint8_t (*of)(std::uint32_t)) {
   std::vector<int> values;
   for (std::uint32_t rgb : list) {
     values.push_back(of(rgb));
@@ -47,15 +47,15 @@ TEST(AppendColorRamp, SixteenColoursToBlack) {
   for (const auto& c : cases) {
     TColorList list = {0x00123456};  // start_new drops what was there
     AppendColorRamp(c.first, 0x00000000, 16, true, &list);
-    EXPECT_EQ(Channel(list, RedOf), c.red);
-    EXPECT_EQ(Channel(list, GreenOf), c.green);
-    EXPECT_EQ(Channel(list, BlueOf), c.blue);
+    EXPECT_EQ(Channel(list, fw::GetR), c.red);
+    EXPECT_EQ(Channel(list, fw::GetG), c.green);
+    EXPECT_EQ(Channel(list, fw::GetB), c.blue);
   }
 }
 
 TEST(AppendColorRamp, EdgeCounts) {
-  const std::uint32_t base = RgbOf(201, 248, 252);
-  const std::uint32_t white = RgbOf(255, 255, 255);
+  const std::uint32_t base = fw::MakeRGB(201, 248, 252);
+  const std::uint32_t white = fw::MakeRGB(255, 255, 255);
   struct Case {
     const char* name;
     TColorList before;
@@ -72,7 +72,7 @@ TEST(AppendColorRamp, EdgeCounts) {
        {base},
        3,
        false,
-       {base, RgbOf(228, 252, 254), white}},
+       {base, fw::MakeRGB(228, 252, 254), white}},
       {"continued ramp of one adds nothing", {base}, 1, false, {base}},
   };
   for (const Case& c : cases) {
@@ -85,11 +85,11 @@ TEST(AppendColorRamp, EdgeCounts) {
 
 TEST(AppendColorRamp, MeterRampOfSixtyFour) {
   TColorList list;
-  AppendColorRamp(RgbOf(201, 248, 252), RgbOf(255, 255, 255), 64, true, &list);
+  AppendColorRamp(fw::MakeRGB(201, 248, 252), fw::MakeRGB(255, 255, 255), 64, true, &list);
   ASSERT_EQ(list.size(), 64u);
-  EXPECT_EQ(list[0], RgbOf(201, 248, 252));
-  EXPECT_EQ(list[32], RgbOf(228, 252, 254));
-  EXPECT_EQ(list[63], RgbOf(255, 255, 255));
+  EXPECT_EQ(list[0], fw::MakeRGB(201, 248, 252));
+  EXPECT_EQ(list[32], fw::MakeRGB(228, 252, 254));
+  EXPECT_EQ(list[63], fw::MakeRGB(255, 255, 255));
 }
 
 struct Band {
