@@ -13,61 +13,19 @@ namespace widgets {
 
 // --- TPausableThread ---
 
-TPausableThread::TPausableThread()
-    : FPauseGate(::CreateEventW(nullptr, TRUE, TRUE, nullptr)),
-      FWakeEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-  // Throwing here would leave the base to resume a half-made worker, so a missing event only
-  // makes the worker end at its first wait: the bar then never moves.
-}
-
 TPausableThread::~TPausableThread() {
-  // A paused worker waits at the gate: it is let through to see the terminate request. Ended
-  // here, before the events go (the base's destructor runs after them).
-  if (FPaused) {
-    Terminate();
-    SetPaused(false);
-  }
-  Wake();
+  // A paused worker is let through its gate to see the end; ended here, before the gate goes
+  // (the base's destructor runs after it).
+  Terminate();
+  FPauseGate.Stop();
   WaitFor();
 }
 
 void TPausableThread::SetPaused(bool paused) {
-  if (paused != FPaused) {
-    FPaused = paused;
-    if (FPauseGate) {
-      if (FPaused) {
-        ::ResetEvent(FPauseGate.get());
-      } else {
-        ::SetEvent(FPauseGate.get());
-      }
-    }
-  }
-  if (Suspended() && !FPaused) {
+  FPauseGate.SetPaused(paused);
+  if (Suspended() && !FPauseGate.Paused()) {
     Start();
   }
-}
-
-void TPausableThread::Wake() {
-  if (FWakeEvent) {
-    ::SetEvent(FWakeEvent.get());
-  }
-}
-
-bool TPausableThread::SleepPass(std::uint32_t milliseconds) {
-  if (!FWakeEvent) {
-    return false;
-  }
-  return ::WaitForSingleObject(FWakeEvent.get(), milliseconds) == WAIT_TIMEOUT && !Terminated();
-}
-
-bool TPausableThread::WaitWhilePaused() {
-  if (!FWakeEvent || !FPauseGate) {
-    return false;
-  }
-  // With both set, the wake-up (the lower index) wins.
-  const HANDLE wake_or_gate[2] = {FWakeEvent.get(), FPauseGate.get()};
-  return ::WaitForMultipleObjects(2, wake_or_gate, FALSE, INFINITE) == WAIT_OBJECT_0 + 1 &&
-         !Terminated();
 }
 
 // --- TTickThread ---
@@ -75,24 +33,19 @@ bool TPausableThread::WaitWhilePaused() {
 TTickThread::~TTickThread() {
   // Execute reads FDelay: the worker ends before this object's members go.
   Terminate();
-  Wake();
+  FPauseGate.Stop();
   WaitFor();
 }
 
 void TTickThread::Execute() {
-  while (!Terminated()) {
-    if (!SleepPass(FDelay.load()) || !WaitWhilePaused()) {
-      break;
-    }
-    // An error of the tick comes back here and ends the thread quietly (the base keeps it).
-    Synchronize([this] { RunOnDraw(); });
-  }
+  // An error of the tick comes back through the hand-off and ends the thread quietly.
+  RunTicks(
+      FPauseGate, [this] { return FDelay.load(); },
+      [this] { Synchronize([this] { RunOnDraw(); }); });
 }
 
 void TTickThread::RunOnDraw() {
-  // Paused is the main thread's own value: a tick that passed the gate just before a pause finds
-  // it set here, so a stopped bar never moves.
-  if (!Terminated() && !Paused() && FOnDraw) {
+  if (!Terminated() && FPauseGate.TickAllowed() && FOnDraw) {
     FOnDraw(*this);
   }
 }

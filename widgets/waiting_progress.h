@@ -19,36 +19,24 @@
 #include "framework/gdi.h"
 #include "framework/handle.h"
 #include "framework/thread.h"
+#include "widgets/tick_gate.h"
 
 namespace widgets {
 
-// A thread that the main thread can hold before its next step. Pausing closes a gate (a
-// manual-reset event) instead of taking a lock: the worker waits at the gate between steps, and
-// the main thread never waits for anything, so a pause requested while the worker is inside a
-// hand-off to the main thread cannot deadlock. A step that got past the gate just before the pause
-// is dropped on the main thread (see TTickThread::RunOnDraw).
+// A thread that the main thread can hold before its next step (see TickGate: a gate, not a lock,
+// so pausing never waits for a worker that waits for the main thread).
 class TPausableThread : public fw::Thread {
  public:
-  TPausableThread();  // created suspended; an event that cannot be made ends Execute at once
+  TPausableThread() = default;  // created suspended
   ~TPausableThread() override;
 
   // Main thread. Resumes a thread that never ran whenever the value read is false, changed or
   // not: the first un-pause is what starts the worker.
-  bool Paused() const { return FPaused; }
+  bool Paused() const { return FPauseGate.Paused(); }
   void SetPaused(bool paused);
 
  protected:
-  // Worker: sleeps the milliseconds, cut short by destruction; false when the thread is to end.
-  bool SleepPass(std::uint32_t milliseconds);
-  // Worker: waits while paused; false when the thread is to end.
-  bool WaitWhilePaused();
-  // Wakes a sleeping or paused worker so that it sees the terminate request at once.
-  void Wake();
-
- private:
-  bool FPaused = false;
-  fw::KernelHandle FPauseGate;  // manual reset: set while not paused
-  fw::KernelHandle FWakeEvent;  // manual reset: set once, when the thread is to end
+  TickGate<fw::Event> FPauseGate;
 };
 
 // Sleeps Delay milliseconds, then hands OnDraw to the main thread and waits for it, until it is
