@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -489,6 +490,7 @@ TEST(BiProgressBar, PlatformThemeFallsBackToTheClassicLookWithoutVisualStyles) {
   }
   themed.meter.SetThemeMode(widgets::ttmPlatform);
   EXPECT_EQ(themed.meter.Themed(), fw::VisualStylesActive());
+  std::printf("visual styles active: %s\n", fw::VisualStylesActive() ? "yes" : "no");
   classic.Draw();
   themed.Draw();
   int differing = 0;
