@@ -287,7 +287,7 @@ void TProgressStrip::RenderFilled(HDC dc, int height) {
   const int pitch = FBlockWidth + 1;
   for (int k = 0; k < FBlockCount; ++k) {
     const int x = 1 + k * pitch;
-    const int width = k == FBlockCount - 1 ? FLastBlockWidth : FBlockWidth;
+    const int width = k == FBlockCount - 1 && FLastBlockPartial ? FLastBlockWidth : FBlockWidth;
     if (FGradientBlocks) {
       columns(x, width, FBlockWidth, 0);
     } else {
