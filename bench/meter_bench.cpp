@@ -3,18 +3,21 @@
 //       microseconds per paint of the setup window's meter (498 x 10, 64-band gradient) at 50 %
 //       and at 100 %.
 //   meter_bench.exe download URL OUTFILE running|stopped|window
-//       the download loop of the setup window (10240-byte reads, throttled pumping, the meter
-//       and the byte count updated after every read) with the waiting bar on a shown form:
+//       the download as the setup window runs it (10240-byte reads on a worker thread, the window
+//       pumping once per pump interval and showing the count before each pump) with the waiting
+//       bar and the meter on a shown form:
 //       "running" keeps it running for the whole transfer, "stopped" never starts it, "window" is
 //       the setup window's bar (400 ticks, then it stops itself). Prints "MiB/s ticks renders".
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
 
+#include "bootstrap/network_worker.h"
 #include "framework/app.h"
 #include "framework/form.h"
 #include "framework/gdi.h"
@@ -125,27 +128,48 @@ int Download(const wchar_t* url, const wchar_t* out, const std::wstring& mode) {
                    &size, nullptr);
   meter.SetLightText(L"0%");
   meter.SetLightValue(0);
-  std::vector<char> buffer(10240);
-  long long total = 0;
-  DWORD count = 0;
+  // As the setup window does it: the reads on a worker, the window pumping and showing the count
+  // before each pump.
+  std::atomic<long long> received{0};
+  bool failed = false;
   wchar_t text[64];
-  do {
-    fw::App().ProcessMessagesIfDue();
-    count = 0;
-    ::InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &count);
-    DWORD written = 0;
-    if (count > 0 &&
-        (!::WriteFile(file.get(), buffer.data(), count, &written, nullptr) || written != count)) {
-      std::fprintf(stderr, "write failed: %lu\n", ::GetLastError());
-      return 1;
-    }
-    total += count;
-    const int percent = length > 0 ? static_cast<int>(total * 100 / length) : 0;
-    std::swprintf(text, 64, L"%d%%", percent);
-    meter.SetLightText(text);
-    meter.SetLightValue(percent);
-    fw::App().ProcessMessagesIfDue();
-  } while (count > 0);
+  long long shown = -1;
+  setup::RunOffWindow(
+      [&](setup::NetworkActivity& activity) {
+        std::vector<char> buffer(10240);
+        DWORD count = 0;
+        do {
+          count = 0;
+          ::InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                             &count);
+          DWORD written = 0;
+          if (count > 0 && (!::WriteFile(file.get(), buffer.data(), count, &written, nullptr) ||
+                            written != count)) {
+            failed = true;
+            return;
+          }
+          if (count > 0) {
+            activity.Touch();
+            received += count;
+          }
+        } while (count > 0);
+      },
+      [&] {
+        const long long now = received.load();
+        if (now == shown) {
+          return;
+        }
+        shown = now;
+        const int percent = length > 0 ? static_cast<int>(now * 100 / length) : 0;
+        std::swprintf(text, 64, L"%d%%", percent);
+        meter.SetLightText(text);
+        meter.SetLightValue(percent);
+      });
+  if (failed) {
+    std::fprintf(stderr, "write failed\n");
+    return 1;
+  }
+  const long long total = received.load();
   const double seconds = Now() - start;
   std::printf("%.1f %d %d\n", static_cast<double>(total) / (1024.0 * 1024.0) / seconds, bar.ticks,
               bar.Progress().RenderCount() - renders_before);
