@@ -59,5 +59,8 @@ print(f"download of {mib} MiB, medians of {len(running.split())} rounds")
 print(f"  waiting bar running       {med(running):8.1f} MiB/s   {med(ticks_running):6.0f} ticks")
 print(f"  waiting bar stopped       {med(stopped):8.1f} MiB/s")
 print(f"  setup window's bar        {med(window):8.1f} MiB/s   {med(ticks_window):6.0f} ticks")
+pairs = [r / s for r, s in zip(map(float, running.split()), map(float, stopped.split()))]
 print(f"  running / stopped         {med(running) / med(stopped):8.2f}   (target >= 0.97)")
+print(f"  median of round ratios    {statistics.median(pairs):8.2f}   "
+      f"(rounds {min(pairs):.2f} to {max(pairs):.2f})")
 PY
