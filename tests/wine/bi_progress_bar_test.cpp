@@ -220,7 +220,7 @@ TEST(BiProgressBar, WindowMeterShowsTheBandsOverTheBarsLength) {
       }
     }
   }
-  // The colours the description pins.
+  // The three colours every meter of these settings shows.
   EXPECT_EQ(RampColour(0), RGB(201, 248, 252));
   EXPECT_EQ(RampColour(32), RGB(228, 252, 254));
   EXPECT_EQ(RampColour(63), kWhite);
