@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "framework/color.h"
+
 namespace widgets {
 
 int MulDivRound(int a, int b, int c) {
