@@ -50,9 +50,9 @@ if(OSSLSIGNCODE)
     file(REMOVE_RECURSE "${DIST_DIR}")
     message(FATAL_ERROR "The signature of Setup.exe does not verify:\n${output}")
   endif()
-  string(REGEX MATCH "Subject: [^\n]*" subject "${output}")
-  message(STATUS "Setup.exe signed (SHA-256) and verified: ${subject}; "
-                 "Signature verification: ok (details in ${work}/signature-check.txt)")
+  string(REGEX MATCH "Subject: ([^\n]*)" subject "${output}")
+  message(STATUS "Setup.exe signed with SHA-256 by ${CMAKE_MATCH_1}; osslsigncode verify: "
+                 "Signature verification: ok (full report: ${work}/signature-check.txt)")
 else()
   file(COPY_FILE "${SETUP_EXE}" "${shipped}")
   message(STATUS "Setup.exe is NOT signed: no signing certificate is configured "
