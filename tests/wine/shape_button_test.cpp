@@ -1,6 +1,5 @@
-// The shape button, the two-tone meter and the waiting bar on a real form: accelerators, press and
-// release, immediate repaints, invalidation only on real changes, painted pixels, and the waiting
-// bar's worker thread from start to end and through destruction. Needs a display.
+// The shape button on a real form: accelerators, press and release, immediate repaints, painted
+// pixels and the hit test. Needs a display.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,31 +17,20 @@
 #include "framework/handle.h"
 #include "framework/panel.h"
 #include "framework/push_button.h"
-#include "widgets/bi_progress_bar.h"
 #include "widgets/shape_button.h"
-#include "widgets/waiting_progress.h"
 #include "tests/wine/canvas.h"
+#include "tests/wine/widget_fixture.h"
 
 namespace {
 
+using test::Backdrop;
 using test::Canvas;
-
-using widgets::TBiProgressBar;
+using test::ParkPointer;
+using test::PumpUntil;
+using test::Render;
+using test::Settle;
+using test::TestForm;
 using widgets::TShapeButton;
-using widgets::TWaitingProgress;
-
-// A form whose composition can be rendered into any DC.
-class TestForm : public fw::Form {
- public:
-  using fw::WinControl::PaintTo;
-};
-
-// A graphic control that paints its whole area in one colour, to lie beneath a see-through one.
-class Backdrop : public fw::GraphicControl {
- public:
-  explicit Backdrop(fw::WinControl* parent) : fw::GraphicControl(parent) { SetOpaque(true); }
-  void Paint(HDC dc) override { fw::FillSolidRect(dc, RECT{0, 0, Width(), Height()}, fw::clRed); }
-};
 
 class CountingButton : public TShapeButton {
  public:
@@ -53,60 +41,6 @@ class CountingButton : public TShapeButton {
   }
   int paints = 0;
 };
-
-class CountingMeter : public TBiProgressBar {
- public:
-  using fw::WinControl::PaintTo;
-  using TBiProgressBar::TBiProgressBar;
-  void Paint(HDC dc) override {
-    ++paints;
-    TBiProgressBar::Paint(dc);
-  }
-  int paints = 0;
-};
-
-// Records the position after every tick that found the bar running.
-class RecordingBar : public TWaitingProgress {
- public:
-  using fw::WinControl::PaintTo;
-  using TWaitingProgress::TWaitingProgress;
-  std::vector<std::int32_t> positions;
-
- protected:
-  void AdvanceBar() override {
-    const bool running = Active();
-    TWaitingProgress::AdvanceBar();
-    if (running) {
-      positions.push_back(Position());
-    }
-  }
-};
-
-template <typename Control>
-void Render(Control& control, Canvas& canvas) {
-  fw::FillSolidRect(canvas.Dc(), RECT{0, 0, canvas.Width(), canvas.Height()}, 0x00123456);
-  control.PaintTo(canvas.Dc(), RECT{0, 0, canvas.Width(), canvas.Height()});
-}
-
-// Pumps messages until done() holds or the (generous) bound of rounds runs out; each round waits
-// for a message for at most 50 ms, so the bound is not a timing assertion.
-template <typename Done>
-bool PumpUntil(Done done, int rounds = 4000) {
-  for (int i = 0; i < rounds && !done(); ++i) {
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    fw::App().ProcessMessages();
-  }
-  return done();
-}
-
-void Settle() {
-  fw::App().ProcessMessages();
-}
-
-// Keeps the real pointer off the test forms, so only the test's own mouse messages count.
-void ParkPointer() {
-  ::SetCursorPos(0, 0);
-}
 
 void StyleAsInTheWindow(TShapeButton& button, int left, int top, const wchar_t* caption) {
   button.SetBounds(left, top, 94, 32);
@@ -122,8 +56,6 @@ void StyleAsInTheWindow(TShapeButton& button, int left, int top, const wchar_t* 
 
 constexpr fw::TColor kIdle = 0x00808080;
 constexpr fw::TColor kHover = 0x00EEE6D2;
-
-// --- Shape button ---
 
 struct AccelCase {
   const wchar_t* caption;
@@ -481,270 +413,5 @@ TEST(ShapeFill, AssignCopiesWithOneNotification) {
   target.Assign(source);
   EXPECT_EQ(changes, 1);
 }
-
-// --- Two-tone meter ---
-
-TEST(BiProgressBar, SettersInvalidateOnlyOnARealChangeAndNeverPaintThemselves) {
-  ParkPointer();
-  TestForm form;
-  form.SetClientSize(300, 100);
-  auto& meter = form.Make<CountingMeter>();
-  meter.SetBounds(16, 64, 200, 10);
-  form.FinishCreate();
-  form.ShowForm();
-  Settle();
-
-  struct Step {
-    const char* what;
-    std::function<void()> set;
-    bool invalidates;
-  };
-  const Step steps[] = {
-      {"text", [&] { meter.SetLightText(L"ok"); }, true},
-      {"same text", [&] { meter.SetLightText(L"ok"); }, false},
-      {"text in other case", [&] { meter.SetLightText(L"OK"); }, true},
-      {"value 0 again", [&] { meter.SetLightValue(0); }, false},
-      {"value", [&] { meter.SetLightValue(37); }, true},
-      {"same value", [&] { meter.SetLightValue(37); }, false},
-      {"light colour", [&] { meter.SetLightColor(fw::clWhite); }, true},
-      {"same light colour", [&] { meter.SetLightColor(fw::clWhite); }, false},
-      {"text colour", [&] { meter.SetLightTextColor(fw::clBlack); }, true},
-      {"same text colour", [&] { meter.SetLightTextColor(fw::clBlack); }, false},
-  };
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.what);
-    Settle();
-    ASSERT_EQ(::GetUpdateRect(meter.Handle(), nullptr, FALSE), FALSE);
-    const int before = meter.paints;
-    step.set();
-    EXPECT_EQ(meter.paints, before);
-    EXPECT_EQ(::GetUpdateRect(meter.Handle(), nullptr, FALSE), FALSE) << "requests wait for a pump";
-    fw::App().FlushInvalidations();
-    EXPECT_EQ(::GetUpdateRect(meter.Handle(), nullptr, FALSE) != FALSE, step.invalidates);
-    Settle();
-    EXPECT_EQ(meter.paints > before, step.invalidates);
-  }
-}
-
-TEST(BiProgressBar, LightValueFillsItsShareOfTheWidth) {
-  constexpr int kWidth = 200;
-  constexpr int kHeight = 10;
-  constexpr fw::TColor kBackground = 0x00FCF8C9;
-  ParkPointer();
-  TestForm form;
-  auto& meter = form.Make<CountingMeter>();
-  meter.SetBounds(0, 0, kWidth, kHeight);
-  meter.SetColor(kBackground);
-  meter.SetLightColor(fw::clWhite);
-  form.FinishCreate();
-  Canvas canvas(kWidth, kHeight);
-  ASSERT_TRUE(canvas.Valid());
-
-  struct Case {
-    std::int32_t value;
-    int filled;  // columns of the light colour from the left
-  };
-  const Case cases[] = {{0, 0}, {1, 2}, {50, 100}, {99, 198}, {100, 200}, {150, 200}, {-10, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.value);
-    meter.SetLightValue(c.value);
-    Render(meter, canvas);
-    for (int y : {0, kHeight / 2, kHeight - 1}) {
-      if (c.filled > 0) {
-        EXPECT_EQ(canvas.Pixel(0, y), RGB(255, 255, 255));
-        EXPECT_EQ(canvas.Pixel(c.filled - 1, y), RGB(255, 255, 255));
-      }
-      if (c.filled < kWidth) {
-        EXPECT_EQ(canvas.Pixel(c.filled, y), fw::ColorToRGB(kBackground));
-        EXPECT_EQ(canvas.Pixel(kWidth - 1, y), fw::ColorToRGB(kBackground));
-      }
-    }
-  }
-}
-
-TEST(BiProgressBar, LightTextIsCentredAcrossTheWholeLine) {
-  constexpr int kWidth = 200;
-  constexpr int kHeight = 12;
-  ParkPointer();
-  TestForm form;
-  auto& meter = form.Make<CountingMeter>();
-  meter.SetBounds(0, 0, kWidth, kHeight);
-  meter.SetColor(fw::clWhite);
-  meter.SetLightColor(fw::clWhite);
-  meter.SetLightTextColor(fw::clBlack);
-  meter.Font().SetName(L"Arial");
-  meter.Font().SetHeight(11);
-  form.FinishCreate();
-  Canvas canvas(kWidth, kHeight);
-  ASSERT_TRUE(canvas.Valid());
-
-  const auto dark_columns = [&](int from, int to) {
-    int dark = 0;
-    for (int x = from; x < to; ++x) {
-      for (int y = 0; y < kHeight; ++y) {
-        const COLORREF p = canvas.Pixel(x, y);
-        dark += GetRValue(p) + GetGValue(p) + GetBValue(p) < 300 ? 1 : 0;
-      }
-    }
-    return dark;
-  };
-  for (std::int32_t value : {0, 10, 90}) {
-    SCOPED_TRACE(value);
-    meter.SetLightText(L"50%");
-    meter.SetLightValue(value);
-    Render(meter, canvas);
-    EXPECT_GT(dark_columns(kWidth / 2 - 25, kWidth / 2 + 25), 0);
-    EXPECT_EQ(dark_columns(0, 60), 0);
-    EXPECT_EQ(dark_columns(kWidth - 60, kWidth), 0);
-  }
-  meter.SetLightText(L"");
-  Render(meter, canvas);
-  EXPECT_EQ(dark_columns(0, kWidth), 0);
-}
-
-// --- Waiting bar ---
-
-struct RunCase {
-  std::uint32_t length;
-  std::uint32_t interval;
-};
-
-class WaitingProgressRun : public ::testing::TestWithParam<RunCase> {};
-
-TEST_P(WaitingProgressRun, AdvancesByTheIntervalUntilFullThenEndsOnce) {
-  const RunCase& c = GetParam();
-  ParkPointer();
-  TestForm form;
-  form.SetClientSize(400, 300);
-  auto& bar = form.Make<RecordingBar>();
-  bar.SetBounds(185, 230, 159, 4);
-  bar.SetColor(0x006B6B6B);
-  bar.SetProgressColor(fw::clSilver);
-  bar.SetLength(c.length);
-  bar.SetRefreshInterval(c.interval);
-  int ended = 0;
-  bar.OnEnded = [&ended](fw::Control&) { ++ended; };
-  form.FinishCreate();
-  form.ShowForm();
-
-  std::vector<std::int32_t> expected;
-  for (std::uint32_t p = c.interval; p <= c.length; p += c.interval) {
-    expected.push_back(static_cast<std::int32_t>(p));
-  }
-  expected.push_back(static_cast<std::int32_t>(c.length));  // the tick that ends the run
-
-  for (int run = 1; run <= 2; ++run) {
-    SCOPED_TRACE(run);
-    bar.positions.clear();
-    bar.SetActive(true);
-    EXPECT_EQ(bar.Position(), 0);
-    ASSERT_TRUE(PumpUntil([&] { return ended == run; }));
-    EXPECT_EQ(bar.positions, expected);
-    EXPECT_FALSE(bar.Active());
-    EXPECT_EQ(bar.Position(), static_cast<std::int32_t>(c.length));
-    // Stopped: later ticks, if any were queued, change nothing.
-    PumpUntil([] { return false; }, 10);
-    EXPECT_EQ(ended, run);
-    EXPECT_EQ(bar.positions, expected);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, WaitingProgressRun,
-                         ::testing::Values(RunCase{400, 1}, RunCase{10, 3}, RunCase{0, 1}));
-
-TEST(WaitingProgress, FullBarIsFramedInColorAndFilledInProgressColor) {
-  ParkPointer();
-  TestForm form;
-  form.SetClientSize(400, 300);
-  auto& bar = form.Make<RecordingBar>();
-  bar.SetBounds(0, 0, 159, 4);
-  bar.SetColor(0x006B6B6B);
-  bar.SetProgressColor(fw::clSilver);
-  bar.SetLength(40);
-  bar.SetRefreshInterval(1);
-  form.FinishCreate();
-  form.ShowForm();
-  Canvas canvas(159, 4);
-  ASSERT_TRUE(canvas.Valid());
-
-  Render(bar, canvas);
-  for (int x = 0; x < 159; ++x) {
-    EXPECT_EQ(canvas.Pixel(x, 1), RGB(0x6B, 0x6B, 0x6B)) << x;
-  }
-  bar.SetActive(true);
-  ASSERT_TRUE(PumpUntil([&] { return !bar.Active(); }));
-  Render(bar, canvas);
-  const COLORREF grey = RGB(0x6B, 0x6B, 0x6B);
-  const COLORREF silver = RGB(0xC0, 0xC0, 0xC0);
-  for (int x = 0; x < 159; ++x) {
-    const bool frame_column = x == 0 || x == 158;
-    EXPECT_EQ(canvas.Pixel(x, 0), grey) << x;
-    EXPECT_EQ(canvas.Pixel(x, 3), grey) << x;
-    EXPECT_EQ(canvas.Pixel(x, 1), frame_column ? grey : silver) << x;
-    EXPECT_EQ(canvas.Pixel(x, 2), frame_column ? grey : silver) << x;
-  }
-}
-
-TEST(WaitingProgress, ActiveSetWhileLoadingStartsWhenTheFormIsCreated) {
-  ParkPointer();
-  TestForm form;
-  auto& bar = form.Make<RecordingBar>();
-  bar.SetLength(1000);
-  bar.SetRefreshInterval(1);
-  bar.SetActive(true);
-  EXPECT_TRUE(bar.Active());
-  form.FinishCreate();
-  EXPECT_TRUE(PumpUntil([&] { return bar.Position() > 0; }));
-}
-
-enum class Stage { kNeverActive, kRunning, kTickQueued, kEnded, kStoppedByHand };
-
-class WaitingProgressDestroy : public ::testing::TestWithParam<Stage> {};
-
-TEST_P(WaitingProgressDestroy, EndsTheWorkerAndReturns) {
-  ParkPointer();
-  TestForm form;
-  form.SetClientSize(400, 300);
-  form.FinishCreate();
-  form.ShowForm();
-  auto bar = std::make_unique<TWaitingProgress>(&form);
-  bar->SetBounds(0, 0, 159, 4);
-  bar->SetRefreshInterval(1);
-  bar->SetLength(GetParam() == Stage::kEnded ? 5 : 100000);
-  int ended = 0;
-  bar->OnEnded = [&ended](fw::Control&) { ++ended; };
-  switch (GetParam()) {
-    case Stage::kNeverActive:
-      break;
-    case Stage::kRunning:
-      bar->SetActive(true);
-      ASSERT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
-      break;
-    case Stage::kTickQueued:
-      bar->SetActive(true);
-      ASSERT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
-      ::Sleep(30);  // the worker offers its next tick and waits for the main thread
-      break;
-    case Stage::kEnded:
-      bar->SetActive(true);
-      ASSERT_TRUE(PumpUntil([&] { return ended == 1; }));
-      break;
-    case Stage::kStoppedByHand:
-      bar->SetActive(true);
-      ASSERT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
-      bar->SetActive(false);
-      break;
-  }
-  const int ended_before = ended;
-  EXPECT_EQ(ended_before, GetParam() == Stage::kEnded ? 1 : 0);
-  bar.reset();
-  // Whatever was still posted to it goes nowhere.
-  Settle();
-  EXPECT_EQ(ended, ended_before);
-}
-
-INSTANTIATE_TEST_SUITE_P(Stages, WaitingProgressDestroy,
-                         ::testing::Values(Stage::kNeverActive, Stage::kRunning, Stage::kTickQueued,
-                                           Stage::kEnded, Stage::kStoppedByHand));
 
 }  // namespace
