@@ -12,16 +12,17 @@ endif()
 
 set(_release_problems "")
 foreach(env PROD UAT SIT DIT)
-  set(origin "${SETUP_ORIGIN_${env}}")
-  if(origin STREQUAL "")
+  set(_origin "${SETUP_ORIGIN_${env}}")
+  string(TOLOWER "${_origin}" _host)
+  if(_origin STREQUAL "")
     string(APPEND _release_problems "\n  SETUP_ORIGIN_${env} is not set")
-  elseif(NOT origin MATCHES "^https://")
+  elseif(NOT _origin MATCHES "^https://")
     string(APPEND _release_problems
-           "\n  SETUP_ORIGIN_${env}='${origin}' is not an https:// origin")
-  elseif(origin MATCHES "^https://(localhost|127\\.[0-9.]+)(:[0-9]+)?$")
+           "\n  SETUP_ORIGIN_${env}='${_origin}' is not an https:// origin")
+  elseif(_host MATCHES "^https://(localhost|127\\.[0-9.]+)(:[0-9]+)?$")
     # Any loopback host, not just the default ports: no customer runs the maker's service.
     string(APPEND _release_problems
-           "\n  SETUP_ORIGIN_${env}='${origin}' is the local test service, not a real host")
+           "\n  SETUP_ORIGIN_${env}='${_origin}' is the local test service, not a real host")
   endif()
 endforeach()
 if(_release_problems)

@@ -246,8 +246,10 @@ class ReleaseConfigureRefusals(unittest.TestCase):
             ("the local defaults", origin_args(local),
              [f"SETUP_ORIGIN_{env}='{origin}' is the local test service"
               for env, origin in local.items()]),
-            ("a loopback address", origin_args({**ORIGINS, "DIT": "https://127.0.0.1:9443"}),
-             ["SETUP_ORIGIN_DIT='https://127.0.0.1:9443' is the local test service"]),
+            ("other loopback hosts",
+             origin_args({**ORIGINS, "SIT": "https://LocalHost", "DIT": "https://127.0.0.1:9443"}),
+             ["SETUP_ORIGIN_SIT='https://LocalHost' is the local test service",
+              "SETUP_ORIGIN_DIT='https://127.0.0.1:9443' is the local test service"]),
             ("a certificate without its password file",
              origin_args(ORIGINS) + [f"-DSETUP_SIGN_PKCS12={pkcs12}",
                                      "-DSETUP_SIGN_PASSWORD_FILE="],
