@@ -1,6 +1,5 @@
-# The shipped build. Included from the top-level CMakeLists.txt when SETUP_RELEASE is on, before
-# the general origin check: a release must name the maker's real services, so an origin that is
-# missing, not HTTPS, or still the local test service stops the configure here with a clear word.
+# The shipped build's output. Included from the top-level CMakeLists.txt when SETUP_RELEASE is on,
+# after the program's targets (its origins are checked earlier, by release_origins.cmake).
 #
 # Output: ${CMAKE_BINARY_DIR}/dist/ with Setup.exe (stripped, size-optimised, signed when a
 # certificate is configured) and Setup.exe.sha256, made by the setup_dist target.
@@ -8,31 +7,6 @@
 if(NOT WIN32)
   message(FATAL_ERROR "SETUP_RELEASE builds the Windows program: configure it with the release "
                       "preset (cmake --preset release ...), which uses the MinGW-w64 toolchain")
-endif()
-
-set(_release_problems "")
-foreach(env PROD UAT SIT DIT)
-  set(_origin "${SETUP_ORIGIN_${env}}")
-  string(TOLOWER "${_origin}" _host)
-  if(_origin STREQUAL "")
-    string(APPEND _release_problems "\n  SETUP_ORIGIN_${env} is not set")
-  elseif(NOT _origin MATCHES "^https://")
-    string(APPEND _release_problems
-           "\n  SETUP_ORIGIN_${env}='${_origin}' is not an https:// origin")
-  elseif(_host MATCHES "^https://(localhost|127\\.[0-9.]+)(:[0-9]+)?$")
-    # Any loopback host, not just the default ports: no customer runs the maker's service.
-    string(APPEND _release_problems
-           "\n  SETUP_ORIGIN_${env}='${_origin}' is the local test service, not a real host")
-  endif()
-endforeach()
-if(_release_problems)
-  message(FATAL_ERROR "A release build needs the four service origins, each the maker's real "
-                      "https:// host:${_release_problems}\n"
-                      "Give all four, for example:\n"
-                      "  cmake --preset release -DSETUP_ORIGIN_PROD=https://www.example.com "
-                      "-DSETUP_ORIGIN_UAT=https://uat.example.com "
-                      "-DSETUP_ORIGIN_SIT=https://sit.example.com "
-                      "-DSETUP_ORIGIN_DIT=https://dit.example.com")
 endif()
 
 # Authenticode signing: a PKCS#12 file and a file holding its password, both kept outside the
