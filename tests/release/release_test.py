@@ -103,8 +103,8 @@ def verify_signature(exe, ca_file):
 
 
 class ReleaseBuild(unittest.TestCase):
-    """One release tree, built twice: first without a certificate, then signed. Each build's dist
-    folder is kept for the tests."""
+    """One release tree, built three times: without a certificate, signed, and with a wrong
+    password. The dist folders of the first two are kept for the tests."""
 
     @classmethod
     def setUpClass(cls):
@@ -134,6 +134,18 @@ class ReleaseBuild(unittest.TestCase):
             shutil.rmtree(kept, ignore_errors=True)
             shutil.copytree(os.path.join(cls.build_dir, "dist"), kept)
             cls.kept[name] = kept
+
+        # The right certificate with a wrong password: the build fails and ships nothing.
+        wrong = os.path.join(cls.certs, "wrong-password")
+        with open(wrong, "w") as f:
+            f.write("not the password\n")
+        configured = configure(cls.build_dir, *origin_args(ORIGINS),
+                               f"-DSETUP_SIGN_PKCS12={cls.pkcs12}",
+                               f"-DSETUP_SIGN_PASSWORD_FILE={wrong}")
+        if configured.returncode != 0:
+            raise AssertionError(f"release configure (wrong password) failed:\n"
+                                 f"{configured.stdout}{configured.stderr}")
+        cls.failed_signing = build(cls.build_dir)
 
     @classmethod
     def tearDownClass(cls):
@@ -182,6 +194,12 @@ class ReleaseBuild(unittest.TestCase):
         self.assertIn("No signature found", report)
         self.assertEqual(certificate_table_size(os.path.join(self.kept["unsigned"], "Setup.exe")),
                          0)
+
+    def test_failed_signing_fails_the_build_and_leaves_no_program_to_ship(self):
+        output = self.failed_signing.stdout + self.failed_signing.stderr
+        self.assertNotEqual(self.failed_signing.returncode, 0, output)
+        self.assertIn("Signing Setup.exe failed", output)
+        self.assertFalse(os.path.exists(os.path.join(self.build_dir, "dist")))
 
     def test_version_resource_and_manifest_carry_the_project_version(self):
         version = os.environ["SETUP_PROJECT_VERSION"]
