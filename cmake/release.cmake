@@ -30,8 +30,8 @@ if(SETUP_SIGN_PKCS12)
     if(Git_FOUND)
       execute_process(
         COMMAND ${GIT_EXECUTABLE} -C ${PROJECT_SOURCE_DIR} ls-files --error-unmatch -- ${${file}}
-        RESULT_VARIABLE not_tracked OUTPUT_QUIET ERROR_QUIET)
-      if(not_tracked EQUAL 0)
+        RESULT_VARIABLE ls_files_result OUTPUT_QUIET ERROR_QUIET)
+      if(ls_files_result EQUAL 0)  # git knows the file
         message(FATAL_ERROR "${file}='${${file}}' is tracked by git: keep signing keys and their "
                             "passwords out of the repository")
       endif()
