@@ -18,10 +18,7 @@ CreateParams FormParams() {
 }  // namespace
 
 Form::Form() : WinControl(nullptr, FormParams()) {
-  visible_ = false;
-  parent_font_ = false;
-  parent_color_ = false;
-  color_ = clBtnFace;
+  InitTopLevel(clBtnFace);
 }
 
 Form::~Form() {
@@ -53,17 +50,11 @@ void Form::FinishCreate() {
   std::vector<Control*> all;
   ForEachDescendant([&all](Control& c) { all.push_back(&c); });
   for (Control* c : all) {
-    c->loading_ = false;
-    c->Loaded();
+    EndLoading(*c);
   }
-  loading_ = false;
-  Loaded();
+  EndLoading(*this);
   Realign();
-  ForEachDescendant([](Control& c) {
-    if (c.IsWindowed()) {
-      static_cast<WinControl&>(c).Realign();
-    }
-  });
+  ForEachDescendant([](Control& c) { c.Realign(); });
   if (OnCreate) {
     OnCreate(*this);
   }
@@ -109,10 +100,14 @@ bool Form::Showing() const {
   return Handle() != nullptr && Visible() && ::IsWindowVisible(Handle()) != FALSE;
 }
 
-void Form::ForgetControl(Control* control) {
+void Form::ForgetControl(const Control* control) {
   if (active_control_ == control) {
     active_control_ = nullptr;
   }
+}
+
+void Form::NoteFocus(WinControl* control) {
+  active_control_ = control;
 }
 
 bool Form::HandleKeyMessage(MSG& msg) {
@@ -134,12 +129,12 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ACTIVATE:
       if (LOWORD(wp) != WA_INACTIVE) {
-        WinControl* target = active_control_;
+        Control* target = active_control_;
         if (target == nullptr || !target->CanFocus()) {
           target = nullptr;
           ForEachDescendant([&target](Control& c) {
-            if (target == nullptr && c.IsWindowed() && static_cast<WinControl&>(c).CanFocus()) {
-              target = &static_cast<WinControl&>(c);
+            if (target == nullptr && c.CanFocus()) {
+              target = &c;
             }
           });
         }
