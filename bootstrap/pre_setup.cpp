@@ -2,15 +2,18 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <optional>
 #include <vector>
 
 #include "bootstrap/ansi_code_page_win.h"
+#include "bootstrap/download_progress.h"
 #include "bootstrap/environment.h"
 #include "bootstrap/install_query.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/handle.h"
 #include "framework/scope_exit.h"
+#include "build_settings.h"
 #include "resources/resource_ids.h"
 
 namespace setup {
@@ -76,6 +79,18 @@ void LaunchInstaller(const std::wstring& path) {
                        nullptr, &startup, &process)) {
     fw::KernelHandle thread(process.hThread);
     fw::KernelHandle handle(process.hProcess);
+  }
+}
+
+// Tests check that nobody can change the installer between the end of the transfer and its start;
+// builds with test seams let them pause there (milliseconds in SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS).
+void PauseBeforeLaunchForTests() {
+  if constexpr (kTestSeams) {
+    wchar_t value[16] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS", value, 16);
+    if (length > 0 && length < 16) {
+      ::Sleep(static_cast<DWORD>(std::wcstoul(value, nullptr, 10)));
+    }
   }
 }
 
@@ -243,8 +258,9 @@ void TPreSetupBox::FormActivate(fw::Control&) {
 
 void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
   // The hidden push button clicks straight through Space or Enter, whatever the state of
-  // RunSetupBtn: never start a second transfer into the file that is being written.
-  if (downloading_) {
+  // RunSetupBtn, and the query and the download pump messages: never start a second run (and a
+  // second transfer into the file that is being written) inside the first.
+  if (running_) {
     return;
   }
   if (!IsInternetConnected()) {
@@ -252,6 +268,7 @@ void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
     Close();
     return;
   }
+  const auto running = fw::ScopedValue(running_, true);
   RunSetup();
 }
 
@@ -267,19 +284,21 @@ void TPreSetupBox::RunSetup() {
   }
 
   TempPath = SysInfo1.TempPath();
+  // Never a relative Install.exe in whatever the current directory is.
+  if (TempPath.empty()) {
+    fw::ShowMessage(NoTempPathMessage());
+    return;
+  }
   RunSetupBtn.SetEnabled(false);
   Label1.SetCaption(L"");
   Label1.SetVisible(true);
   LabelPhase.SetVisible(true);
 
   const std::wstring path = TempPath + L"Install.exe";
-  bool complete = false;
-  {
-    const auto downloading = fw::ScopedValue(downloading_, true);
-    complete = DownloadInstaller(answer.url, path, answer.size);
-  }
-  if (complete) {
+  if (DownloadInstaller(answer.url, path, answer.size)) {
+    PauseBeforeLaunchForTests();
     LaunchInstaller(path);
+    installer_hold_.reset();
     Close();
     fw::App().Terminate();
   }

@@ -9,6 +9,12 @@ if(NOT WIN32)
                       "preset (cmake --preset release ...), which uses the MinGW-w64 toolchain")
 endif()
 
+# The seams let tests hold Setup before it starts what it downloaded; no customer's copy has them.
+if(SETUP_TEST_SEAMS)
+  message(FATAL_ERROR "A release build never has the test seams: configure it with "
+                      "SETUP_TEST_SEAMS=OFF (the release preset's setting)")
+endif()
+
 # Authenticode signing: a PKCS#12 file and a file holding its password, both kept outside the
 # repository; without them dist/Setup.exe is the unsigned program and the build says so.
 set(SETUP_SIGN_PKCS12 "" CACHE FILEPATH "PKCS#12 file with the code-signing key and certificate")

@@ -1,7 +1,7 @@
 # The shipped build's origins. Included from the top-level CMakeLists.txt when SETUP_RELEASE is on,
-# before the general origin check: a release must name the maker's real services, so an origin
-# that is missing, not HTTPS, or still the local test service stops the configure here, with every
-# offender named.
+# before the general origin check (which refuses anything but an https:// origin): a release must
+# name the maker's real services, so an origin that is missing or still the local test service
+# stops the configure here, with every offender named.
 
 set(_release_problems "")
 foreach(env PROD UAT SIT DIT)
@@ -9,9 +9,6 @@ foreach(env PROD UAT SIT DIT)
   string(TOLOWER "${_origin}" _host)
   if(_origin STREQUAL "")
     string(APPEND _release_problems "\n  SETUP_ORIGIN_${env} is not set")
-  elseif(NOT _origin MATCHES "^https://")
-    string(APPEND _release_problems
-           "\n  SETUP_ORIGIN_${env}='${_origin}' is not an https:// origin")
   elseif(_host MATCHES "^https://(localhost|127\\.[0-9.]+)(:[0-9]+)?$")
     # Any loopback host, not just the default ports: no customer runs the maker's service.
     string(APPEND _release_problems

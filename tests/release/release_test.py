@@ -260,7 +260,7 @@ class ReleaseConfigureRefusals(unittest.TestCase):
             ("one origin missing", origin_args({**ORIGINS, "SIT": ""}),
              ["SETUP_ORIGIN_SIT is not set"]),
             ("plain http", origin_args({**ORIGINS, "UAT": "http://uat.ostrevo.test"}),
-             ["SETUP_ORIGIN_UAT='http://uat.ostrevo.test' is not an https:// origin"]),
+             ["SETUP_ORIGIN_UAT='http://uat.ostrevo.test' is not an HTTPS origin"]),
             ("the local defaults", origin_args(local),
              [f"SETUP_ORIGIN_{env}='{origin}' is the local test service"
               for env, origin in local.items()]),
@@ -268,6 +268,8 @@ class ReleaseConfigureRefusals(unittest.TestCase):
              origin_args({**ORIGINS, "SIT": "https://LocalHost", "DIT": "https://127.0.0.1:9443"}),
              ["SETUP_ORIGIN_SIT='https://LocalHost' is the local test service",
               "SETUP_ORIGIN_DIT='https://127.0.0.1:9443' is the local test service"]),
+            ("the test seams", origin_args(ORIGINS) + ["-DSETUP_TEST_SEAMS=ON"],
+             ["A release build never has the test seams"]),
             ("a certificate without its password file",
              origin_args(ORIGINS) + [f"-DSETUP_SIGN_PKCS12={pkcs12}",
                                      "-DSETUP_SIGN_PASSWORD_FILE="],
