@@ -45,12 +45,41 @@ void SetFont(fw::Font& font, const wchar_t* name, int height, bool bold, fw::TCo
   font.EndUpdate();
 }
 
-// The look the three shape buttons share.
+// The look the three shape buttons share, set value by value: the button's own defaults differ.
 void StyleShapeButton(widgets::TShapeButton& button, int left, int top, const wchar_t* caption) {
   button.SetBounds(left, top, 94, 32);
   button.SetCaption(caption);
-  SetFont(button.Font(), L"Arial", 11, true, fw::clWhite);
+  fw::Font& font = button.Font();
+  font.BeginUpdate();
+  SetFont(font, L"Arial", 11, true, fw::clWhite);
+  font.SetCharset(ANSI_CHARSET);
+  font.EndUpdate();
+  const fw::TColor white = fw::clWhite;
+  widgets::TShapeButtonColor& colors = button.Colors();
+  colors.SetUp(white);
+  colors.SetDown(white);
+  colors.SetMouseOver(white);
+  colors.SetOptionSet(white);
+  button.SetMode(widgets::sbmShapeFill);
+  widgets::TShape& shape = button.Shape();
+  shape.SetShape(widgets::stRoundRect);
+  shape.Bevel().SetWidth(1);
+  shape.Bevel().SetStyle(widgets::sbOffset);
+  shape.Bevel().SetLightColor(fw::clBlack);
+  shape.Bevel().SetShadowColor(fw::clBlack);
+  shape.Shadow().SetStyle(widgets::hssNone);
+  shape.Shadow().SetDepth(1);
+  shape.Shadow().SetColor(kIdleColor);
+  button.SetTransparent(true);
+  button.ShapeFill().SetStyle(widgets::sfGradient);
   button.ShapeFill().Gradient().SetColor(kIdleColor);
+  button.ShapeFill().Gradient().SetStyle(widgets::gstElliptic);
+  // Caption and states: a plain push button whose caption stays white in every state.
+  button.SetAllowMouseOver(false);
+  button.SetEnterColor(fw::clRed);
+  button.SetEnterColorChange(true);
+  button.ButtonLayout().SetSpacing(4);
+  button.SetNumGlyphs(2);
 }
 
 // A single-line label of the window: no accelerator character, hand cursor.
@@ -183,6 +212,7 @@ void TPreSetupBox::BuildLayout() {
   const auto leave = [this](fw::Control& sender) { RunSetupBtnMouseExit(sender); };
   StyleShapeButton(CloseBtn, 277, 254, L"Close");
   CloseBtn.OnClick = [this](fw::Control& sender) { CloseBtnClick(sender); };
+  CloseBtn.SetHideHint(false);
   StyleShapeButton(PanelSelectBtn, 159, 254, L"Contact");
   PanelSelectBtn.OnClick = [this](fw::Control& sender) { PanelSelectBtnClick(sender); };
   StyleShapeButton(RunSetupBtn, 218, 19, L"&Run Setup");

@@ -657,5 +657,78 @@ class IdleWindowScreenshotTest(SetupCase):
         self.assertEqual(banner_pixels(shot), 0)
 
 
+# -- hover colours of the shape buttons -----------------------------------------------------------
+
+CONTACT_BUTTON = (159, 254, 94, 32)
+IDLE_CENTRE = (0x80, 0x80, 0x80)
+HOVER_CENTRE = (0xD2, 0xE6, 0xEE)
+
+
+def mul_div(a, b, c):
+    """The platform's MulDiv: rounded to nearest, halves away from zero."""
+    q, r = divmod(abs(a * b), abs(c))
+    q += 2 * r >= abs(c)
+    return q if (a * b >= 0) == (c > 0) else -q
+
+
+def ramp_colour(centre, i, count=16):
+    """Colour i of the button's elliptic ramp from the centre colour to black."""
+    return tuple(channel + mul_div(i, -channel, count - 1) for channel in centre)
+
+
+# Points of the Contact face, relative to the button, left and right of the caption, that lie in
+# ring 9 of the elliptic fill: inside its ellipse of radii 42 x 14, outside ring 8's 38 x 13.
+FACE_POINTS = [(7, 16), (87, 16)]
+FACE_RING = 9
+
+
+class ButtonHoverTest(SetupCase):
+    def face_colours(self, info, name):
+        shot = harness.screenshot(os.path.join(self.workdir, name), crop=info)
+        _, _, pixel = harness.read_rgb(shot)
+        left = PANEL3_ORIGIN[0] + CONTACT_BUTTON[0]
+        top = PANEL3_ORIGIN[1] + CONTACT_BUTTON[1]
+        return [pixel(left + x, top + y) for x, y in FACE_POINTS], pixel(left, top)
+
+    def wait_for_face(self, info, centre, name):
+        expected = [ramp_colour(centre, FACE_RING)] * len(FACE_POINTS)
+        seen = []
+
+        def shows():
+            seen[:] = [self.face_colours(info, name)]
+            return seen[0][0] == expected
+
+        try:
+            self.wait_for(f"the face of {centre}", shows)
+        except AssertionError:
+            keep(os.path.join(self.workdir, name), "contact-" + name)
+            self.fail(f"the face shows {seen[0][0]}, not {expected}")
+        return seen[0]
+
+    def test_pointer_over_contact_into_its_corner_and_away(self):
+        self.service.answer(body=b"0")
+        process = self.start_setup()
+        self.wait_for_requests(1)
+        self.assert_idle(process)
+        info = self.setup_window()
+        left = PANEL3_ORIGIN[0] + CONTACT_BUTTON[0]
+        top = PANEL3_ORIGIN[1] + CONTACT_BUTTON[1]
+        _, corner_before = self.wait_for_face(info, IDLE_CENTRE, "idle.png")
+
+        harness.move_pointer(info, *centre_of(CONTACT_BUTTON))
+        self.wait_for_face(info, HOVER_CENTRE, "hover.png")
+        # Into the corner: still inside the button's rectangle, outside its rounded shape. Nothing
+        # fires there, so the hover colours stay; the corner still shows the backdrop.
+        harness.move_pointer(info, left + 1, top + 1)
+        time.sleep(1)
+        face, corner = self.face_colours(info, "corner.png")
+        keep(os.path.join(self.workdir, "corner.png"), "contact-hover-corner.png")
+        self.assertEqual(face, [ramp_colour(HOVER_CENTRE, FACE_RING)] * len(FACE_POINTS))
+        self.assertEqual(corner, corner_before)
+        # Away from the button: the idle colours again.
+        harness.move_pointer(info, 10, 120)
+        self.wait_for_face(info, IDLE_CENTRE, "away.png")
+
+
 if __name__ == "__main__":
     unittest.main()
