@@ -25,6 +25,7 @@ void TBiProgressBar::SetLightText(const std::wstring& text) {
   if (text != light_text_) {
     light_text_ = text;
     Invalidate();
+    AccessibleValueChanged();
   }
 }
 

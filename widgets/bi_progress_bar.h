@@ -35,6 +35,9 @@ class TBiProgressBar : public fw::CustomWinControl {
 
   // Background, light bar, text: every pixel of the client area.
   void Paint(HDC dc) override;
+  // A screen reader hears the text the meter shows, e.g. "50%".
+  fw::TAccessibleRole AccessibleRole() const override { return fw::arProgressBar; }
+  std::wstring AccessibleValue() const override { return light_text_; }
 
  private:
   std::wstring light_text_;

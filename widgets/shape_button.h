@@ -102,6 +102,7 @@ class TShapeButton : public fw::GraphicControl {
   // enabled and showing; Alt is not needed.
   bool DialogChar(wchar_t ch) override;
   void Paint(HDC dc) override;
+  fw::TAccessibleRole AccessibleRole() const override { return fw::arPushButton; }
 
   void MouseDown(fw::TMouseButton button, fw::TShiftState shift, int x, int y) override;
   void MouseUp(fw::TMouseButton button, fw::TShiftState shift, int x, int y) override;

@@ -84,6 +84,7 @@ class TWaitingProgress : public fw::CustomWinControl {
 
   // Frame and empty part in Color, filled part in ProgressColor.
   void Paint(HDC dc) override;
+  fw::TAccessibleRole AccessibleRole() const override { return fw::arProgressBar; }
 
  protected:
   // One tick (main thread): advance, or end the run at the tick that would pass Length.
