@@ -444,7 +444,8 @@ class AccessibleObject final : public IAccessible {
       if (!::PtInRect(&r, p) || !c->HitTest(x - r.left, y - r.top)) {
         continue;
       }
-      const int rank = static_cast<int>(i) + (c->IsWindowed() ? static_cast<int>(painted.size()) : 0);
+      const int rank =
+          static_cast<int>(i) + (c->IsWindowed() ? static_cast<int>(painted.size()) : 0);
       if (rank > found_rank) {
         found_rank = rank;
         found = static_cast<LONG>(it - children.begin()) + 1;

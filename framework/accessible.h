@@ -74,7 +74,7 @@ class FormAccessibility {
   void RaiseHeld();
 
   Form& form_;
-  const OleLibraries* ole_ = nullptr;  // loaded with the first client
+  const OleLibraries* ole_ = nullptr;   // loaded with the first client
   AccessibleObject* object_ = nullptr;  // one reference held here
   bool com_initialised_ = false;
   std::vector<HeldChange> changes_;

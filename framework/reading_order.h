@@ -21,7 +21,7 @@ struct ReadingBox {
 inline std::vector<std::size_t> ReadingOrder(const std::vector<ReadingBox>& boxes) {
   // A window has a handful of controls: a stable insertion sort is plenty and keeps the program
   // small.
-  const auto sort_by = [&boxes](std::vector<std::size_t>& list, int ReadingBox::* key) {
+  const auto sort_by = [&boxes](std::vector<std::size_t>& list, int ReadingBox::*key) {
     for (std::size_t i = 1; i < list.size(); ++i) {
       const std::size_t moving = list[i];
       std::size_t j = i;

@@ -177,10 +177,9 @@ int Tree(HWND hwnd) {
   }
   ::VariantClear(&focus);
   const LONG role = IntegerProperty(&IAccessible::get_accRole, acc.get(), CHILDID_SELF);
-  Print("{\"role\":" + std::to_string(role) +
-        ",\"name\":" + tools::JsonString(Name(acc.get(), CHILDID_SELF)) +
-        ",\"count\":" + std::to_string(count) + ",\"focus\":" + focus_json + ",\"children\":[" +
-        children + "]}");
+  Print("{\"role\":" + std::to_string(role) + ",\"name\":" +
+        tools::JsonString(Name(acc.get(), CHILDID_SELF)) + ",\"count\":" + std::to_string(count) +
+        ",\"focus\":" + focus_json + ",\"children\":[" + children + "]}");
   return 0;
 }
 
@@ -264,9 +263,8 @@ void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG c
   const std::wstring child_name = Name(acc, child_id);
   const std::wstring value = Value(acc, child_id);
   acc->Release();
-  Print(std::string("{\"event\":\"") + name + "\",\"id\":" + std::to_string(child) +
-        ",\"name\":" + tools::JsonString(child_name) + ",\"value\":" + tools::JsonString(value) +
-        "}");
+  Print(std::string("{\"event\":\"") + name + "\",\"id\":" + std::to_string(child) + ",\"name\":" +
+        tools::JsonString(child_name) + ",\"value\":" + tools::JsonString(value) + "}");
   if (event == EVENT_OBJECT_VALUECHANGE && !g_options->until_value.empty() &&
       value == g_options->until_value) {
     g_done = true;
@@ -277,9 +275,9 @@ int Events(const Options& options) {
   g_options = &options;
   // Out of context, every process but this one: with a process filter as well, Wine delivers
   // nothing.
-  const HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_INVOKED, nullptr,
-                                               OnEvent, 0, 0,
-                                               WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+  const HWINEVENTHOOK hook =
+      ::SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_INVOKED, nullptr, OnEvent, 0, 0,
+                        WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
   if (hook == nullptr) {
     std::fprintf(stderr, "accessibility_probe: SetWinEventHook failed\n");
     return 1;
@@ -291,8 +289,7 @@ int Events(const Options& options) {
     if (now >= deadline) {
       break;
     }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
-                                QS_ALLINPUT);
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       ::DispatchMessageW(&msg);

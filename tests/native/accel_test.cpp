@@ -52,8 +52,9 @@ TEST(CaptionTextTest, LeavesOutTheMarks) {
     const wchar_t* caption;
     const wchar_t* expected;
   } cases[] = {
-      {L"&Run Setup", L"Run Setup"}, {L"Close", L"Close"},   {L"Fish && &Chips", L"Fish & Chips"},
-      {L"&&&x", L"&x"},              {L"trailing&", L"trailing"}, {L"", L""},
+      {L"&Run Setup", L"Run Setup"},        {L"Close", L"Close"},
+      {L"Fish && &Chips", L"Fish & Chips"}, {L"&&&x", L"&x"},
+      {L"trailing&", L"trailing"},          {L"", L""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(fw::CaptionText(c.caption), c.expected)

@@ -21,16 +21,16 @@ TEST(ReadingOrderTest, RowsTopToBottomEachLeftToRight) {
       // The setup window's idle controls in creation order: Close before Contact, the logo, the
       // brand texts and the waiting bar between the banner and the buttons.
       {"setup window",
-       {{238, 109, 292, 158},   // logo
-        {185, 170, 344, 205},   // OSTREVO
-        {234, 209, 294, 225},   // SOFTWARE
-        {277, 254, 371, 286},   // Close
-        {159, 254, 253, 286},   // Contact
-        {17, 18, 100, 33},      // Downloading...
-        {17, 40, 56, 55},       // byte count
-        {1, 1, 529, 16},        // banner
-        {185, 230, 344, 234},   // waiting bar
-        {16, 64, 514, 74}},     // meter
+       {{238, 109, 292, 158},  // logo
+        {185, 170, 344, 205},  // OSTREVO
+        {234, 209, 294, 225},  // SOFTWARE
+        {277, 254, 371, 286},  // Close
+        {159, 254, 253, 286},  // Contact
+        {17, 18, 100, 33},     // Downloading...
+        {17, 40, 56, 55},      // byte count
+        {1, 1, 529, 16},       // banner
+        {185, 230, 344, 234},  // waiting bar
+        {16, 64, 514, 74}},    // meter
        {7, 5, 6, 9, 0, 1, 2, 8, 4, 3}},
       {"a lower neighbour within the row's span reads on the same line",
        {{100, 12, 150, 30}, {0, 10, 50, 30}, {60, 14, 90, 28}},
