@@ -5,6 +5,7 @@
 #include "bootstrap/short_text.h"
 #include "bootstrap/system_error_text.h"
 #include "framework/error.h"
+#include "framework/system_library.h"
 
 namespace setup {
 namespace {
@@ -19,9 +20,7 @@ namespace {
 
 template <typename Function>
 void Resolve(HMODULE module, const char* name, Function& function) {
-  // GetProcAddress hands back a generic function pointer; the declared type comes from wininet.h.
-  function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  if (function == nullptr) {
+  if (!fw::ResolveFunction(module, name, function)) {
     RaiseLoadError(std::wstring(name, name + std::char_traits<char>::length(name)) +
                    L" from wininet.dll");
   }
@@ -29,8 +28,7 @@ void Resolve(HMODULE module, const char* name, Function& function) {
 
 }  // namespace
 
-WinInetLibrary::WinInetLibrary()
-    : module_(::LoadLibraryExW(L"wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+WinInetLibrary::WinInetLibrary() : module_(fw::LoadSystemLibrary(L"wininet.dll")) {
   if (!module_) {
     RaiseLoadError(L"wininet.dll");
   }

@@ -10,6 +10,7 @@
 #include "framework/form.h"
 #include "framework/handle.h"
 #include "framework/reading_order.h"
+#include "framework/system_library.h"
 
 namespace fw {
 
@@ -30,21 +31,6 @@ struct OleLibraries {
   static const OleLibraries* Get();
 };
 
-namespace {
-
-template <typename Function>
-bool Resolve(HMODULE module, const char* name, Function& function) {
-  // GetProcAddress hands back a generic function pointer; the declared type comes from the header.
-  function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  return function != nullptr;
-}
-
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-  return ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
-}  // namespace
-
 const OleLibraries* OleLibraries::Get() {
   static const std::unique_ptr<OleLibraries> libraries = []() -> std::unique_ptr<OleLibraries> {
     auto ole = std::make_unique<OleLibraries>();
@@ -55,12 +41,13 @@ const OleLibraries* OleLibraries::Get() {
       return nullptr;
     }
     const bool complete =
-        Resolve(ole->oleacc.get(), "LresultFromObject", ole->LresultFromObject) &&
-        Resolve(ole->oleacc.get(), "AccessibleObjectFromWindow", ole->AccessibleObjectFromWindow) &&
-        Resolve(ole->ole32.get(), "CoInitializeEx", ole->CoInitializeEx) &&
-        Resolve(ole->ole32.get(), "CoUninitialize", ole->CoUninitialize) &&
-        Resolve(ole->ole32.get(), "CoDisconnectObject", ole->CoDisconnectObject) &&
-        Resolve(ole->oleaut32.get(), "SysAllocStringLen", ole->SysAllocStringLen);
+        ResolveFunction(ole->oleacc.get(), "LresultFromObject", ole->LresultFromObject) &&
+        ResolveFunction(ole->oleacc.get(), "AccessibleObjectFromWindow",
+                        ole->AccessibleObjectFromWindow) &&
+        ResolveFunction(ole->ole32.get(), "CoInitializeEx", ole->CoInitializeEx) &&
+        ResolveFunction(ole->ole32.get(), "CoUninitialize", ole->CoUninitialize) &&
+        ResolveFunction(ole->ole32.get(), "CoDisconnectObject", ole->CoDisconnectObject) &&
+        ResolveFunction(ole->oleaut32.get(), "SysAllocStringLen", ole->SysAllocStringLen);
     return complete ? std::move(ole) : nullptr;
   }();
   return libraries.get();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Setup.exe runs elevated, usually from a downloads folder where anyone can drop a DLL beside it.
 # Its static imports must therefore all be known system DLLs, which Windows always loads from the
-# system directory; everything else (WinInet) is loaded at run time from there explicitly.
+# system directory; everything else (WinInet, and oleacc, ole32 and oleaut32 for screen readers) is
+# loaded at run time from there explicitly.
 #   check_imports.sh OBJDUMP EXE
 set -euo pipefail
 objdump=$1 exe=$2
