@@ -171,6 +171,15 @@ bool Form::NavigationKey(const MSG& msg) {
   if (::GetKeyState(VK_CONTROL) < 0) {
     return false;
   }
+  // As in a dialog, a window that asks for the key keeps it.
+  if (msg.hwnd != nullptr && msg.hwnd != Handle()) {
+    const LRESULT code =
+        ::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+    if ((code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) != 0 ||
+        (msg.wParam == VK_TAB && (code & DLGC_WANTTAB) != 0)) {
+      return false;
+    }
+  }
   switch (msg.wParam) {
     case VK_TAB: {
       const std::vector<Control*> stops = TabStops(*this);

@@ -107,6 +107,15 @@ class AccessibleTreeTest(SetupCase):
                 self.assertEqual(lines[-1]["name"], expected)
         self.assertIsNone(process.poll())
 
+    def test_environment_banner_reads_first(self):
+        with open(self.env_file, "wb") as f:
+            f.write(b"[Environment]\r\nServer=sit\r\n")
+        self.start_idle()
+        tree = read_tree()
+        banner = "\u2022" * 20 + "<SIT ENVIRONMENT>" + "\u2022" * 19
+        self.assertEqual(shown(tree)[0], (ROLE_TEXT, banner))
+        self.assertEqual(child(tree, banner)["location"], [3, 3, 528, 15])
+
     def test_close_default_action_ends_the_program(self):
         process = self.start_idle()
         code, _ = probe("invoke", TITLE, "--name", "Close")
