@@ -12,12 +12,10 @@
 
 namespace {
 
-struct InternetTraits {
-  static HINTERNET Invalid() noexcept { return nullptr; }
-  static bool IsValid(HINTERNET h) noexcept { return h != nullptr; }
-  static void Close(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
-};
-using Internet = fw::UniqueHandle<HINTERNET, InternetTraits>;
+void CloseInternet(HINTERNET h) noexcept {
+  ::InternetCloseHandle(h);
+}
+using Internet = fw::UniqueHandle<HINTERNET, fw::NullHandleTraits<HINTERNET, CloseInternet>>;
 
 }  // namespace
 

@@ -1,37 +1,15 @@
 #include "bootstrap/ansi_code_page_win.h"
 
-#include <windows.h>
+#include "framework/ansi_text.h"
 
 namespace setup {
 
-// No best-fit mapping: a character the code page lacks becomes "?" instead of a look-alike, so a
-// URL cannot gain a "/" or ":" that the service never sent.
 std::string SystemAnsiCodePage::FromUtf16(std::wstring_view text) const {
-  if (text.empty()) {
-    return {};
-  }
-  const int units = static_cast<int>(text.size());
-  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), units, nullptr,
-                                         0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) {
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), units, out.data(), size,
-                          nullptr, nullptr);
-  }
-  return out;
+  return fw::Utf16ToAnsi(text);
 }
 
 std::wstring SystemAnsiCodePage::ToUtf16(std::string_view text) const {
-  if (text.empty()) {
-    return {};
-  }
-  const int bytes = static_cast<int>(text.size());
-  const int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-  if (size > 0) {
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, out.data(), size);
-  }
-  return out;
+  return fw::AnsiToUtf16(text);
 }
 
 }  // namespace setup

@@ -1,18 +1,13 @@
 #include "bootstrap/environment.h"
 
 #include "bootstrap/short_text.h"
+#include "framework/text.h"
 #include "origins.h"
 
 namespace setup {
 
 std::string NormaliseServerValue(std::string_view ansi_value) {
-  std::string value = TrimShortStr(std::string(ansi_value));
-  for (char& c : value) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
-  return value;
+  return fw::ToUpperAscii(TrimShortStr(std::string(ansi_value)));
 }
 
 Environment SelectEnvironment(const std::optional<std::string>& ansi_value) {

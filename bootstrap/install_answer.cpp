@@ -4,6 +4,7 @@
 #include <array>
 
 #include "bootstrap/short_text.h"
+#include "framework/text.h"
 
 namespace setup {
 namespace {
@@ -139,13 +140,7 @@ std::optional<std::string> FirstAnswerLine(std::string_view body, const AnsiCode
     return std::nullopt;
   }
   // Cutting comes before trimming: blanks beyond the 255th character never count.
-  std::string normal = TrimShortStr(line->substr(0, kShortStrMax));
-  for (char& c : normal) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
-  return normal;
+  return fw::ToUpperAscii(TrimShortStr(line->substr(0, kShortStrMax)));
 }
 
 std::string NextField(std::string& text) {

@@ -10,6 +10,7 @@
 #include "bootstrap/install_query.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/handle.h"
+#include "framework/scope_exit.h"
 #include "resources/resource_ids.h"
 
 namespace setup {
@@ -258,15 +259,12 @@ void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
 }
 
 void TPreSetupBox::RunSetup() {
-  SetBusyCursor();
   InstallAnswer answer;
-  try {
+  {
+    SetBusyCursor();
+    const fw::ScopeExit restore([] { RestoreCursor(); });
     answer = QueryInstallLocation(gURL);
-  } catch (...) {
-    RestoreCursor();
-    throw;
   }
-  RestoreCursor();
   if (answer.url.empty()) {
     return;
   }
@@ -280,11 +278,7 @@ void TPreSetupBox::RunSetup() {
   const std::wstring path = TempPath + L"Install.exe";
   bool complete = false;
   {
-    downloading_ = true;
-    struct Reset {
-      bool& flag;
-      ~Reset() { flag = false; }
-    } reset{downloading_};
+    const auto downloading = fw::ScopedValue(downloading_, true);
     complete = DownloadInstaller(answer.url, path, answer.size);
   }
   if (complete) {

@@ -2,12 +2,10 @@
 
 #include <limits>
 
+#include "framework/text.h"
+
 namespace setup {
 namespace {
-
-bool IsBlank(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') {
@@ -29,16 +27,8 @@ ShortStrInt FailAt(std::size_t index) {
 }  // namespace
 
 std::string TrimShortStr(const std::string& text) {
-  const std::string cut = text.substr(0, kShortStrMax);
-  std::size_t begin = 0;
-  std::size_t end = cut.size();
-  while (begin < end && IsBlank(cut[begin])) {
-    ++begin;
-  }
-  while (end > begin && IsBlank(cut[end - 1])) {
-    --end;
-  }
-  return cut.substr(begin, end - begin);
+  const std::string_view cut = std::string_view(text).substr(0, kShortStrMax);
+  return std::string(fw::TrimBlanks(cut));
 }
 
 std::string IntToShortStr(std::int32_t value) {
@@ -46,25 +36,11 @@ std::string IntToShortStr(std::int32_t value) {
 }
 
 std::string DecimalText(std::int64_t value) {
-  // Digits of the magnitude, computed on the unsigned value so that the minimum has one too.
-  std::uint64_t magnitude =
-      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  char digits[20];
-  std::size_t count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  std::string text = value < 0 ? "-" : "";
-  while (count > 0) {
-    text += digits[--count];
-  }
-  return text;
+  return fw::DecimalText<char>(value);
 }
 
 std::wstring DecimalTextW(std::int64_t value) {
-  const std::string text = DecimalText(value);
-  return std::wstring(text.begin(), text.end());
+  return fw::DecimalText<wchar_t>(value);
 }
 
 ShortStrInt ShortStrToInt(const std::string& text) {

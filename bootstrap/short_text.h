@@ -16,8 +16,7 @@ std::string TrimShortStr(const std::string& text);
 // The shortest decimal text of the value, "-" first when it is negative.
 std::string IntToShortStr(std::int32_t value);
 
-// The same for any 64-bit value (received byte counts, system error codes). Written out by hand:
-// the library's formatting would pull a printf engine into the executable.
+// The same for any 64-bit value (received byte counts, system error codes).
 std::string DecimalText(std::int64_t value);
 std::wstring DecimalTextW(std::int64_t value);
 

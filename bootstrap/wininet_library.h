@@ -27,15 +27,12 @@ class WinInetLibrary {
   fw::ModuleHandle module_;
 };
 
-struct InternetHandleTraits {
-  static HINTERNET Invalid() noexcept { return nullptr; }
-  static bool IsValid(HINTERNET handle) noexcept { return handle != nullptr; }
-  // A handle exists only once the library is loaded, so Get() cannot raise here.
-  static void Close(HINTERNET handle) noexcept {
-    WinInetLibrary::Get().InternetCloseHandle(handle);
-  }
-};
+// A handle exists only once the library is loaded, so Get() cannot raise here.
+inline void CloseInternetHandle(HINTERNET handle) noexcept {
+  WinInetLibrary::Get().InternetCloseHandle(handle);
+}
 
-using InternetHandle = fw::UniqueHandle<HINTERNET, InternetHandleTraits>;
+using InternetHandle =
+    fw::UniqueHandle<HINTERNET, fw::NullHandleTraits<HINTERNET, CloseInternetHandle>>;
 
 }  // namespace setup

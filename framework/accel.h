@@ -53,4 +53,13 @@ inline bool IsAccel(wchar_t ch, const std::wstring& caption) {
   return marked != 0 && ch != 0 && AccelUpper(marked) == AccelUpper(ch);
 }
 
+// The text a caption is measured by: a single space stands in for an empty caption and, when "&"
+// marks accelerators, for a lone "&", so the control keeps one line's height.
+inline std::wstring MeasuredCaption(const std::wstring& caption, bool show_accel_char) {
+  if (caption.empty() || (show_accel_char && caption == L"&")) {
+    return L" ";
+  }
+  return caption;
+}
+
 }  // namespace fw

@@ -58,22 +58,25 @@ const OleLibraries* OleLibraries::Get() {
 
 namespace {
 
-// Child windows here have no borders, so a control's bounds start at its client origin.
-RECT ScreenBounds(const Control& control) {
-  const POINT origin = control.ClientToScreen(POINT{0, 0});
-  return RECT{origin.x, origin.y, origin.x + control.Width(), origin.y + control.Height()};
+RECT ScreenClientArea(const WinControl& window) {
+  POINT origin{0, 0};
+  ::ClientToScreen(window.Handle(), &origin);
+  return RECT{origin.x, origin.y, origin.x + window.ClientWidth(),
+              origin.y + window.ClientHeight()};
 }
 
-RECT ScreenClientArea(const Control& control) {
-  const POINT origin = control.ClientToScreen(POINT{0, 0});
-  return RECT{origin.x, origin.y, origin.x + control.ClientWidth(),
-              origin.y + control.ClientHeight()};
+// Bounds are kept in the parent's client coordinates (child windows here have no borders).
+RECT ScreenBounds(const Control& control) {
+  const RECT parent = ScreenClientArea(*control.Parent());
+  const LONG left = parent.left + control.Left();
+  const LONG top = parent.top + control.Top();
+  return RECT{left, top, left + control.Width(), top + control.Height()};
 }
 
 // Whether any of the control lies inside the client area of every parent.
 bool InView(const Control& control) {
   RECT visible = ScreenBounds(control);
-  for (const Control* p = control.Parent(); p != nullptr; p = p->Parent()) {
+  for (const WinControl* p = control.Parent(); p != nullptr; p = p->Parent()) {
     const RECT area = ScreenClientArea(*p);
     if (!::IntersectRect(&visible, &visible, &area)) {
       return false;
@@ -82,21 +85,17 @@ bool InView(const Control& control) {
   return true;
 }
 
-// Every control below parent, depth first in creation order (the order they are painted in).
-void Walk(const WinControl& parent, std::vector<Control*>& out) {
-  for (Control* child : parent.Controls()) {
-    out.push_back(child);
-    if (child->IsWindowed()) {
-      Walk(static_cast<const WinControl&>(*child), out);
-    }
-  }
+// Every control of the form, depth first in creation order (the order they are painted in).
+std::vector<Control*> AllControls(Form& form) {
+  std::vector<Control*> all;
+  form.ForEachDescendant([&all](Control& c) { all.push_back(&c); });
+  return all;
 }
 
 }  // namespace
 
-std::vector<Control*> PerceivedControls(const Form& form) {
-  std::vector<Control*> all;
-  Walk(form, all);
+std::vector<Control*> PerceivedControls(Form& form) {
+  const std::vector<Control*> all = AllControls(form);
   std::vector<Control*> perceived;
   std::vector<ReadingBox> boxes;
   for (Control* c : all) {
@@ -115,7 +114,7 @@ std::vector<Control*> PerceivedControls(const Form& form) {
   return ordered;
 }
 
-LONG AccessibleChildId(const Form& form, const Control& control) {
+LONG AccessibleChildId(Form& form, const Control& control) {
   const std::vector<Control*> children = PerceivedControls(form);
   const auto it = std::find(children.begin(), children.end(), &control);
   return it == children.end() ? 0 : static_cast<LONG>(it - children.begin()) + 1;
@@ -416,8 +415,7 @@ class AccessibleObject final : public IAccessible {
 
     // The topmost control under the point: windows lie above what their parents paint, and a
     // later painted control over an earlier one.
-    std::vector<Control*> painted;
-    Walk(*form_, painted);
+    const std::vector<Control*> painted = AllControls(*form_);
     const std::vector<Control*> children = PerceivedControls(*form_);
     LONG found = CHILDID_SELF;
     int found_rank = -1;

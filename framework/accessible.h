@@ -28,10 +28,10 @@ struct OleLibraries;
 // The controls of the form a person perceives, in reading order: each control with a role that
 // lies at least partly inside the client area of every parent (a control moved out of view is
 // absent). Hidden ones stay, reported invisible, so that showing one does not renumber the others.
-std::vector<Control*> PerceivedControls(const Form& form);
+std::vector<Control*> PerceivedControls(Form& form);
 
 // A control's child id in the form's accessible object (1..n), or 0 when it is not perceived.
-LONG AccessibleChildId(const Form& form, const Control& control);
+LONG AccessibleChildId(Form& form, const Control& control);
 
 // The platform's role constant for a control (ROLE_SYSTEM_...).
 LONG PlatformRole(const Control& control);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "framework/ansi_text.h"
 #include "framework/error_report_text.h"
 #include "framework/form.h"
 #include "framework/timer.h"
@@ -12,20 +13,6 @@ namespace fw {
 namespace {
 
 constexpr wchar_t kAppWindowClass[] = L"fw.Application";
-
-std::wstring AnsiToWide(const char* text) {
-  if (text == nullptr || *text == '\0') {
-    return {};
-  }
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (n <= 1) {
-    return {};
-  }
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
-  wide.resize(static_cast<std::size_t>(n - 1));
-  return wide;
-}
 
 }  // namespace
 
@@ -255,7 +242,7 @@ void Application::Synchronize(std::function<void()> call) {
   PendingCall pending{std::move(call), nullptr,
                       KernelHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr))};
   if (!pending.done) {
-    throw Error(L"Cannot hand a call to the main thread");
+    throw SystemCallError(L"Cannot hand a call to the main thread", ::GetLastError());
   }
   {
     Lock lock(pending_lock_);
@@ -362,7 +349,7 @@ void Application::ShowException(const Error& error) {
 }
 
 void Application::ShowException(const std::exception& error) {
-  ShowException(Error(AnsiToWide(error.what())));
+  ShowException(Error(AnsiToUtf16(error.what())));
 }
 
 void Application::HandleException() noexcept {

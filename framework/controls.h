@@ -4,7 +4,8 @@
 // and routes mouse input to it. WinControl owns an HWND and the list of its children in creation
 // order; it composes each WM_PAINT in one off-screen bitmap (background in Color except beneath
 // visible opaque graphic children, its own face, then the graphic children in creation order) and
-// copies it with one BitBlt. CustomWinControl is the base of widgets that paint their own window.
+// copies it with one BitBlt. Widgets that paint their own window derive from it and draw their
+// face in Paint (mark them csOpaque when Paint covers every pixel, so no background is filled).
 //
 // Lifetime: a control registers with its parent in its constructor and unregisters in its
 // destructor. Whoever creates a control keeps it: as a member declared after its parent, or owned
@@ -33,10 +34,10 @@
 #include "framework/font.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
+#include "framework/pointer_router.h"
 
 namespace fw {
 
-class Control;
 class WinControl;
 class Form;
 
@@ -89,6 +90,8 @@ class Control {
   WinControl* Parent() const { return parent_; }
   Form* ParentForm() const;  // the top-level form holding this control (itself for a form)
   virtual bool IsWindowed() const { return false; }
+  // The form this control is, if it is one.
+  virtual Form* AsForm() { return nullptr; }
 
   bool Loading() const { return loading_; }
   bool Destroying() const { return destroying_; }
@@ -110,16 +113,12 @@ class Control {
   virtual RECT ClientRect() const;
   int ClientWidth() const;
   int ClientHeight() const;
-  POINT ClientToScreen(POINT p) const;
-  POINT ScreenToClient(POINT p) const;
 
   TAlign Align() const { return align_; }
   void SetAlign(TAlign align);
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
-  void Show() { SetVisible(true); }
-  void Hide() { SetVisible(false); }
   // Visible here and in every parent, up to a shown form.
   virtual bool Showing() const;
   bool Enabled() const { return enabled_; }
@@ -131,8 +130,6 @@ class Control {
 
   const std::wstring& Caption() const { return caption_; }
   void SetCaption(const std::wstring& caption);
-  const std::wstring& Text() const { return caption_; }
-  void SetText(const std::wstring& text) { SetCaption(text); }
 
   // Setting a colour or font turns the parent link (ParentColor, ParentFont) off; while a link is
   // on, the control follows its parent's value. Both links are on for a new control.
@@ -166,6 +163,19 @@ class Control {
   // Enabled and visible, with a parent that exists, is enabled and is showing: the usual
   // condition for taking an accelerator.
   bool CanAcceptAccel() const;
+  // The accelerator rule of buttons: when ch is the caption's marked character and the control
+  // can take it, clicks and returns true.
+  bool ClickOnAccel(wchar_t ch);
+
+  // Children in creation order; a control without a window has none.
+  virtual void ForEachChild(const std::function<void(Control&)>& f) { (void)f; }
+  // Every control below this one, pre-order, in creation order.
+  void ForEachDescendant(const std::function<void(Control&)>& f);
+  // Lays out the aligned children (see TAlign); nothing for a control without children.
+  virtual void Realign() {}
+  // Keyboard focus; only windowed controls that are tab stops ever take it.
+  virtual bool CanFocus() const { return false; }
+  virtual void SetFocus() {}
 
   // Accessibility and the keyboard (framework/accessible.h, framework/keyboard_focus.h). The name
   // is AccessibleName when set, else the caption without its "&" marks. Push buttons and links
@@ -189,6 +199,9 @@ class Control {
   // Draws the control: a graphic control on its parent's surface (origin at its top-left, clipped
   // to its bounds); a windowed control its own face in its off-screen bitmap.
   virtual void Paint(HDC dc);
+  // Paint, then the focus cue when this control has the focus and the form shows cues: what the
+  // parent's composition and an immediate repaint call.
+  void PaintWithFocusCue(HDC dc);
 
   // Mouse input, coordinates in the control's own space; the defaults fire the matching events.
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
@@ -213,17 +226,24 @@ class Control {
 
   // Tells listening screen readers that AccessibleValue changed (at most a few times a second).
   void AccessibleValueChanged();
-  // Paint, then the focus cue when this control has the focus and the form shows cues.
-  void PaintWithFocusCue(HDC dc);
+
+  // What a windowed control does to its window when the property changes; a control without a
+  // window asks its parent to repaint its area when its visibility changes.
+  virtual void SyncVisible();
+  virtual void SyncEnabled() {}
+  virtual void SyncCaption() {}
 
   // Stores bounds without side effects (layout and the windowed implementation use it).
   void StoreBounds(int left, int top, int width, int height);
-  void MarkDestroying() { destroying_ = true; }
+  // A top-level control's own start: hidden, its own colour and font (no parent to follow).
+  void InitTopLevel(TColor color);
+  // Ends loading of one control (the form does it for its whole tree).
+  static void EndLoading(Control& control);
+  // The parent is going away first: flags the control and cuts its link.
+  static void MarkDestroying(Control& control) { control.destroying_ = true; }
+  static void Orphan(Control& control) { control.parent_ = nullptr; }
 
  private:
-  friend class WinControl;
-  friend class Form;
-
   void FontOwnChanged();
   void NotifyAccessible(DWORD event);
   void ApplyParentColor(TColor color);
@@ -286,6 +306,7 @@ class WinControl : public Control {
 
   // Children, graphic and windowed, in creation order.
   const std::vector<Control*>& Controls() const { return children_; }
+  void ForEachChild(const std::function<void(Control&)>& f) override;
   // Creates a child owned by this control: new T(this, args...), destroyed with the parent.
   template <typename T, typename... Args>
   T& Make(Args&&... args) {
@@ -300,13 +321,13 @@ class WinControl : public Control {
   virtual RECT AlignRect() const;
   int BorderWidth() const { return border_width_; }
   void SetBorderWidth(int width);
-  void Realign();
+  void Realign() override;
 
   // Topmost visible graphic child whose HitTest accepts (x, y) in client coordinates, searched in
   // reverse creation order; disabled children only with allow_disabled.
   Control* ControlAt(int x, int y, bool allow_disabled) const;
-  Control* HoverControl() const { return hover_; }
-  Control* CaptureControl() const { return capture_; }
+  Control* HoverControl() const { return pointer_.Hover(); }
+  Control* CaptureControl() const { return pointer_.Capture(); }
 
   // Offers ch to the graphic children, then to the windowed ones (each group in creation order,
   // depth first); true as soon as one accepts.
@@ -314,8 +335,8 @@ class WinControl : public Control {
 
   bool TabStop() const { return tab_stop_; }
   void SetTabStop(bool on) { tab_stop_ = on; }
-  bool CanFocus() const;
-  void SetFocus();
+  bool CanFocus() const override;
+  void SetFocus() override;
   bool Focused() const { return hwnd_ != nullptr && ::GetFocus() == hwnd_; }
 
   void SetBounds(int left, int top, int width, int height) override;
@@ -323,6 +344,10 @@ class WinControl : public Control {
   bool Showing() const override;
   void Invalidate() override;
   void Repaint() override;  // invalidate and update at once
+
+  // Only a subclassed system control erases: the framework's own windows paint every pixel in
+  // WM_PAINT, so an erase request would only add a WM_ERASEBKGND to each paint.
+  bool ErasesBackground() const { return subclassed_proc_ != nullptr; }
 
   // Sends the message to this control's window procedure (tests, and widgets talking to
   // themselves).
@@ -334,7 +359,9 @@ class WinControl : public Control {
   // The window procedure of this control; overrides handle their own messages and pass the rest
   // to the base. Runs guarded: exceptions reach the default error report.
   virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
-  // DefWindowProcW, or the original procedure of a subclassed system control.
+  // What the window's class does with a message: the framework's own class paints and routes the
+  // pointer to the graphic children (then DefWindowProcW); a subclassed system control gets its
+  // original procedure.
   LRESULT DefaultWndProc(UINT msg, WPARAM wp, LPARAM lp);
   // WM_COMMAND notification addressed to this control's window (sent to its parent).
   virtual void Command(WORD notify_code) { (void)notify_code; }
@@ -342,49 +369,33 @@ class WinControl : public Control {
   // (whose origin is the client's top-left): background, Paint(dc), graphic children.
   void PaintTo(HDC dc, const RECT& dirty);
 
+  void SyncVisible() override;
+  void SyncEnabled() override;
+  void SyncCaption() override;
+
  private:
   friend class Control;
-  friend class GraphicControl;
-  friend class Form;
 
   static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK SubclassWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OwnClassWndProc(UINT msg, WPARAM wp, LPARAM lp);
   void Create(const CreateParams& params);
   void OnPaint();
-  bool MouseMessage(UINT msg, WPARAM wp, LPARAM lp);
-  void UpdateHover(Control* now);
-  void ApplyCursor();
   void AddChild(Control* child);
   void RemoveChild(Control* child);
   void ChildGone(Control* child);  // hidden or destroyed: drop hover and capture
-  // Only a subclassed system control does: the framework's own windows paint every pixel in
-  // WM_PAINT, so an erase request would only add a WM_ERASEBKGND to each paint.
-  bool ErasesBackground() const { return subclassed_proc_ != nullptr; }
-  void ForEachDescendant(const std::function<void(Control&)>& f);
   void WindowPosChanged();
 
   HWND hwnd_ = nullptr;
   WNDPROC subclassed_proc_ = nullptr;
   std::vector<Control*> children_;
   std::vector<std::unique_ptr<Control>> owned_;
-  Control* hover_ = nullptr;
-  Control* capture_ = nullptr;
-  Control* pressed_ = nullptr;  // got the left press; a release inside it clicks
-  bool tracking_leave_ = false;
-  bool mouse_inside_ = false;
+  PointerRouter pointer_;
   bool aligning_ = false;
   bool tab_stop_ = false;
   int border_width_ = 0;
   OffscreenBitmap buffer_;
-};
-
-// Base of widgets that paint their whole window face themselves: Paint(dc) draws into the
-// off-screen bitmap of each WM_PAINT, which is copied in one BitBlt. Mark it csOpaque when Paint
-// covers every pixel, so no background is filled first.
-class CustomWinControl : public WinControl {
- public:
-  explicit CustomWinControl(WinControl* parent) : WinControl(parent) {}
 };
 
 }  // namespace fw

@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "framework/text.h"
+
 namespace fw {
 
 class Error : public std::exception {
@@ -17,5 +19,12 @@ class Error : public std::exception {
  private:
   std::wstring message_;
 };
+
+// A failed system call as the user reads it: what failed and the system's error code, in the
+// program's "EC=" style, e.g. "Cannot create a window EC=1407".
+inline Error SystemCallError(const wchar_t* what, unsigned long code) {
+  return Error(std::wstring(what) + L" EC=" +
+               DecimalText<wchar_t>(static_cast<std::int64_t>(code)));
+}
 
 }  // namespace fw

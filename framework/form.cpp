@@ -22,10 +22,7 @@ CreateParams FormParams() {
 }  // namespace
 
 Form::Form() : WinControl(nullptr, FormParams()) {
-  visible_ = false;
-  parent_font_ = false;
-  parent_color_ = false;
-  color_ = clBtnFace;
+  InitTopLevel(clBtnFace);
   // Focus cues stay hidden until the keyboard is used, unless the user wants them always.
   BOOL cues = FALSE;
   ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
@@ -63,17 +60,11 @@ void Form::FinishCreate() {
   std::vector<Control*> all;
   ForEachDescendant([&all](Control& c) { all.push_back(&c); });
   for (Control* c : all) {
-    c->loading_ = false;
-    c->Loaded();
+    EndLoading(*c);
   }
-  loading_ = false;
-  Loaded();
+  EndLoading(*this);
   Realign();
-  ForEachDescendant([](Control& c) {
-    if (c.IsWindowed()) {
-      static_cast<WinControl&>(c).Realign();
-    }
-  });
+  ForEachDescendant([](Control& c) { c.Realign(); });
   if (OnCreate) {
     OnCreate(*this);
   }
@@ -119,7 +110,7 @@ bool Form::Showing() const {
   return Handle() != nullptr && Visible() && ::IsWindowVisible(Handle()) != FALSE;
 }
 
-void Form::ForgetControl(Control* control) {
+void Form::ForgetControl(const Control* control) {
   if (active_control_ == control) {
     active_control_ = nullptr;
   }
@@ -215,6 +206,11 @@ bool Form::NavigationKey(const MSG& msg) {
   }
 }
 
+void Form::NoteFocus(WinControl* control) {
+  active_control_ = control;
+  FocusControl(nullptr);  // a window has the focus now, not a windowless control
+}
+
 bool Form::HandleKeyMessage(MSG& msg) {
   if (msg.message == WM_KEYDOWN) {
     return NavigationKey(msg);
@@ -237,12 +233,12 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_ACTIVATE:
       if (LOWORD(wp) != WA_INACTIVE) {
-        WinControl* target = active_control_;
+        Control* target = active_control_;
         if (target == nullptr || !target->CanFocus()) {
           target = nullptr;
           ForEachDescendant([&target](Control& c) {
-            if (target == nullptr && c.IsWindowed() && static_cast<WinControl&>(c).CanFocus()) {
-              target = &static_cast<WinControl&>(c);
+            if (target == nullptr && c.CanFocus()) {
+              target = &c;
             }
           });
         }

@@ -48,6 +48,7 @@ class Form : public WinControl {
   void SetActiveControl(WinControl* control);
 
   bool Showing() const override;
+  Form* AsForm() override { return this; }
 
   NotifyEvent OnCreate;
   NotifyEvent OnActivate;
@@ -74,11 +75,13 @@ class Form : public WinControl {
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
-  void ForgetControl(Control* control);
   bool NavigationKey(const MSG& msg);
   void ShowFocusCues();
   bool KeyboardControlUsable() const;
+  // Kept current by the form's windowed controls as they come and go and take the focus.
   friend class WinControl;
+  void ForgetControl(const Control* control);
+  void NoteFocus(WinControl* control);
 
   bool created_ = false;
   WinControl* active_control_ = nullptr;

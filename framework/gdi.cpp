@@ -22,16 +22,6 @@ void FillSolidRect(HDC dc, const RECT& r, TColor color) {
   }
 }
 
-void FrameSolidRect(HDC dc, const RECT& r, TColor color) {
-  if (r.right <= r.left || r.bottom <= r.top) {
-    return;
-  }
-  BrushHandle brush(::CreateSolidBrush(ColorToRGB(color)));
-  if (brush) {
-    ::FrameRect(dc, &r, brush.get());
-  }
-}
-
 namespace {
 
 // Monochrome mask of src's w x h block: 1 where the pixel equals key. A colour-to-mono BitBlt maps
@@ -43,9 +33,11 @@ BitmapHandle BuildMask(HDC src, int sx, int sy, int w, int h, COLORREF key) {
     return {};
   }
   SelectGuard select(mask_dc.get(), mask.get());
-  const COLORREF old_bk = ::SetBkColor(src, key);
-  ::BitBlt(mask_dc.get(), 0, 0, w, h, src, sx, sy, SRCCOPY);
-  ::SetBkColor(src, old_bk);
+  {
+    const SavedDcState saved(src);
+    ::SetBkColor(src, key);
+    ::BitBlt(mask_dc.get(), 0, 0, w, h, src, sx, sy, SRCCOPY);
+  }
   return mask;
 }
 
@@ -84,17 +76,6 @@ void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int 
   BlitMasked(dest, x, y, w, h, mask_dc.get(), image.Dc(), 0, 0);
 }
 
-TextMeasurer::~TextMeasurer() {
-  DropFont();
-}
-
-void TextMeasurer::DropFont() noexcept {
-  if (font_) {
-    ::SelectObject(dc_.get(), original_font_);  // never delete a selected font
-    font_.reset();
-  }
-}
-
 HDC TextMeasurer::DcFor(const LOGFONTW& font) {
   if (!dc_) {
     dc_.reset(::CreateCompatibleDC(nullptr));
@@ -105,10 +86,11 @@ HDC TextMeasurer::DcFor(const LOGFONTW& font) {
   if (font_ && std::memcmp(&font, &description_, sizeof(font)) == 0) {
     return dc_.get();
   }
-  DropFont();
+  selected_.Restore();  // never delete a selected font
+  font_.reset();
   FontHandle made(::CreateFontIndirectW(&font));
   if (made) {
-    original_font_ = ::SelectObject(dc_.get(), made.get());
+    selected_ = SelectGuard(dc_.get(), made.get());
     font_ = std::move(made);
     description_ = font;
   }
@@ -135,7 +117,7 @@ bool OffscreenBitmap::Resize(int width, int height) {
   if (!dc || !bitmap) {
     return false;
   }
-  old_bitmap_ = ::SelectObject(dc.get(), bitmap.get());
+  selected_ = SelectGuard(dc.get(), bitmap.get());
   dc_ = std::move(dc);
   bitmap_ = std::move(bitmap);
   width_ = width;
@@ -144,10 +126,7 @@ bool OffscreenBitmap::Resize(int width, int height) {
 }
 
 void OffscreenBitmap::Release() noexcept {
-  if (dc_ && old_bitmap_ != nullptr) {
-    ::SelectObject(dc_.get(), old_bitmap_);  // never delete a selected bitmap
-  }
-  old_bitmap_ = nullptr;
+  selected_.Restore();  // never delete a selected bitmap
   bitmap_.reset();
   dc_.reset();
   width_ = 0;

@@ -18,9 +18,6 @@ COLORREF ColorToRGB(TColor color);
 // rectangle paints nothing.
 void FillSolidRect(HDC dc, const RECT& r, TColor color);
 
-// Draws a one-pixel frame just inside r.
-void FrameSolidRect(HDC dc, const RECT& r, TColor color);
-
 // Copies the w x h block at (sx, sy) of src to (x, y) of dest, leaving out every source pixel whose
 // RGB equals key. Builds its mask on every call; keep a KeyedBitmap when the source is reused.
 void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, COLORREF key);
@@ -49,9 +46,10 @@ class OffscreenBitmap {
   void CopyTo(HDC dest, int x, int y) const;
 
  private:
+  // Declared in destruction order: the selection is undone before the bitmap and the DC go.
   MemoryDc dc_;
   BitmapHandle bitmap_;
-  HGDIOBJ old_bitmap_ = nullptr;
+  SelectGuard selected_;
   int width_ = 0;
   int height_ = 0;
 };
@@ -88,7 +86,6 @@ class TextMeasurer {
   TextMeasurer() noexcept = default;
   TextMeasurer(const TextMeasurer&) = delete;
   TextMeasurer& operator=(const TextMeasurer&) = delete;
-  ~TextMeasurer();
 
   // The DC with a font of this description selected (the DC's own font when that font cannot be
   // made); null when there is no DC. Valid until the next call.
@@ -96,12 +93,10 @@ class TextMeasurer {
   HDC Dc() const noexcept { return dc_.get(); }
 
  private:
-  void DropFont() noexcept;
-
   MemoryDc dc_;
-  FontHandle font_;  // selected into dc_ while it exists
+  FontHandle font_;
+  SelectGuard selected_;  // font_ in dc_; undone before either goes
   LOGFONTW description_{};
-  HGDIOBJ original_font_ = nullptr;
 };
 
 // The process's measurer, created on first use.

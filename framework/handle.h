@@ -51,20 +51,20 @@ struct NullHandleTraits {
   static void Close(T h) noexcept { CloseFn(h); }
 };
 
-struct FileHandleTraits {
+// Traits for kernel handles whose failure value is INVALID_HANDLE_VALUE (CreateFileW,
+// FindFirstFileW); null is never a valid one either.
+template <auto CloseFn>
+struct InvalidHandleTraits {
   static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
   static bool IsValid(HANDLE h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-  static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
-};
-
-struct FindHandleTraits {
-  static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static bool IsValid(HANDLE h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-  static void Close(HANDLE h) noexcept { ::FindClose(h); }
+  static void Close(HANDLE h) noexcept { CloseFn(h); }
 };
 
 inline void CloseKernel(HANDLE h) noexcept {
   ::CloseHandle(h);
+}
+inline void CloseFind(HANDLE h) noexcept {
+  ::FindClose(h);
 }
 inline void DeleteGdiObject(HGDIOBJ h) noexcept {
   ::DeleteObject(h);
@@ -78,14 +78,18 @@ inline void DestroyWindowHandle(HWND h) noexcept {
 inline void FreeLibraryModule(HMODULE h) noexcept {
   ::FreeLibrary(h);
 }
+inline void FreeGlobal(HGLOBAL h) noexcept {
+  ::GlobalFree(h);
+}
 
-using FileHandle = UniqueHandle<HANDLE, FileHandleTraits>;  // CreateFileW
-using FindHandle = UniqueHandle<HANDLE, FindHandleTraits>;  // FindFirstFileW
+using FileHandle = UniqueHandle<HANDLE, InvalidHandleTraits<CloseKernel>>;  // CreateFileW
+using FindHandle = UniqueHandle<HANDLE, InvalidHandleTraits<CloseFind>>;    // FindFirstFileW
 using KernelHandle =
     UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseKernel>>;            // threads, events
 using MemoryDc = UniqueHandle<HDC, NullHandleTraits<HDC, DeleteMemoryDc>>;  // CreateCompatibleDC
 using WindowHandle = UniqueHandle<HWND, NullHandleTraits<HWND, DestroyWindowHandle>>;
 using ModuleHandle = UniqueHandle<HMODULE, NullHandleTraits<HMODULE, FreeLibraryModule>>;
+using GlobalMemory = UniqueHandle<HGLOBAL, NullHandleTraits<HGLOBAL, FreeGlobal>>;  // GlobalAlloc
 
 // GDI objects keep their concrete handle type so that selecting them needs no casts.
 template <typename T>
@@ -130,25 +134,45 @@ class PaintDc {
   HDC dc_;
 };
 
-// Selects an object into a DC and puts the previous one back at the end of the scope, so a bitmap
-// is never deleted while it is still selected.
+// Selects an object into a DC and puts the previous one back when it goes (or on Restore), so a
+// bitmap is never deleted while it is still selected. Movable, so an owner of a memory DC can keep
+// the selection as a member instead of an "old object" field.
 class SelectGuard {
  public:
-  SelectGuard(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), old_(::SelectObject(dc, obj)) {}
+  SelectGuard() noexcept = default;
+  SelectGuard(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), old_(::SelectObject(dc, obj)) {
+    if (old_ == HGDI_ERROR) {
+      old_ = nullptr;
+    }
+  }
+  SelectGuard(SelectGuard&& other) noexcept
+      : dc_(other.dc_), old_(std::exchange(other.old_, nullptr)) {}
+  SelectGuard& operator=(SelectGuard&& other) noexcept {
+    if (this != &other) {
+      Restore();
+      dc_ = other.dc_;
+      old_ = std::exchange(other.old_, nullptr);
+    }
+    return *this;
+  }
   SelectGuard(const SelectGuard&) = delete;
   SelectGuard& operator=(const SelectGuard&) = delete;
-  ~SelectGuard() {
-    if (old_ != nullptr && old_ != HGDI_ERROR) {
-      ::SelectObject(dc_, old_);
+  ~SelectGuard() { Restore(); }
+
+  // Puts the previous object back now (once).
+  void Restore() noexcept {
+    if (old_ != nullptr) {
+      ::SelectObject(dc_, std::exchange(old_, nullptr));
     }
   }
 
  private:
-  HDC dc_;
-  HGDIOBJ old_;
+  HDC dc_ = nullptr;
+  HGDIOBJ old_ = nullptr;
 };
 
-// SaveDC/RestoreDC for changes that have no single object to restore (clip, origin, modes).
+// SaveDC/RestoreDC for changes that have no single object to restore (clip, origin, text colour
+// and background mode, brush origin).
 class SavedDcState {
  public:
   explicit SavedDcState(HDC dc) noexcept : dc_(dc), id_(::SaveDC(dc)) {}

@@ -5,7 +5,7 @@
 
 namespace fw {
 
-std::vector<Control*> TabStops(const Form& form) {
+std::vector<Control*> TabStops(Form& form) {
   std::vector<Control*> stops;
   for (Control* c : PerceivedControls(form)) {
     if (!c->IsWindowed() && c->Focusable() && c->Showing() && c->Enabled()) {

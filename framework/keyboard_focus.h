@@ -14,7 +14,7 @@ class Form;
 
 // The windowless controls Tab and Shift+Tab move the focus among: focusable, showing, enabled and
 // in view, in reading order.
-std::vector<Control*> TabStops(const Form& form);
+std::vector<Control*> TabStops(Form& form);
 
 // The platform's focus cue: a dotted rectangle (every other pixel of its outline). Drawn in a
 // plain colour rather than inverted, so that painting a control twice leaves the same pixels.

@@ -1,7 +1,5 @@
 #include "framework/push_button.h"
 
-#include "framework/accel.h"
-
 namespace fw {
 
 namespace {
@@ -22,11 +20,7 @@ PushButton::PushButton(WinControl* parent) : WinControl(parent, ButtonParams()) 
 }
 
 bool PushButton::DialogChar(wchar_t ch) {
-  if (IsAccel(ch, Caption()) && CanAcceptAccel()) {
-    Click();
-    return true;
-  }
-  return false;
+  return ClickOnAccel(ch);
 }
 
 LRESULT PushButton::WndProc(UINT msg, WPARAM wp, LPARAM lp) {

@@ -8,7 +8,7 @@ namespace fw {
 Thread::Thread() {
   handle_.reset(::CreateThread(nullptr, 0, &Thread::ThreadProc, this, CREATE_SUSPENDED, nullptr));
   if (!handle_) {
-    throw Error(L"Cannot create a thread");
+    throw SystemCallError(L"Cannot create a thread", ::GetLastError());
   }
 }
 
@@ -40,7 +40,7 @@ DWORD WINAPI Thread::ThreadProc(void* self) {
   try {
     thread->Execute();
   } catch (...) {
-    thread->fatal_ = std::current_exception();
+    // An error that ends Execute ends the thread quietly; it must not leave the thread function.
   }
   thread->finished_ = true;
   return 0;

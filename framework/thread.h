@@ -11,7 +11,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <exception>
 #include <functional>
 
 #include "framework/handle.h"
@@ -40,9 +39,6 @@ class Thread {
 
   HANDLE Handle() const { return handle_.get(); }
 
-  // The exception that ended Execute, if any; the thread itself ends quietly.
-  std::exception_ptr FatalException() const { return fatal_; }
-
   // Hands call to the main thread and waits for it (App().Synchronize).
   static void Synchronize(std::function<void()> call);
 
@@ -56,7 +52,6 @@ class Thread {
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
   bool suspended_ = true;
-  std::exception_ptr fatal_;
 };
 
 }  // namespace fw

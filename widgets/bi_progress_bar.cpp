@@ -15,7 +15,7 @@ constexpr std::int32_t kScale = 100;
 
 }  // namespace
 
-TBiProgressBar::TBiProgressBar(fw::WinControl* parent) : fw::CustomWinControl(parent) {
+TBiProgressBar::TBiProgressBar(fw::WinControl* parent) : fw::WinControl(parent) {
   SetOpaque(true);
   SetColor(fw::clWindow);  // also cuts the link to the parent's colour
   SetBounds(Left(), Top(), 100, 21);

@@ -17,7 +17,7 @@
 
 namespace widgets {
 
-class TBiProgressBar : public fw::CustomWinControl {
+class TBiProgressBar : public fw::WinControl {
  public:
   // 100 x 21, opaque, its own colour (clWindow), light colour clRed, text colour clBtnText.
   explicit TBiProgressBar(fw::WinControl* parent);

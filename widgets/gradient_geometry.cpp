@@ -18,16 +18,17 @@ namespace {
 class ColorSteps {
  public:
   ColorSteps(std::uint32_t start, std::uint32_t end, int steps)
-      : red_(RedOf(start)),
-        green_(GreenOf(start)),
-        blue_(BlueOf(start)),
-        delta_red_(static_cast<double>(RedOf(end) - RedOf(start)) / steps),
-        delta_green_(static_cast<double>(GreenOf(end) - GreenOf(start)) / steps),
-        delta_blue_(static_cast<double>(BlueOf(end) - BlueOf(start)) / steps) {}
+      : red_(fw::GetR(start)),
+        green_(fw::GetG(start)),
+        blue_(fw::GetB(start)),
+        delta_red_(static_cast<double>(fw::GetR(end) - fw::GetR(start)) / steps),
+        delta_green_(static_cast<double>(fw::GetG(end) - fw::GetG(start)) / steps),
+        delta_blue_(static_cast<double>(fw::GetB(end) - fw::GetB(start)) / steps) {}
 
   std::uint32_t At(int i) const {
-    return RgbOf(RoundHalfEven(red_ + i * delta_red_), RoundHalfEven(green_ + i * delta_green_),
-                 RoundHalfEven(blue_ + i * delta_blue_));
+    return fw::MakeRGB(RoundHalfEven(red_ + i * delta_red_),
+                       RoundHalfEven(green_ + i * delta_green_),
+                       RoundHalfEven(blue_ + i * delta_blue_));
   }
 
  private:

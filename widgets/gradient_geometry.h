@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/color.h"
+
 namespace widgets {
 
 enum TGradientBackgroundStyle : std::uint8_t {
@@ -16,20 +18,7 @@ enum TGradientBackgroundStyle : std::uint8_t {
   grMount
 };
 
-// Colours here are plain RGB values, 0x00BBGGRR.
-constexpr std::uint32_t RgbOf(int r, int g, int b) {
-  return static_cast<std::uint32_t>(r & 0xFF) | (static_cast<std::uint32_t>(g & 0xFF) << 8) |
-         (static_cast<std::uint32_t>(b & 0xFF) << 16);
-}
-constexpr int RedOf(std::uint32_t rgb) {
-  return static_cast<int>(rgb & 0xFF);
-}
-constexpr int GreenOf(std::uint32_t rgb) {
-  return static_cast<int>((rgb >> 8) & 0xFF);
-}
-constexpr int BlueOf(std::uint32_t rgb) {
-  return static_cast<int>((rgb >> 16) & 0xFF);
-}
+// Colours here are plain RGB values, 0x00BBGGRR (fw::MakeRGB and its channel readers).
 
 // Nearest integer with ties to even (0.5 -> 0, 1.5 -> 2, 72.5 -> 72).
 int RoundHalfEven(double value);

@@ -1,5 +1,7 @@
 #include "widgets/label_text.h"
 
+#include "framework/text.h"
+
 namespace widgets {
 
 unsigned AlignmentFlags(TAlignment alignment) {
@@ -42,10 +44,6 @@ unsigned OptionFlags(TLabelOptions options) {
   return flags;
 }
 
-bool IsBlank(wchar_t c) {
-  return c < 33;
-}
-
 }  // namespace
 
 unsigned LabelPaintFlags(TAlignment alignment, bool multi_line, bool show_accel_char,
@@ -71,20 +69,8 @@ unsigned LabelMeasureFlags(bool multi_line, bool show_accel_char, TLabelOptions 
   return flags;
 }
 
-std::wstring MeasuredCaption(const std::wstring& caption, bool show_accel_char) {
-  if (caption.empty() || (show_accel_char && caption == L"&")) {
-    return L" ";
-  }
-  return caption;
-}
-
 std::wstring JumpTarget(const std::wstring& jump, const std::wstring& caption) {
-  for (wchar_t c : jump) {
-    if (!IsBlank(c)) {
-      return jump;
-    }
-  }
-  return caption;
+  return fw::IsAllBlank(std::wstring_view(jump)) ? caption : jump;
 }
 
 std::wstring UrlWithPrefix(const std::wstring& target, bool no_http_prefix) {

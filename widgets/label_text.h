@@ -64,10 +64,6 @@ unsigned LabelPaintFlags(TAlignment alignment, bool multi_line, bool show_accel_
 unsigned LabelMeasureFlags(bool multi_line, bool show_accel_char, TLabelOptions options,
                            unsigned reading_flags = 0);
 
-// The text auto-size measures: a single space stands in for an empty caption and, when "&" marks
-// accelerators, for a lone "&", so the label keeps one line's height.
-std::wstring MeasuredCaption(const std::wstring& caption, bool show_accel_char);
-
 // The link target: Jump as it stands when it holds anything above a blank, else the caption.
 std::wstring JumpTarget(const std::wstring& jump, const std::wstring& caption);
 

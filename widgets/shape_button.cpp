@@ -180,11 +180,7 @@ bool TShapeButton::HitTest(int x, int y) const {
 }
 
 bool TShapeButton::DialogChar(wchar_t ch) {
-  if (fw::IsAccel(ch, Caption()) && CanAcceptAccel()) {
-    Click();
-    return true;
-  }
-  return false;
+  return ClickOnAccel(ch);
 }
 
 bool TShapeButton::RenderFace() {
@@ -246,13 +242,12 @@ void TShapeButton::Paint(HDC dc) {
   const int offset = pressed ? kShadowDepth : 0;
   {
     // The brush origin shifts the pattern: pressed, the gradient moves inside the same outline.
-    POINT old_origin{};
-    ::SetBrushOrgEx(buffer, offset, offset, &old_origin);
+    const fw::SavedDcState saved(buffer);
+    ::SetBrushOrgEx(buffer, offset, offset, nullptr);
     fw::SelectGuard pen(buffer, ::GetStockObject(BLACK_PEN));
     fw::SelectGuard brush(buffer, face_brush_ ? face_brush_.get() : ::GetStockObject(NULL_BRUSH));
     const int c = CornerSize();
     ::RoundRect(buffer, 0, 0, width, height, c, c);
-    ::SetBrushOrgEx(buffer, old_origin.x, old_origin.y, nullptr);
   }
   RECT caption{kBevelWidth + 1, kBevelWidth + 1, width - 2 * kBevelWidth - kShadowDepth - 1,
                height - 2 * kBevelWidth - kShadowDepth - 1};
@@ -271,8 +266,7 @@ void TShapeButton::DrawCaption(HDC dc, const RECT& r) {
     return;
   }
   fw::SelectGuard select(dc, font);
-  // An empty caption or a lone "&" is measured as one blank, so the layout keeps a line's height.
-  const std::wstring measured = (text.empty() || text == L"&") ? std::wstring(L" ") : text;
+  const std::wstring measured = fw::MeasuredCaption(text, true);
   RECT size{0, 0, 0, 0};
   ::DrawTextW(dc, measured.c_str(), -1, &size, DT_CALCRECT | DT_EXPANDTABS);
   const int w = size.right - size.left + 2;
@@ -283,24 +277,22 @@ void TShapeButton::DrawCaption(HDC dc, const RECT& r) {
   if (text.empty()) {
     return;
   }
-  const int old_mode = ::SetBkMode(dc, TRANSPARENT);
+  const fw::SavedDcState saved(dc);
+  ::SetBkMode(dc, TRANSPARENT);
   const UINT flags = DT_LEFT | DT_TOP | DT_EXPANDTABS;  // "&" marks and underlines the accelerator
   if (Enabled()) {
-    const COLORREF old_color = ::SetTextColor(dc, fw::ColorToRGB(Font().Color()));
+    ::SetTextColor(dc, fw::ColorToRGB(Font().Color()));
     ::DrawTextW(dc, text.c_str(), -1, &box, flags);
-    ::SetTextColor(dc, old_color);
   } else {
     // Engraved: a light copy one pixel right and down, the grey text over it.
     box.right -= 1;
     RECT light = box;
     ::OffsetRect(&light, 1, 1);
-    const COLORREF old_color = ::SetTextColor(dc, fw::ColorToRGB(fw::clBtnHighlight));
+    ::SetTextColor(dc, fw::ColorToRGB(fw::clBtnHighlight));
     ::DrawTextW(dc, text.c_str(), -1, &light, flags);
     ::SetTextColor(dc, fw::ColorToRGB(fw::clGrayText));
     ::DrawTextW(dc, text.c_str(), -1, &box, flags);
-    ::SetTextColor(dc, old_color);
   }
-  ::SetBkMode(dc, old_mode);
 }
 
 void TShapeButton::MouseDown(fw::TMouseButton button, fw::TShiftState shift, int x, int y) {

@@ -5,8 +5,10 @@
 
 #include "framework/accel.h"
 #include "framework/app.h"
+#include "framework/clipboard.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
+#include "framework/scope_exit.h"
 
 namespace widgets {
 
@@ -22,57 +24,6 @@ namespace {
 
 // The framework draws left-to-right text only, so no reading-order flags are added.
 constexpr unsigned kReadingFlags = 0;
-
-// Sets a flag for the length of a scope.
-class FlagScope {
- public:
-  explicit FlagScope(bool& flag) noexcept : flag_(flag) { flag_ = true; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
-  ~FlagScope() { flag_ = false; }
-
- private:
-  bool& flag_;
-};
-
-class Clipboard {
- public:
-  explicit Clipboard(HWND owner) noexcept : open_(::OpenClipboard(owner) != FALSE) {}
-  Clipboard(const Clipboard&) = delete;
-  Clipboard& operator=(const Clipboard&) = delete;
-  ~Clipboard() {
-    if (open_) {
-      ::CloseClipboard();
-    }
-  }
-  bool IsOpen() const noexcept { return open_; }
-
- private:
-  bool open_;
-};
-
-inline void FreeGlobal(HGLOBAL h) noexcept {
-  ::GlobalFree(h);
-}
-using GlobalMemory = fw::UniqueHandle<HGLOBAL, fw::NullHandleTraits<HGLOBAL, FreeGlobal>>;
-
-class GlobalLockScope {
- public:
-  explicit GlobalLockScope(HGLOBAL memory) noexcept
-      : memory_(memory), data_(::GlobalLock(memory)) {}
-  GlobalLockScope(const GlobalLockScope&) = delete;
-  GlobalLockScope& operator=(const GlobalLockScope&) = delete;
-  ~GlobalLockScope() {
-    if (data_ != nullptr) {
-      ::GlobalUnlock(memory_);
-    }
-  }
-  void* Data() const noexcept { return data_; }
-
- private:
-  HGLOBAL memory_;
-  void* data_;
-};
 
 }  // namespace
 
@@ -310,7 +261,7 @@ void TCustomSimpleLabel::Click() {
   if (FClicking) {
     return;
   }
-  const FlagScope clicking(FClicking);
+  const auto clicking = fw::ScopedValue(FClicking, true);
   switch (FJumpMode) {
     case jmInternet:
       if (!OpenURL(Target(), false)) {
@@ -352,28 +303,7 @@ bool TCustomSimpleLabel::OpenURL(const std::wstring& target, bool no_http_prefix
 }
 
 bool TCustomSimpleLabel::CopyURL() {
-  const std::wstring text = Target();
-  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  GlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, bytes));
-  if (!memory) {
-    return false;
-  }
-  {
-    const GlobalLockScope lock(memory.get());
-    if (lock.Data() == nullptr) {
-      return false;
-    }
-    std::memcpy(lock.Data(), text.c_str(), bytes);
-  }
-  const Clipboard clipboard(fw::App().Handle());
-  if (!clipboard.IsOpen() || !::EmptyClipboard()) {
-    return false;
-  }
-  if (::SetClipboardData(CF_UNICODETEXT, memory.get()) == nullptr) {
-    return false;
-  }
-  memory.release();  // the clipboard owns it now
-  return true;
+  return fw::CopyTextToClipboard(fw::App().Handle(), Target());
 }
 
 void TCustomSimpleLabel::CorrectBounds() {
@@ -385,7 +315,7 @@ void TCustomSimpleLabel::CorrectBounds() {
   if (dc == nullptr) {
     return;
   }
-  std::wstring text = MeasuredCaption(Caption(), ShowAccelChar());
+  std::wstring text = fw::MeasuredCaption(Caption(), ShowAccelChar());
   RECT r = ClientRect();
   DrawTextExSeam(dc, text.data(), static_cast<int>(text.size()), &r,
                  LabelMeasureFlags(MultiLine(), ShowAccelChar(), FOptions, kReadingFlags), nullptr);
@@ -399,7 +329,7 @@ void TCustomSimpleLabel::Paint(HDC dc) {
   if (Transparent() && Caption().empty()) {
     return;
   }
-  const FlagScope painting(FPainting);
+  const auto painting = fw::ScopedValue(FPainting, true);
   RECT r{0, 0, Width(), Height()};
   if (!Transparent()) {
     fw::FillSolidRect(dc, r, Color());

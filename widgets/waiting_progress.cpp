@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "framework/gdi.h"
+#include "framework/scope_exit.h"
 
 namespace widgets {
 
@@ -76,7 +77,7 @@ void TTickThread::RunOnDraw() {
 // --- TWaitingProgress ---
 
 TWaitingProgress::TWaitingProgress(fw::WinControl* parent)
-    : fw::CustomWinControl(parent), wait_(std::make_unique<TTickThread>()) {
+    : fw::WinControl(parent), wait_(std::make_unique<TTickThread>()) {
   SetOpaque(true);
   SetBounds(Left(), Top(), 100, 10);
   wait_->SetDelay(refresh_interval_);
@@ -163,11 +164,7 @@ void TWaitingProgress::AdvanceBar() {
   if (Destroying() || !active_) {
     return;
   }
-  in_on_scroll_ = true;
-  struct ScrollFlag {
-    bool& flag;
-    ~ScrollFlag() { flag = false; }
-  } reset{in_on_scroll_};
+  const auto in_tick = fw::ScopedValue(in_on_scroll_, true);
   const std::int64_t next = static_cast<std::int64_t>(position_) + refresh_interval_;
   if (next <= static_cast<std::int64_t>(length_)) {
     SetPosition(next);
@@ -180,7 +177,7 @@ void TWaitingProgress::AdvanceBar() {
 }
 
 void TWaitingProgress::Loaded() {
-  fw::CustomWinControl::Loaded();
+  fw::WinControl::Loaded();
   if (active_) {
     ApplyActiveState();
   }
@@ -201,7 +198,7 @@ LRESULT TWaitingProgress::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     default:
-      return fw::CustomWinControl::WndProc(msg, wp, lp);
+      return fw::WinControl::WndProc(msg, wp, lp);
   }
 }
 

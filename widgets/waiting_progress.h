@@ -26,7 +26,8 @@ namespace widgets {
 // stopped. It starts suspended and begins on the first SetPaused(false).
 class TTickThread : public fw::Thread {
  public:
-  TTickThread();  // throws fw::Error when its events cannot be made
+  // Never throws for its events: without them Execute returns at once and the bar stays still.
+  TTickThread();
   ~TTickThread() override;
 
   std::uint32_t Delay() const { return delay_; }
@@ -55,7 +56,7 @@ class TTickThread : public fw::Thread {
   fw::KernelHandle run_event_;   // manual reset: set while not paused
 };
 
-class TWaitingProgress : public fw::CustomWinControl {
+class TWaitingProgress : public fw::WinControl {
  public:
   // Posted to the control's own window: apply Active after a tick, and report the end of a run.
   static constexpr UINT WM_WAITING_APPLY = 0x80F5;

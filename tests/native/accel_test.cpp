@@ -62,4 +62,25 @@ TEST(CaptionTextTest, LeavesOutTheMarks) {
   }
 }
 
+TEST(MeasuredCaption, BlankStandsInForAnEmptyCaptionOrALoneMarker) {
+  const struct {
+    std::wstring caption;
+    bool show_accel_char;
+    std::wstring expected;
+  } cases[] = {
+      {L"", false, L" "},
+      {L"", true, L" "},
+      {L"&", true, L" "},
+      {L"&", false, L"&"},
+      {L"&&", true, L"&&"},
+      {L"&Run", true, L"&Run"},
+      {L"OSTREVO", false, L"OSTREVO"},
+      {L" ", true, L" "},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fw::MeasuredCaption(c.caption, c.show_accel_char), c.expected)
+        << "caption \"" << testing::PrintToString(c.caption) << "\" accel " << c.show_accel_char;
+  }
+}
+
 }  // namespace

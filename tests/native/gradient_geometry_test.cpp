@@ -11,7 +11,7 @@ namespace widgets {
 namespace {
 
 constexpr std::uint32_t Grey(int level) {
-  return RgbOf(level, level, level);
+  return fw::MakeRGB(level, level, level);
 }
 
 // The setup window's backdrop colours.
@@ -115,7 +115,7 @@ TEST(PyramidPlan, StepsBeyondHalfTheWidthAreCut) {
 }
 
 TEST(PyramidPlan, EqualColoursGiveAUniformFace) {
-  const std::uint32_t colour = RgbOf(12, 200, 99);
+  const std::uint32_t colour = fw::MakeRGB(12, 200, 99);
   const GradientPlan plan = PlanGradient(grPyramid, 64, 40, 100, colour, colour);
   EXPECT_EQ(plan.background, colour);
   ASSERT_EQ(plan.fills.size(), 21u);
@@ -125,13 +125,14 @@ TEST(PyramidPlan, EqualColoursGiveAUniformFace) {
 }
 
 TEST(PyramidPlan, ChannelsMoveIndependentlyAndMayFall) {
-  const std::uint32_t start = RgbOf(255, 0, 100);
-  const std::uint32_t end = RgbOf(0, 255, 100);
+  const std::uint32_t start = fw::MakeRGB(255, 0, 100);
+  const std::uint32_t end = fw::MakeRGB(0, 255, 100);
   const GradientPlan plan = PlanGradient(grPyramid, 20, 20, 4, start, end);
   ASSERT_EQ(plan.fills.size(), 5u);
   // 255 / 4 = 63.75 per step.
-  const std::uint32_t expected[] = {RgbOf(255, 0, 100), RgbOf(191, 64, 100), RgbOf(128, 128, 100),
-                                    RgbOf(64, 191, 100), RgbOf(0, 255, 100)};
+  const std::uint32_t expected[] = {fw::MakeRGB(255, 0, 100), fw::MakeRGB(191, 64, 100),
+                                    fw::MakeRGB(128, 128, 100), fw::MakeRGB(64, 191, 100),
+                                    fw::MakeRGB(0, 255, 100)};
   for (std::size_t i = 0; i < 5; ++i) {
     EXPECT_EQ(plan.fills[i].color, expected[i]) << "ring " << i;
   }

@@ -1,0 +1,71 @@
+// Small text chores shared by the program and the widgets: the blank test, trimming and ASCII
+// upper case. Pure (no windows.h), so the portable code of every layer uses them natively too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace fw {
+
+// A character whose code is 32 or lower: space and the control characters.
+template <typename Char>
+constexpr bool IsBlank(Char c) {
+  return static_cast<std::make_unsigned_t<Char>>(c) <= 32;
+}
+
+// The text without leading and trailing blanks.
+template <typename Char>
+constexpr std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) {
+    ++begin;
+  }
+  while (end > begin && IsBlank(text[end - 1])) {
+    --end;
+  }
+  return text.substr(begin, end - begin);
+}
+
+// True when the text holds nothing above a blank.
+template <typename Char>
+constexpr bool IsAllBlank(std::basic_string_view<Char> text) {
+  return TrimBlanks(text).empty();
+}
+
+// "a" to "z" become "A" to "Z"; every other byte stays, so an ANSI text keeps its other letters.
+inline std::string ToUpperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return text;
+}
+
+// The shortest decimal text of the value, "-" first when it is negative. Written out by hand: the
+// library's formatting would pull a printf engine into the executable.
+template <typename Char = char>
+std::basic_string<Char> DecimalText(std::int64_t value) {
+  // Digits of the magnitude, computed on the unsigned value so that the minimum has one too.
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  Char digits[20];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<Char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  std::basic_string<Char> text;
+  if (value < 0) {
+    text += static_cast<Char>('-');
+  }
+  while (count > 0) {
+    text += digits[--count];
+  }
+  return text;
+}
+
+}  // namespace fw

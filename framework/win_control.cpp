@@ -1,0 +1,505 @@
+// The control with a window: creation, the window procedures, paint composition, children,
+// alignment and focus. Pointer routing to the graphic children lives in pointer_router.cpp.
+#include <algorithm>
+
+#include "framework/controls.h"
+#include "framework/form.h"
+
+namespace fw {
+
+namespace {
+
+constexpr wchar_t kControlClass[] = L"fw.Control";
+constexpr wchar_t kFormClass[] = L"fw.Form";
+constexpr wchar_t kControlProp[] = L"fw.WinControl";
+
+bool Contains(const std::vector<Control*>& list, const Control* c) {
+  return std::find(list.begin(), list.end(), c) != list.end();
+}
+
+}  // namespace
+
+WinControl::WinControl(WinControl* parent) : WinControl(parent, CreateParams{}) {}
+
+WinControl::WinControl(WinControl* parent, const CreateParams& params) : Control(parent) {
+  Create(params);
+}
+
+void WinControl::Create(const CreateParams& params) {
+  static bool registered = false;
+  if (!registered) {
+    registered = true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = &WinControl::StaticWndProc;
+    wc.cbWndExtra = sizeof(LONG_PTR);  // the control, see StaticWndProc
+    wc.hInstance = ModuleInstance();
+    wc.lpszClassName = kControlClass;
+    ::RegisterClassExW(&wc);
+    wc.lpszClassName = kFormClass;
+    // The program's icon is resource 1; "MAINICON" is the other common name for it.
+    wc.hIcon = ::LoadIconW(ModuleInstance(), MAKEINTRESOURCEW(1));
+    if (wc.hIcon == nullptr) {
+      wc.hIcon = ::LoadIconW(ModuleInstance(), L"MAINICON");
+    }
+    ::RegisterClassExW(&wc);
+  }
+  const bool own_class = params.form || params.class_name == nullptr;
+  const wchar_t* class_name = params.form ? kFormClass
+                              : own_class ? kControlClass
+                                          : params.class_name;
+  HWND parent_hwnd = Parent() != nullptr ? Parent()->hwnd_ : nullptr;
+  HWND hwnd = ::CreateWindowExW(params.ex_style, class_name, Caption().c_str(), params.style,
+                                Left(), Top(), Width(), Height(), parent_hwnd, nullptr,
+                                ModuleInstance(), own_class ? this : nullptr);
+  if (hwnd == nullptr) {
+    throw SystemCallError(L"Cannot create a window", ::GetLastError());
+  }
+  if (!own_class) {
+    hwnd_ = hwnd;
+    ::SetPropW(hwnd, kControlProp, this);
+    subclassed_proc_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+        hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WinControl::SubclassWndProc)));
+  }
+}
+
+WinControl::~WinControl() {
+  MarkDestroying(*this);
+  ForEachDescendant([](Control& c) { MarkDestroying(c); });
+  // Owned children go first, newest first, while this window still exists.
+  while (!owned_.empty()) {
+    std::unique_ptr<Control> child = std::move(owned_.back());
+    owned_.pop_back();
+    child.reset();
+  }
+  // Children kept elsewhere outlive us only by a declaration-order mistake: cut them loose so
+  // their own destructors do not reach back into this object.
+  for (Control* child : children_) {
+    Orphan(*child);
+  }
+  children_.clear();
+  pointer_.Clear();
+  if (hwnd_ != nullptr) {
+    ::DestroyWindow(hwnd_);
+  }
+  hwnd_ = nullptr;
+}
+
+WinControl* WinControl::FromHandle(HWND hwnd) {
+  if (hwnd == nullptr) {
+    return nullptr;
+  }
+  return static_cast<WinControl*>(::GetPropW(hwnd, kControlProp));
+}
+
+LRESULT CALLBACK WinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  WinControl* self = nullptr;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<WinControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    ::SetPropW(hwnd, kControlProp, self);
+    ::SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    // From the window's extra bytes, which the process reads itself: a property lookup is a
+    // round trip to the window system's server on every message, every paint included.
+    self = reinterpret_cast<WinControl*>(::GetWindowLongPtrW(hwnd, 0));
+  }
+  if (self == nullptr) {
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  const LRESULT result = self->HandleMessage(msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    ::RemovePropW(hwnd, kControlProp);
+    ::SetWindowLongPtrW(hwnd, 0, 0);
+    App().ForgetInvalidations(hwnd);
+    self->hwnd_ = nullptr;
+  }
+  return result;
+}
+
+LRESULT CALLBACK WinControl::SubclassWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  WinControl* self = FromHandle(hwnd);
+  if (self == nullptr) {
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  if (msg == WM_NCDESTROY) {
+    const WNDPROC original = self->subclassed_proc_;
+    ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    ::RemovePropW(hwnd, kControlProp);
+    App().ForgetInvalidations(hwnd);
+    self->hwnd_ = nullptr;
+    self->subclassed_proc_ = nullptr;
+    return ::CallWindowProcW(original, hwnd, msg, wp, lp);
+  }
+  return self->HandleMessage(msg, wp, lp);
+}
+
+LRESULT WinControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  bool handled = false;
+  App().GuardedCall([&] {
+    result = WndProc(msg, wp, lp);
+    handled = true;
+  });
+  // The caller may be a modal loop of the system's (a message box, a window drag) that never
+  // reaches our pump: what this handler asked to repaint is submitted now.
+  App().FlushInvalidations();
+  if (!handled && msg == WM_NCCREATE) {
+    return FALSE;
+  }
+  return result;
+}
+
+LRESULT WinControl::DefaultWndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (subclassed_proc_ != nullptr) {
+    return ::CallWindowProcW(subclassed_proc_, hwnd_, msg, wp, lp);
+  }
+  return OwnClassWndProc(msg, wp, lp);
+}
+
+LRESULT WinControl::OwnClassWndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT covers every pixel
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_PRINTCLIENT:
+      PaintTo(reinterpret_cast<HDC>(wp), ClientRect());
+      return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+    case WM_MOUSELEAVE:
+      pointer_.Route(*this, msg, wp, lp);
+      return 0;
+    default:
+      return ::DefWindowProcW(hwnd_, msg, wp, lp);
+  }
+}
+
+LRESULT WinControl::Perform(UINT msg, WPARAM wp, LPARAM lp) {
+  return hwnd_ != nullptr ? ::SendMessageW(hwnd_, msg, wp, lp) : 0;
+}
+
+LRESULT WinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CAPTURECHANGED:
+      pointer_.CaptureLost();
+      break;
+    case WM_SETCURSOR:
+      if (App().Cursor() != crDefault) {
+        ::SetCursor(CursorHandle(App().Cursor()));
+        return TRUE;
+      }
+      if (reinterpret_cast<HWND>(wp) == hwnd_ && LOWORD(lp) == HTCLIENT) {
+        pointer_.ApplyCursor(*this);
+        return TRUE;
+      }
+      break;
+    case WM_COMMAND:
+      if (lp != 0) {
+        WinControl* child = FromHandle(reinterpret_cast<HWND>(lp));
+        if (child != nullptr && child != this) {
+          child->Command(HIWORD(wp));
+          return 0;
+        }
+      }
+      break;
+    case WM_WINDOWPOSCHANGED:
+      WindowPosChanged();
+      break;
+    case WM_SETFOCUS:
+      if (Form* form = ParentForm(); form != nullptr && form != this) {
+        form->NoteFocus(this);  // a window has the focus now, not a windowless control
+      }
+      break;
+    case WM_SYSCHAR:
+      // Unclaimed Alt+letter has no effect; only Alt+Space keeps opening the system menu.
+      if (wp != L' ') {
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefaultWndProc(msg, wp, lp);
+}
+
+void WinControl::OnPaint() {
+  PaintDc ps(hwnd_);
+  const RECT dirty = ps.dirty();
+  if (dirty.right <= dirty.left || dirty.bottom <= dirty.top) {
+    return;
+  }
+  RECT client{};
+  ::GetClientRect(hwnd_, &client);
+  if (!buffer_.Resize(client.right, client.bottom)) {
+    PaintTo(ps.get(), dirty);  // no memory for the buffer: paint straight, flicker and all
+    return;
+  }
+  PaintTo(buffer_.Dc(), dirty);
+  ::BitBlt(ps.get(), dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top,
+           buffer_.Dc(), dirty.left, dirty.top, SRCCOPY);
+}
+
+void WinControl::PaintTo(HDC dc, const RECT& dirty) {
+  SavedDcState saved(dc);
+  ::IntersectClipRect(dc, dirty.left, dirty.top, dirty.right, dirty.bottom);
+  const std::vector<Control*> kids = children_;
+  if (!Opaque()) {
+    RegionHandle background(::CreateRectRgnIndirect(&dirty));
+    for (const Control* child : kids) {
+      if (!child->IsWindowed() && child->Visible() && child->Opaque()) {
+        const RECT b = child->BoundsRect();
+        RegionHandle covered(::CreateRectRgnIndirect(&b));
+        ::CombineRgn(background.get(), background.get(), covered.get(), RGN_DIFF);
+      }
+    }
+    BrushHandle brush(::CreateSolidBrush(ColorToRGB(Color())));
+    ::FillRgn(dc, background.get(), brush.get());
+  }
+  {
+    SavedDcState own(dc);
+    Paint(dc);
+  }
+  for (Control* child : kids) {
+    if (child->IsWindowed() || !child->Visible() || !Contains(children_, child)) {
+      continue;
+    }
+    const RECT b = child->BoundsRect();
+    RECT overlap{};
+    if (!::IntersectRect(&overlap, &b, &dirty)) {
+      continue;
+    }
+    SavedDcState one(dc);
+    ::OffsetViewportOrgEx(dc, b.left, b.top, nullptr);
+    ::IntersectClipRect(dc, 0, 0, b.right - b.left, b.bottom - b.top);
+    App().GuardedCall([&] { child->PaintWithFocusCue(dc); });
+  }
+}
+
+Control* WinControl::ControlAt(int x, int y, bool allow_disabled) const {
+  for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
+    Control* c = *it;
+    if (c->IsWindowed() || !c->Visible() || (!allow_disabled && !c->Enabled())) {
+      continue;
+    }
+    if (c->HitTest(x - c->Left(), y - c->Top())) {
+      return c;
+    }
+  }
+  return nullptr;
+}
+
+void WinControl::AddChild(Control* child) {
+  children_.push_back(child);
+}
+
+void WinControl::RemoveChild(Control* child) {
+  const auto it = std::find(children_.begin(), children_.end(), child);
+  if (it == children_.end()) {
+    return;
+  }
+  children_.erase(it);
+  ChildGone(child);
+  if (Form* form = ParentForm()) {
+    form->ForgetControl(child);
+  }
+  if (child->Align() != alNone && !Destroying()) {
+    Realign();
+  }
+}
+
+void WinControl::ChildGone(Control* child) {
+  pointer_.Forget(*this, child);
+}
+
+void WinControl::ForEachChild(const std::function<void(Control&)>& f) {
+  // A copy: f may create or destroy children.
+  const std::vector<Control*> kids = children_;
+  for (Control* child : kids) {
+    if (Contains(children_, child)) {
+      f(*child);
+    }
+  }
+}
+
+RECT WinControl::AlignRect() const {
+  RECT r = ClientRect();
+  ::InflateRect(&r, -border_width_, -border_width_);
+  return r;
+}
+
+void WinControl::SetBorderWidth(int width) {
+  if (width == border_width_) {
+    return;
+  }
+  border_width_ = std::max(width, 0);
+  Realign();
+  Invalidate();
+}
+
+void WinControl::Realign() {
+  if (aligning_ || Destroying()) {
+    return;
+  }
+  aligning_ = true;
+  RECT area = AlignRect();
+  const std::vector<Control*> kids = children_;
+  for (TAlign kind : {alTop, alBottom, alLeft, alRight, alClient}) {
+    for (Control* c : kids) {
+      if (!c->Visible() || c->Align() != kind) {
+        continue;
+      }
+      const int w = std::max<int>(area.right - area.left, 0);
+      const int h = std::max<int>(area.bottom - area.top, 0);
+      switch (kind) {
+        case alTop:
+          c->SetBounds(area.left, area.top, w, c->Height());
+          area.top += c->Height();
+          break;
+        case alBottom:
+          c->SetBounds(area.left, area.bottom - c->Height(), w, c->Height());
+          area.bottom -= c->Height();
+          break;
+        case alLeft:
+          c->SetBounds(area.left, area.top, c->Width(), h);
+          area.left += c->Width();
+          break;
+        case alRight:
+          c->SetBounds(area.right - c->Width(), area.top, c->Width(), h);
+          area.right -= c->Width();
+          break;
+        default:
+          c->SetBounds(area.left, area.top, w, h);
+          break;
+      }
+    }
+  }
+  aligning_ = false;
+}
+
+bool WinControl::DialogChar(wchar_t ch) {
+  const std::vector<Control*> kids = children_;
+  for (Control* c : kids) {
+    if (!c->IsWindowed() && Contains(children_, c) && c->DialogChar(ch)) {
+      return true;
+    }
+  }
+  for (Control* c : kids) {
+    if (c->IsWindowed() && Contains(children_, c) && c->DialogChar(ch)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool WinControl::CanFocus() const {
+  if (hwnd_ == nullptr || !tab_stop_) {
+    return false;
+  }
+  for (const Control* c = this; c != nullptr; c = c->Parent()) {
+    if (!c->Enabled() || (c->Parent() != nullptr && !c->Visible())) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void WinControl::SetFocus() {
+  if (hwnd_ != nullptr) {
+    ::SetFocus(hwnd_);
+  }
+}
+
+void WinControl::SetBounds(int left, int top, int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (hwnd_ == nullptr) {
+    Control::SetBounds(left, top, width, height);
+    return;
+  }
+  ::SetWindowPos(hwnd_, nullptr, left, top, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+  WindowPosChanged();  // also when the window manager sent nothing because nothing changed
+}
+
+void WinControl::WindowPosChanged() {
+  if (hwnd_ == nullptr) {
+    return;
+  }
+  RECT r{};
+  ::GetWindowRect(hwnd_, &r);
+  if ((::GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD) != 0) {
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+  }
+  const int w = r.right - r.left;
+  const int h = r.bottom - r.top;
+  const bool moved = r.left != Left() || r.top != Top();
+  const bool resized = w != Width() || h != Height();
+  StoreBounds(r.left, r.top, w, h);
+  // The client area can change without the window rectangle (a border switched on or off).
+  Realign();
+  if (moved || resized) {
+    BoundsChanged(resized);
+    if (Align() != alNone && Parent() != nullptr) {
+      Parent()->Realign();
+    }
+  }
+}
+
+RECT WinControl::ClientRect() const {
+  RECT r{};
+  if (hwnd_ != nullptr) {
+    ::GetClientRect(hwnd_, &r);
+  }
+  return r;
+}
+
+bool WinControl::Showing() const {
+  if (hwnd_ == nullptr || !Visible()) {
+    return false;
+  }
+  return Parent() != nullptr ? Parent()->Showing() : ::IsWindowVisible(hwnd_) != FALSE;
+}
+
+void WinControl::SyncVisible() {
+  if (hwnd_ != nullptr) {
+    ::ShowWindow(hwnd_, Visible() ? (Parent() == nullptr ? SW_SHOW : SW_SHOWNA) : SW_HIDE);
+  }
+}
+
+void WinControl::SyncEnabled() {
+  if (hwnd_ != nullptr) {
+    ::EnableWindow(hwnd_, Enabled() ? TRUE : FALSE);
+  }
+}
+
+void WinControl::SyncCaption() {
+  if (hwnd_ != nullptr) {
+    ::SetWindowTextW(hwnd_, Caption().c_str());
+  }
+}
+
+void WinControl::Invalidate() {
+  App().InvalidateLater(hwnd_, nullptr, false);
+}
+
+void WinControl::Repaint() {
+  if (hwnd_ != nullptr) {
+    App().InvalidateLater(hwnd_, nullptr, false);
+    App().FlushInvalidations();
+    ::UpdateWindow(hwnd_);
+  }
+}
+
+}  // namespace fw
