@@ -181,6 +181,14 @@ LRESULT WinControl::OwnClassWndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSELEAVE:
       pointer_.Route(*this, msg, wp, lp);
       return 0;
+    case WM_GETOBJECT:
+      // The form's accessible object describes every control of the window, so a screen reader
+      // that starts from the window under a point (a panel, the meter) finds the control there.
+      if (Form* form = ParentForm(); form != nullptr && form != this &&
+                                     static_cast<LONG>(static_cast<DWORD>(lp)) == OBJID_CLIENT) {
+        return form->Perform(msg, wp, lp);
+      }
+      return ::DefWindowProcW(hwnd_, msg, wp, lp);
     default:
       return ::DefWindowProcW(hwnd_, msg, wp, lp);
   }

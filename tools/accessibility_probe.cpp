@@ -7,6 +7,8 @@
 //   "focus" is the child id that has the focus (0 the client itself, null none).
 // - invoke TITLE --name TEXT: does the default action of the child with that name.
 // - hit TITLE --x X --y Y: the child id at a point of the client area.
+// - point TITLE --x X --y Y: what a screen reader finds at that point of the client area starting
+//   from the window under it (AccessibleObjectFromPoint): role and name.
 // - events TITLE [--class NAME] --for-ms N [--until-value TEXT]: prints "ready" once listening,
 //   then one line per show, hide, focus, name, value, state or invoke event of the window's
 //   children, with the child's name and value when it was raised; ends after N ms, or at the
@@ -217,6 +219,24 @@ int Hit(HWND hwnd, LONG x, LONG y) {
   return SUCCEEDED(hr) ? 0 : 1;
 }
 
+int Point(HWND hwnd, LONG x, LONG y) {
+  const POINT origin = ClientOrigin(hwnd);
+  IAccessible* acc = nullptr;
+  VARIANT id;
+  ::VariantInit(&id);
+  const HRESULT hr = ::AccessibleObjectFromPoint(POINT{origin.x + x, origin.y + y}, &acc, &id);
+  if (FAILED(hr) || acc == nullptr) {
+    std::fprintf(stderr, "accessibility_probe: nothing at the point\n");
+    return 1;
+  }
+  const LONG child = id.vt == VT_I4 ? id.lVal : CHILDID_SELF;
+  Print("{\"role\":" + std::to_string(IntegerProperty(&IAccessible::get_accRole, acc, child)) +
+        ",\"name\":" + tools::JsonString(Name(acc, child)) + "}");
+  acc->Release();
+  ::VariantClear(&id);
+  return 0;
+}
+
 // -- events -------------------------------------------------------------------------------------
 
 const Options* g_options = nullptr;
@@ -347,7 +367,7 @@ bool ParseArguments(int argc, wchar_t** argv, Options& options) {
   if (options.command == L"invoke") {
     return !options.name.empty();
   }
-  return options.command == L"tree" || options.command == L"hit";
+  return options.command == L"tree" || options.command == L"hit" || options.command == L"point";
 }
 
 int Run(const Options& options) {
@@ -365,6 +385,9 @@ int Run(const Options& options) {
   if (options.command == L"invoke") {
     return Invoke(hwnd, options.name);
   }
+  if (options.command == L"point") {
+    return Point(hwnd, options.x, options.y);
+  }
   return Hit(hwnd, options.x, options.y);
 }
 
@@ -374,7 +397,7 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseArguments(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: accessibility_probe.exe tree|invoke|hit|events TITLE [--class NAME] "
+                 "usage: accessibility_probe.exe tree|invoke|hit|point|events TITLE [--class NAME] "
                  "[--timeout-ms N] [--name TEXT] [--x X --y Y] [--for-ms N] "
                  "[--until-value TEXT]\n");
     return 2;

@@ -96,15 +96,21 @@ class AccessibleTreeTest(SetupCase):
         self.assertNotIn("Run Setup", [c["name"] for c in tree["children"]])
         # The hidden push button holds the keyboard focus, not one of the windowless controls.
         self.assertIsNone(tree["focus"])
-        # Hit testing finds the button under a point, and the client itself between controls.
-        for (x, y), expected in (((CONTACT[0] + 47, CONTACT[1] + 16), "Contact"),
-                                 ((CLOSE[0] + 5, CLOSE[1] + 16), "Close"),
-                                 ((40, 150), TITLE)):
-            with self.subTest(point=(x, y)):
-                code, lines = probe("hit", TITLE, "--x", PANEL3_ORIGIN[0] + x,
-                                    "--y", PANEL3_ORIGIN[1] + y)
-                self.assertEqual(code, 0)
-                self.assertEqual(lines[-1]["name"], expected)
+        # Hit testing finds the control under a point, and the client itself between controls;
+        # so does a screen reader that starts from the window there (a panel, or the waiting
+        # bar's own window).
+        for (x, y), role, name in (((CONTACT[0] + 47, CONTACT[1] + 16), ROLE_BUTTON, "Contact"),
+                                   ((CLOSE[0] + 5, CLOSE[1] + 16), ROLE_BUTTON, "Close"),
+                                   ((185 + 80, 230 + 2), ROLE_PROGRESS, "Working"),
+                                   ((40, 150), ROLE_CLIENT, TITLE)):
+            for command in ("hit", "point"):
+                with self.subTest(command=command, point=(x, y)):
+                    code, lines = probe(command, TITLE, "--x", PANEL3_ORIGIN[0] + x,
+                                        "--y", PANEL3_ORIGIN[1] + y)
+                    self.assertEqual(code, 0)
+                    self.assertEqual(lines[-1]["name"], name)
+                    if command == "point":
+                        self.assertEqual(lines[-1]["role"], role)
         self.assertIsNone(process.poll())
 
     def test_environment_banner_reads_first(self):
