@@ -593,7 +593,7 @@ FormAccessibility::~FormAccessibility() {
   }
 }
 
-LRESULT FormAccessibility::GetObject(WPARAM wp) {
+LRESULT FormAccessibility::AnswerGetObject(WPARAM wp) {
   if (object_ == nullptr) {
     ole_ = OleLibraries::Get();
     if (ole_ == nullptr) {

@@ -48,7 +48,7 @@ class FormAccessibility {
   FormAccessibility& operator=(const FormAccessibility&) = delete;
 
   // WM_GETOBJECT for OBJID_CLIENT; 0 leaves the answer to the window's default.
-  LRESULT GetObject(WPARAM wp);
+  LRESULT AnswerGetObject(WPARAM wp);
 
   // Raises event for the control. Name and value changes come at most every kChangeIntervalMs
   // per control and kind; one that comes sooner is held and raised when the interval is over,

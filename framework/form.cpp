@@ -291,7 +291,7 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         if (!accessibility_) {
           accessibility_ = std::make_unique<FormAccessibility>(*this);
         }
-        if (const LRESULT object = accessibility_->GetObject(wp); object != 0) {
+        if (const LRESULT object = accessibility_->AnswerGetObject(wp); object != 0) {
           return object;
         }
       }
