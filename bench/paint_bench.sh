@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Times a rebuild of the backdrop gradient against a plain paint, under Wine on a headless X server.
+# Times a rebuild of the backdrop gradient against a plain paint, and the paints of one shape
+# button, under Wine on a headless X server.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"

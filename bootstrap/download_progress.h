@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace setup {
 
@@ -23,5 +24,19 @@ std::wstring IncompleteDownloadMessage(std::int32_t expected, std::int64_t recei
 
 // The message shown when the installer file cannot be created.
 std::wstring FileCreateErrorMessage(const std::wstring& path, std::uint32_t error_code);
+
+// The message shown when the complete installer cannot be held for its start (someone else opened
+// it for writing after the transfer, or put another file in its place).
+std::wstring FileOpenErrorMessage(const std::wstring& path, std::uint32_t error_code);
+
+// True for an https:// URL (the scheme in any case). Setup runs elevated and starts what it
+// downloads, so anything else is never requested.
+bool IsHttpsUrl(std::wstring_view url);
+
+// The message shown instead of a download from, or redirected to, a URL that is not https://.
+std::wstring InsecureInstallerMessage(const std::wstring& url);
+
+// The message shown when the system gives no temporary directory to download into.
+std::wstring NoTempPathMessage();
 
 }  // namespace setup

@@ -12,7 +12,10 @@ inline constexpr char kInstallLocationPath[] = "/validate/installurl.php?get=url
 inline constexpr wchar_t kQueryUserAgent[] = L"Mozilla/3.0 (compatible; Indy Library)";
 
 // The response body of a GET of the URL, whatever the status, read up to kAnswerReadCap bytes.
-// Raises fw::Error when the Internet handle or the URL cannot be opened.
+// The request runs on a worker while the calling thread pumps the window's messages (see
+// bootstrap/network_worker.h). Raises fw::Error when the Internet handle or the URL cannot be
+// opened, and with code 12002 (ERROR_INTERNET_TIMEOUT) when the server sends nothing for the stall
+// limit.
 std::string FetchUrl(const std::wstring& url);
 
 // Asks the service at the base URL (an origin, ANSI) where the installer is. An empty URL in the

@@ -1,24 +1,29 @@
-// The installer download: one GET of the announced URL, written to the file as it arrives, with the
-// byte count and the meter updated after every read and the message queue pumped between reads
-// (at most once per pump interval).
+// The installer download: one GET of the announced URL over HTTPS only, written as it arrives into
+// a file that Setup created itself, with the byte count and the meter following the transfer. The
+// requests run on a worker (bootstrap/network_worker.h): the window keeps pumping its messages,
+// shows the count within a pump interval of each read, and gives up on a server that stalls.
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <string>
+#include <vector>
 
 #include "bootstrap/ansi_code_page_win.h"
 #include "bootstrap/download_progress.h"
+#include "bootstrap/installer_transfer.h"
+#include "bootstrap/long_path.h"
+#include "bootstrap/network_worker.h"
 #include "bootstrap/pre_setup.h"
 #include "bootstrap/short_text.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/error.h"
 #include "framework/handle.h"
 #include "framework/module_path.h"
+#include "framework/scope_exit.h"
 
 namespace setup {
 namespace {
-
-constexpr DWORD kReadSize = 10240;
 
 // The running executable's own file name, without its directory: the download's user agent.
 std::wstring OwnFileName() {
@@ -30,14 +35,6 @@ std::wstring OwnFileName() {
 // What the runtime reports for a failed write or close; it reaches the default error report.
 [[noreturn]] void RaiseIoError(DWORD code) {
   throw fw::Error(L"I/O error " + DecimalTextW(code));
-}
-
-// Opens the path for writing as a byte file, created or truncated to length 0. Exclusive while it
-// is written, so nobody starts a half-written installer. Gives 0 or the system's error code.
-DWORD CreateInstallerFile(fw::FileHandle& file, const std::wstring& path) {
-  file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file ? 0 : ::GetLastError();
 }
 
 void WriteAll(HANDLE file, const char* data, DWORD size) {
@@ -57,40 +54,181 @@ void CloseInstallerFile(fw::FileHandle& file) {
   }
 }
 
-// Restores the cursor on every way out, errors included.
-struct CursorRestorer {
-  ~CursorRestorer() { RestoreCursor(); }
+// Renames the open file to path, replacing whatever has that name: a file, or a link itself (never
+// what it points to). Gives 0 or the system's error code.
+DWORD RenameOpenFile(HANDLE file, const std::wstring& full_path) {
+  // Some Windows versions convert a DOS path given to a rename by handle, others pass it to the
+  // kernel unchanged: the NT form works on all of them.
+  const std::wstring path = NtPathName(full_path);
+  const std::size_t name_bytes = path.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes, 0);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->FileNameLength = static_cast<DWORD>(name_bytes);
+  std::copy(path.begin(), path.end(), rename->FileName);
+  return ::SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))
+             ? 0
+             : ::GetLastError();
+}
+
+void DeleteOpenFile(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
+}
+
+// The code a locked installer file gives: another program holding it without letting others delete
+// it makes the replacement fail with "access denied", but the user is told of the sharing
+// violation, as when the file was opened in place.
+DWORD LockedFileCode(const std::wstring& path, DWORD rename_code) {
+  const fw::FileHandle probe(
+      ::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION
+                                                               : rename_code;
+}
+
+// Creates the installer file at path for writing. Setup runs elevated and %TEMP% belongs to the
+// user, so a link planted there must never be written through: the file is created new under a
+// unique name in the same folder (never opening an existing file or following a link) and then
+// renamed over path, which replaces a planted link itself. Exclusive while it is open, so nobody
+// starts, changes or swaps a half-written installer. Gives 0 or the system's error code.
+DWORD CreateInstallerFile(fw::FileHandle& file, const std::wstring& path) {
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+  DWORD code = ERROR_FILE_EXISTS;
+  for (unsigned attempt = 0; attempt < 100 && code == ERROR_FILE_EXISTS; ++attempt) {
+    const std::wstring name = folder + L"Install-" + DecimalTextW(::GetCurrentProcessId()) + L"-" +
+                              DecimalTextW(::GetTickCount64()) + L"-" + DecimalTextW(attempt) +
+                              L".tmp";
+    file.reset(::CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    code = file ? 0 : ::GetLastError();
+    if (code == ERROR_ALREADY_EXISTS) {
+      code = ERROR_FILE_EXISTS;
+    }
+  }
+  if (code != 0) {
+    return code;
+  }
+  if (const DWORD rename_code = RenameOpenFile(file.get(), path); rename_code != 0) {
+    DeleteOpenFile(file.get());
+    file.reset();
+    return LockedFileCode(path, rename_code);
+  }
+  return 0;
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Opens the complete installer for its start: reading shared, nobody else writing, renaming or
+// deleting it, so the program started is the one just written. Opening fails while anyone else
+// has it open for writing; a different file or size under the name counts as a swap. Gives 0 or
+// the system's error code.
+DWORD HoldInstallerFile(fw::FileHandle& hold, const std::wstring& path,
+                        const BY_HANDLE_FILE_INFORMATION& written, std::int64_t size) {
+  hold.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!hold) {
+    return ::GetLastError();
+  }
+  BY_HANDLE_FILE_INFORMATION held{};
+  LARGE_INTEGER held_size{};
+  if (!::GetFileInformationByHandle(hold.get(), &held) ||
+      !::GetFileSizeEx(hold.get(), &held_size)) {
+    const DWORD code = ::GetLastError();
+    hold.reset();
+    return code;
+  }
+  if (!SameFile(held, written) || held_size.QuadPart != size) {
+    hold.reset();
+    return ERROR_FILE_INVALID;
+  }
+  return 0;
+}
+
+// Raised on the worker when the window has stopped waiting for it: nothing more is written.
+struct TransferAbandoned {};
+
+// What the window and the worker share. The worker keeps it alive when the window leaves it
+// behind; the URL handle is declared after the session it belongs to, so it closes first.
+struct DownloadState {
+  InternetHandle internet;
+  InternetHandle request;
+  fw::CriticalSection lock;  // guards file, abandoned and written
+  HANDLE file = nullptr;     // owned by the window, written by the worker
+  bool abandoned = false;
+  std::int64_t written = 0;
+  std::atomic<std::int64_t> received{0};  // for the display
 };
 
 }  // namespace
 
+void TPreSetupBox::ShowDownloadProgress(std::int64_t received, std::int32_t expected,
+                                        std::int64_t& shown) {
+  if (received == shown) {
+    return;
+  }
+  shown = received;
+  if (!Label1.Visible()) {
+    Label1.SetVisible(true);
+  }
+  Label1.SetCaption(DownloadCounterText(received, expected));
+  const int percent = DownloadPercentage(received, expected);
+  mMeter.SetLightText(PercentText(percent));
+  mMeter.SetLightValue(percent);
+}
+
 bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring& path,
                                      std::int32_t expected) {
   const WinInetLibrary& inet = WinInetLibrary::Get();
-  bool result = false;
-  std::int64_t received = 0;
-
-  InternetHandle internet(
-      inet.InternetOpenW(OwnFileName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!internet) {
+  const std::wstring wide_url = SystemAnsiCodePage().ToUtf16(url);
+  // Setup starts what it downloads, as administrator: plain HTTP would let anyone on the way
+  // choose that program. No request at all.
+  if (!IsHttpsUrl(wide_url)) {
+    fw::ShowMessage(InsecureInstallerMessage(wide_url));
     return false;
   }
-  CursorRestorer restore_cursor;
+
+  const SharedState<DownloadState> state;
+  state->internet.reset(
+      inet.InternetOpenW(OwnFileName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!state->internet) {
+    return false;
+  }
+  SetStallTimeouts(state->internet.get());
   SetBusyCursor();
-  // The handles are declared after the cursor guard: they close before the cursor comes back.
-  InternetHandle request(inet.InternetOpenUrlW(internet.get(),
-                                               SystemAnsiCodePage().ToUtf16(url).c_str(), nullptr,
-                                               0, INTERNET_FLAG_RELOAD, 0));
+  // Restores the cursor on every way out, errors included.
+  const fw::ScopeExit restore_cursor([] { RestoreCursor(); });
+  const bool answered = RunOffWindow([state, wide_url](NetworkActivity&) {
+    state->request.reset(WinInetLibrary::Get().InternetOpenUrlW(
+        state->internet.get(), wide_url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
+  });
+  if (!answered) {
+    // Nothing came within the stall limit: the same report as a transfer that ended early.
+    RestoreCursor();
+    fw::ShowMessage(IncompleteDownloadMessage(expected, 0));
+    return false;
+  }
   // Five UTF-16 units, terminator included; stays empty when the query fails.
   std::array<wchar_t, 5> status{};
   DWORD status_size = sizeof(status);
   DWORD index = 0;
-  inet.HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE, status.data(), &status_size, &index);
+  inet.HttpQueryInfoW(state->request.get(), HTTP_QUERY_STATUS_CODE, status.data(), &status_size,
+                      &index);
   status.back() = L'\0';
   const std::wstring status_text(status.data());
   const bool accepted = status_text == L"200" || status_text == L"302";
   RestoreCursor();
   if (!accepted) {
+    return false;
+  }
+  // WinInet follows a redirect from HTTPS to plain HTTP silently: the URL the answer finally came
+  // from decides, before anything is written. One that cannot be read back counts as insecure.
+  if (const std::wstring final_url = FinalUrl(state->request.get()); !IsHttpsUrl(final_url)) {
+    fw::ShowMessage(InsecureInstallerMessage(final_url.empty() ? wide_url : final_url));
     return false;
   }
 
@@ -103,31 +241,57 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
     fw::ShowMessage(FileCreateErrorMessage(path, code));
     return false;
   }
+  state->file = file.get();
 
-  std::array<char, kReadSize> buffer;
-  DWORD count = 0;
-  do {
-    // Throttled: a pump per read would cost more than the read (see fw::PumpThrottle).
-    fw::App().ProcessMessagesIfDue();
-    count = 0;
-    inet.InternetReadFile(request.get(), buffer.data(), kReadSize, &count);
-    if (count > 0) {
-      WriteAll(file.get(), buffer.data(), count);
-      received += count;
-      if (!Label1.Visible()) {
-        Label1.SetVisible(true);
-      }
-      Label1.SetCaption(DownloadCounterText(received, expected));
-      const int percent = DownloadPercentage(received, expected);
-      mMeter.SetLightText(PercentText(percent));
-      mMeter.SetLightValue(percent);
-      fw::App().ProcessMessagesIfDue();
-    }
-  } while (count > 0 && received < expected);
+  std::int64_t shown = 0;
+  // The window shows the count of the last read before every pump: whenever a read waits, the
+  // count before it is on the screen within a pump interval. Whether the transfer ended or
+  // stalled makes no difference afterwards: a stalled one ends like one whose data ended early.
+  RunOffWindow(
+      [state, expected](NetworkActivity& activity) {
+        TransferInstaller(
+            expected,
+            [&](char* buffer, std::size_t size) -> std::size_t {
+              // Only what has arrived: the count shown is never a read behind a pause.
+              const DWORD count =
+                  ReadArrived(state->request.get(), buffer, static_cast<DWORD>(size));
+              if (count > 0) {
+                activity.Touch();
+              }
+              return count;
+            },
+            [&](const char* data, std::size_t size) {
+              fw::Lock lock(state->lock);
+              if (state->abandoned) {
+                throw TransferAbandoned{};
+              }
+              WriteAll(state->file, data, static_cast<DWORD>(size));
+              state->written += static_cast<std::int64_t>(size);
+            },
+            [&](std::int64_t received) { state->received.store(received); });
+      },
+      [&] { ShowDownloadProgress(state->received.load(), expected, shown); });
+  std::int64_t received = 0;
+  {
+    // From here on the worker writes nothing, so the file holds exactly the count shown.
+    fw::Lock lock(state->lock);
+    state->abandoned = true;
+    received = state->written;
+  }
+  ShowDownloadProgress(received, expected, shown);
+
+  bool result = false;
+  BY_HANDLE_FILE_INFORMATION written{};
+  const bool identified = ::GetFileInformationByHandle(file.get(), &written) != FALSE;
   CloseInstallerFile(file);
-
   if (received == expected) {
-    result = true;
+    const DWORD code =
+        identified ? HoldInstallerFile(installer_hold_, path, written, received) : ::GetLastError();
+    if (code == 0) {
+      result = true;
+    } else {
+      fw::ShowMessage(FileOpenErrorMessage(path, code));
+    }
   } else {
     fw::ShowMessage(IncompleteDownloadMessage(expected, received));
   }

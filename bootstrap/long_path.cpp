@@ -42,4 +42,14 @@ std::wstring ExpandLongPath(const std::wstring& path, const StoredNameLookup& lo
   return parent + L"\\" + (stored ? *stored : name);
 }
 
+std::wstring NtPathName(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) {
+    return L"\\??\\" + path.substr(4);
+  }
+  if (path.rfind(L"\\\\", 0) == 0) {
+    return L"\\??\\UNC\\" + path.substr(2);
+  }
+  return L"\\??\\" + path;
+}
+
 }  // namespace setup

@@ -1,4 +1,5 @@
-// Expansion of abbreviated (8.3) components of a path to the names the directories store.
+// Path forms: expansion of abbreviated (8.3) components to the names the directories store, and the
+// NT form of a full path.
 #pragma once
 
 #include <functional>
@@ -13,5 +14,9 @@ using StoredNameLookup = std::function<std::optional<std::wstring>(const std::ws
 // Expands every component from the drive outwards. The root yields the drive alone; a component
 // whose lookup fails stays as it is; a trailing backslash survives.
 std::wstring ExpandLongPath(const std::wstring& path, const StoredNameLookup& lookup);
+
+// The NT form of a full path, which the kernel takes as it is: "C:\x" gives "\??\C:\x", a UNC
+// path "\\server\share\x" gives "\??\UNC\server\share\x", and "\\?\C:\x" gives "\??\C:\x".
+std::wstring NtPathName(const std::wstring& path);
 
 }  // namespace setup

@@ -2,15 +2,18 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <optional>
 #include <vector>
 
 #include "bootstrap/ansi_code_page_win.h"
+#include "bootstrap/download_progress.h"
 #include "bootstrap/environment.h"
 #include "bootstrap/install_query.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/handle.h"
 #include "framework/scope_exit.h"
+#include "build_settings.h"
 #include "resources/resource_ids.h"
 
 namespace setup {
@@ -42,12 +45,41 @@ void SetFont(fw::Font& font, const wchar_t* name, int height, bool bold, fw::TCo
   font.EndUpdate();
 }
 
-// The look the three shape buttons share.
+// The look the three shape buttons share, set value by value: the button's own defaults differ.
 void StyleShapeButton(widgets::TShapeButton& button, int left, int top, const wchar_t* caption) {
   button.SetBounds(left, top, 94, 32);
   button.SetCaption(caption);
-  SetFont(button.Font(), L"Arial", 11, true, fw::clWhite);
+  fw::Font& font = button.Font();
+  font.BeginUpdate();
+  SetFont(font, L"Arial", 11, true, fw::clWhite);
+  font.SetCharset(ANSI_CHARSET);
+  font.EndUpdate();
+  const fw::TColor white = fw::clWhite;
+  widgets::TShapeButtonColor& colors = button.Colors();
+  colors.SetUp(white);
+  colors.SetDown(white);
+  colors.SetMouseOver(white);
+  colors.SetOptionSet(white);
+  button.SetMode(widgets::sbmShapeFill);
+  widgets::TShape& shape = button.Shape();
+  shape.SetShape(widgets::stRoundRect);
+  shape.Bevel().SetWidth(1);
+  shape.Bevel().SetStyle(widgets::sbOffset);
+  shape.Bevel().SetLightColor(fw::clBlack);
+  shape.Bevel().SetShadowColor(fw::clBlack);
+  shape.Shadow().SetStyle(widgets::hssNone);
+  shape.Shadow().SetDepth(1);
+  shape.Shadow().SetColor(kIdleColor);
+  button.SetTransparent(true);
+  button.ShapeFill().SetStyle(widgets::sfGradient);
   button.ShapeFill().Gradient().SetColor(kIdleColor);
+  button.ShapeFill().Gradient().SetStyle(widgets::gstElliptic);
+  // Caption and states: a plain push button whose caption stays white in every state.
+  button.SetAllowMouseOver(false);
+  button.SetEnterColor(fw::clRed);
+  button.SetEnterColorChange(true);
+  button.ButtonLayout().SetSpacing(4);
+  button.SetNumGlyphs(2);
 }
 
 // A single-line label of the window: no accelerator character, hand cursor.
@@ -76,6 +108,18 @@ void LaunchInstaller(const std::wstring& path) {
                        nullptr, &startup, &process)) {
     fw::KernelHandle thread(process.hThread);
     fw::KernelHandle handle(process.hProcess);
+  }
+}
+
+// Tests check that nobody can change the installer between the end of the transfer and its start;
+// builds with test seams let them pause there (milliseconds in SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS).
+void PauseBeforeLaunchForTests() {
+  if constexpr (kTestSeams) {
+    wchar_t value[16] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS", value, 16);
+    if (length > 0 && length < 16) {
+      ::Sleep(static_cast<DWORD>(std::wcstoul(value, nullptr, 10)));
+    }
   }
 }
 
@@ -169,6 +213,7 @@ void TPreSetupBox::BuildLayout() {
   const auto leave = [this](fw::Control& sender) { RunSetupBtnMouseExit(sender); };
   StyleShapeButton(CloseBtn, 277, 254, L"Close");
   CloseBtn.OnClick = [this](fw::Control& sender) { CloseBtnClick(sender); };
+  CloseBtn.SetHideHint(false);
   StyleShapeButton(PanelSelectBtn, 159, 254, L"Contact");
   PanelSelectBtn.OnClick = [this](fw::Control& sender) { PanelSelectBtnClick(sender); };
   StyleShapeButton(RunSetupBtn, 218, 19, L"&Run Setup");
@@ -246,8 +291,9 @@ void TPreSetupBox::FormActivate(fw::Control&) {
 
 void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
   // The hidden push button clicks straight through Space or Enter, whatever the state of
-  // RunSetupBtn: never start a second transfer into the file that is being written.
-  if (downloading_) {
+  // RunSetupBtn, and the query and the download pump messages: never start a second run (and a
+  // second transfer into the file that is being written) inside the first.
+  if (running_) {
     return;
   }
   if (!IsInternetConnected()) {
@@ -255,6 +301,7 @@ void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
     Close();
     return;
   }
+  const auto running = fw::ScopedValue(running_, true);
   RunSetup();
 }
 
@@ -270,19 +317,21 @@ void TPreSetupBox::RunSetup() {
   }
 
   TempPath = SysInfo1.TempPath();
+  // Never a relative Install.exe in whatever the current directory is.
+  if (TempPath.empty()) {
+    fw::ShowMessage(NoTempPathMessage());
+    return;
+  }
   RunSetupBtn.SetEnabled(false);
   Label1.SetCaption(L"");
   Label1.SetVisible(true);
   LabelPhase.SetVisible(true);
 
   const std::wstring path = TempPath + L"Install.exe";
-  bool complete = false;
-  {
-    const auto downloading = fw::ScopedValue(downloading_, true);
-    complete = DownloadInstaller(answer.url, path, answer.size);
-  }
-  if (complete) {
+  if (DownloadInstaller(answer.url, path, answer.size)) {
+    PauseBeforeLaunchForTests();
     LaunchInstaller(path);
+    installer_hold_.reset();
     Close();
     fw::App().Terminate();
   }

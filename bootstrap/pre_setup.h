@@ -9,6 +9,7 @@
 #include "bootstrap/sys_info.h"
 #include "framework/app.h"
 #include "framework/form.h"
+#include "framework/handle.h"
 #include "framework/image.h"
 #include "framework/panel.h"
 #include "framework/push_button.h"
@@ -62,8 +63,9 @@ class TPreSetupBox : public fw::Form {
   // reads; true only when the received count equals the expected size.
   bool DownloadInstaller(const std::string& url, const std::wstring& path, std::int32_t expected);
 
-  // True while a download runs (a second Run Setup request is then ignored).
-  bool Downloading() const { return downloading_; }
+  // True while Run Setup runs: its query and download pump messages, and a second request that
+  // arrives meanwhile is ignored.
+  bool Running() const { return running_; }
 
  private:
   void FormCreate(fw::Control& sender);
@@ -75,10 +77,16 @@ class TPreSetupBox : public fw::Form {
   void RunSetupBtnMouseEnter(fw::Control& sender);
   void RunSetupBtnMouseExit(fw::Control& sender);
 
+  // Label1 and the meter for a received count, unless shown already holds it (then updated).
+  void ShowDownloadProgress(std::int64_t received, std::int32_t expected, std::int64_t& shown);
+
   void BuildLayout();
   void SelectEnvironment();
 
-  bool downloading_ = false;
+  bool running_ = false;
+  // The complete installer, held open from the end of the transfer until its process has been
+  // created, so that nobody can change it in between.
+  fw::FileHandle installer_hold_;
 };
 
 }  // namespace setup

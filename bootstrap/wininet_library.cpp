@@ -1,7 +1,10 @@
 #include "bootstrap/wininet_library.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <string>
 
+#include "bootstrap/network_worker.h"
 #include "bootstrap/short_text.h"
 #include "bootstrap/system_error_text.h"
 #include "framework/error.h"
@@ -38,12 +41,51 @@ WinInetLibrary::WinInetLibrary() : module_(fw::LoadSystemLibrary(L"wininet.dll")
   Resolve(module, "InternetOpenUrlW", InternetOpenUrlW);
   Resolve(module, "HttpQueryInfoW", HttpQueryInfoW);
   Resolve(module, "InternetReadFile", InternetReadFile);
+  Resolve(module, "InternetQueryDataAvailable", InternetQueryDataAvailable);
   Resolve(module, "InternetCloseHandle", InternetCloseHandle);
+  Resolve(module, "InternetSetOptionW", InternetSetOptionW);
+  Resolve(module, "InternetQueryOptionW", InternetQueryOptionW);
 }
 
 const WinInetLibrary& WinInetLibrary::Get() {
   static const WinInetLibrary library;
   return library;
+}
+
+void SetStallTimeouts(HINTERNET internet) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  DWORD limit = StallLimitMs();
+  for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                             INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    inet.InternetSetOptionW(internet, option, &limit, sizeof(limit));
+  }
+}
+
+DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  DWORD available = 0;
+  if (!inet.InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) {
+    return 0;
+  }
+  DWORD count = 0;
+  inet.InternetReadFile(request, buffer, std::min(size, available), &count);
+  return count;
+}
+
+std::wstring FinalUrl(HINTERNET request) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  DWORD size = 0;
+  inet.InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
+  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
+    return {};
+  }
+  std::wstring url(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(url.size() * sizeof(wchar_t));
+  if (!inet.InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &size)) {
+    return {};
+  }
+  url.resize(std::wcslen(url.c_str()));
+  return url;
 }
 
 }  // namespace setup

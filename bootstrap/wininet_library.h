@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <string>
+
 #include "framework/handle.h"
 
 namespace setup {
@@ -20,7 +22,10 @@ class WinInetLibrary {
   decltype(&::InternetOpenUrlW) InternetOpenUrlW = nullptr;
   decltype(&::HttpQueryInfoW) HttpQueryInfoW = nullptr;
   decltype(&::InternetReadFile) InternetReadFile = nullptr;
+  decltype(&::InternetQueryDataAvailable) InternetQueryDataAvailable = nullptr;
   decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
+  decltype(&::InternetSetOptionW) InternetSetOptionW = nullptr;
+  decltype(&::InternetQueryOptionW) InternetQueryOptionW = nullptr;
 
  private:
   WinInetLibrary();
@@ -34,5 +39,17 @@ inline void CloseInternetHandle(HINTERNET handle) noexcept {
 
 using InternetHandle =
     fw::UniqueHandle<HINTERNET, fw::NullHandleTraits<HINTERNET, CloseInternetHandle>>;
+
+// Sets the connect, send and receive timeouts of a session to the stall limit. Windows ends a
+// stalled call with them (ERROR_INTERNET_TIMEOUT); Wine ignores them, which the worker covers.
+void SetStallTimeouts(HINTERNET internet);
+
+// Reads up to size bytes of what has arrived of the request's body, waiting only while nothing has
+// (Wine's InternetReadFile would wait until the whole buffer is filled, so a server that pauses
+// would look silent with bytes already in hand). 0 at the end of the data or on a failure.
+DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size);
+
+// The URL a request handle ended at, after any redirects; empty when it cannot be read.
+std::wstring FinalUrl(HINTERNET request);
 
 }  // namespace setup

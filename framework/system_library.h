@@ -6,9 +6,10 @@
 
 namespace fw {
 
-inline HMODULE LoadSystemLibrary(const wchar_t* name) {
-  return ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
+// From the system directory only. Windows 7 without the DLL-search update rejects the search flag
+// (ERROR_INVALID_PARAMETER); the full path then finds the same file, and the altered search path
+// makes its own dependencies come from there too. Null when it cannot be loaded.
+HMODULE LoadSystemLibrary(const wchar_t* name);
 
 // Looks a function up by name into a pointer of its declared type; false when it is missing.
 template <typename Function>

@@ -5,15 +5,23 @@ Serves the install-location answer and the installer over HTTPS on one or more l
 lets a test change both through GET requests under /_control/ on any of those ports:
 
   /_control/reset
-  /_control/answer?status=N&body=PCT&announce=N&forever=1&delay_ms=N&redirect=PATH
-  /_control/installer?status=N&size=N&fill=BYTE&close_after=N&delay_ms=N&chunk_delay_ms=N&redirect=PATH
+  /_control/answer?status=N&body=PCT&announce=N&forever=1&delay_ms=N&redirect=PATH&plain=1
+  /_control/installer?status=N&size=N&fill=BYTE&close_after=N&delay_ms=N&chunk_delay_ms=N
+                     &redirect=PATH&pause_after=N&pause_ms=N
+  /_control/info              JSON: {"ports": [...], "http_port": N}
   /_control/log               JSON array of the requests seen since the last reset
   /_control/installer_bytes   the exact bytes the installer path serves now
   /_control/listen?port=N&on=0|1   closes (connections to it are then refused) or reopens one of
                               the service's ports; reset reopens every closed port
 
 Every call to /_control/answer or /_control/installer replaces that whole behaviour: parameters
-left out take their defaults again. Standard library only.
+left out take their defaults again. delay_ms waits before the answer's headers; pause_after and
+pause_ms stop sending the installer's body for a while after that many bytes (a reset ends the
+pause and the connection). plain=1 announces the installer on the plain-HTTP listener.
+
+Besides the HTTPS ports the service listens for plain HTTP on one more port (--http-port, a free
+one by default), serving the same paths without redirects: the target of insecure answers and
+redirects in tests. Standard library only.
 """
 
 import argparse
@@ -113,10 +121,15 @@ class ServiceState:
     def reset(self):
         with self.lock:
             self.answer = dict(status=200, body=None, announce=None, forever=False,
-                               delay_ms=0, redirect=None)
+                               delay_ms=0, redirect=None, plain=False)
             self.installer = dict(status=200, data=self.original_installer, close_after=None,
-                                  delay_ms=0, chunk_delay_ms=0, redirect=None)
+                                  delay_ms=0, chunk_delay_ms=0, redirect=None, pause_after=None,
+                                  pause_ms=0)
             self.requests = []
+            # Pauses of the behaviour being replaced end now.
+            if hasattr(self, "resetting"):
+                self.resetting.set()
+            self.resetting = threading.Event()
 
     def set_answer(self, params):
         answer = dict(status=params.status(),
@@ -124,7 +137,8 @@ class ServiceState:
                       announce=params.integer("announce", None, -2**31, 2**31 - 1),
                       forever=params.flag("forever"),
                       delay_ms=params.integer("delay_ms", 0, 0, 600000),
-                      redirect=params.redirect())
+                      redirect=params.redirect(),
+                      plain=params.flag("plain"))
         if answer["body"] is not None and answer["announce"] is not None:
             raise BadRequest("body and announce exclude each other")
         if answer["forever"] and answer["body"] == b"":
@@ -142,7 +156,11 @@ class ServiceState:
                          close_after=params.integer("close_after", None, 0, len(data)),
                          delay_ms=params.integer("delay_ms", 0, 0, 600000),
                          chunk_delay_ms=params.integer("chunk_delay_ms", 0, 0, 60000),
-                         redirect=params.redirect())
+                         redirect=params.redirect(),
+                         pause_after=params.integer("pause_after", None, 0, len(data)),
+                         pause_ms=params.integer("pause_ms", 0, 0, 600000))
+        if (installer["pause_after"] is None) != ("pause_ms" not in params.values):
+            raise BadRequest("pause_after and pause_ms go together")
         with self.lock:
             self.installer = installer
 
@@ -155,6 +173,12 @@ class ServiceState:
     def snapshot(self):
         with self.lock:
             return dict(self.answer), dict(self.installer), list(self.requests)
+
+    def wait_unless_reset(self, seconds):
+        """Sleeps; True when a reset came first."""
+        with self.lock:
+            resetting = self.resetting
+        return resetting.wait(seconds)
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -182,6 +206,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             state.record(self.port, self.command, self.path, self.headers.get("User-Agent", ""))
             answer, installer, _ = state.snapshot()
             # A redirect target on the same origin serves what the redirected path would have.
+            if self.server.plain:
+                answer["redirect"] = installer["redirect"] = None
             if path == ANSWER_PATH and answer["redirect"]:
                 self.redirect_to(answer["redirect"], answer["delay_ms"])
             elif path in (ANSWER_PATH, local_target(answer["redirect"])):
@@ -201,7 +227,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return self.server.server_address[1]
 
     def origin(self):
-        return f"https://localhost:{self.port}"
+        return f"{'http' if self.server.plain else 'https'}://localhost:{self.port}"
 
     # -- control --------------------------------------------------------------------------------
 
@@ -219,11 +245,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.server.listeners.set_listening(port, params.flag("on"))
             elif name == "answer":
                 state.set_answer(ControlParams(query, ("status", "body", "announce", "forever",
-                                                       "delay_ms", "redirect")))
+                                                       "delay_ms", "redirect", "plain")))
             elif name == "installer":
                 state.set_installer(ControlParams(query, ("status", "size", "fill", "close_after",
                                                           "delay_ms", "chunk_delay_ms",
-                                                          "redirect")))
+                                                          "redirect", "pause_after",
+                                                          "pause_ms")))
+            elif name == "info":
+                ControlParams(query, ())
+                info = dict(ports=self.server.listeners.ports,
+                            http_port=self.server.listeners.http_port)
+                self.reply(200, json.dumps(info).encode(), "application/json")
+                return
             elif name == "log":
                 _, _, requests = state.snapshot()
                 self.reply(200, json.dumps(requests).encode(), "application/json")
@@ -247,11 +280,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.reply(302, b"", extra={"Location": location})
 
     def serve_answer(self, answer, installer_size):
-        time.sleep(answer["delay_ms"] / 1000)
+        if self.server.state.wait_unless_reset(answer["delay_ms"] / 1000):
+            self.close_connection = True
+            return
         body = answer["body"]
         if body is None:
             size = installer_size if answer["announce"] is None else answer["announce"]
-            body = f"{self.origin()}{INSTALLER_PATH}|{size}".encode()
+            origin = (f"http://localhost:{self.server.listeners.http_port}" if answer["plain"]
+                      else self.origin())
+            body = f"{origin}{INSTALLER_PATH}|{size}".encode()
         if not answer["forever"]:
             self.reply(answer["status"], body)
             return
@@ -276,10 +313,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         limit = installer["close_after"]
         sent_end = len(data) if limit is None else limit
-        for start in range(0, sent_end, CHUNK):
-            if start and installer["chunk_delay_ms"]:
+        pause_at = installer["pause_after"]
+        # The pause point splits a chunk, so that exactly that many bytes are out before it.
+        pausing = pause_at is not None and pause_at < sent_end
+        starts = sorted(set(range(0, sent_end, CHUNK)) | ({pause_at} if pausing else set()))
+        for start, end in zip(starts, starts[1:] + [sent_end]):
+            if pausing and start == pause_at:
+                self.wfile.flush()
+                if self.server.state.wait_unless_reset(installer["pause_ms"] / 1000):
+                    self.close_connection = True
+                    return
+            elif start and installer["chunk_delay_ms"]:
                 time.sleep(installer["chunk_delay_ms"] / 1000)
-            self.wfile.write(data[start:min(start + CHUNK, sent_end)])
+            self.wfile.write(data[start:end])
         if limit is not None:
             self.reset_connection()
 
@@ -320,7 +366,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 class TlsListener(http.server.ThreadingHTTPServer):
     """One port. The TLS handshake runs in the request's own thread, so a stalled client never
-    holds up the accept loop."""
+    holds up the accept loop. Without a TLS context it serves plain HTTP."""
 
     daemon_threads = True
     block_on_close = False
@@ -328,11 +374,15 @@ class TlsListener(http.server.ThreadingHTTPServer):
     def __init__(self, port, tls_context, state, listeners):
         super().__init__(("127.0.0.1", port), Handler)
         self.tls_context = tls_context
+        self.plain = tls_context is None
         self.state = state
         self.listeners = listeners
 
     def finish_request(self, request, client_address):
         request.settimeout(Handler.timeout)
+        if self.plain:
+            self.RequestHandlerClass(request, client_address, self)
+            return
         try:
             tls = self.tls_context.wrap_socket(request, server_side=True)
         except (ssl.SSLError, OSError) as e:
@@ -361,6 +411,15 @@ class Listeners:
         self.lock = threading.Lock()
         self.ports = []
         self.open = {}  # port -> its TlsListener; closed ports are absent
+        self.http_port = None
+
+    def start_plain(self, port):
+        """The plain-HTTP listener; gives its port."""
+        listener = TlsListener(port, None, self.state, self)
+        self.http_port = listener.server_address[1]
+        threading.Thread(target=listener.serve_forever, daemon=True,
+                         name=f"http-{self.http_port}").start()
+        return self.http_port
 
     def start(self, port):
         """Listens on port (0: a free one) and serves it in a thread of its own; gives the port."""
@@ -399,6 +458,8 @@ def main(argv=None):
     parser.add_argument("--ports", type=int, nargs="+", default=[47443, 47444, 47445, 47446])
     parser.add_argument("--cert", required=True, help="PEM chain: server certificate, then the CA")
     parser.add_argument("--key", required=True, help="PEM private key of the server certificate")
+    parser.add_argument("--http-port", type=int, default=0,
+                        help="plain-HTTP port (default: a free one)")
     parser.add_argument("--installer", help="file served as the installer (default: generated)")
     parser.add_argument("--ready-file", help="written once every port is listening")
     parser.add_argument("--quiet", action="store_true", help="log nothing but errors")
@@ -419,11 +480,17 @@ def main(argv=None):
         except OSError as e:
             log.error("cannot listen on 127.0.0.1:%d: %s", port, e.strerror)
             return 1
-    log.info("listening on %s", ", ".join(str(p) for p in ports))
+    try:
+        http_port = listeners.start_plain(args.http_port)
+    except OSError as e:
+        log.error("cannot listen on 127.0.0.1:%d: %s", args.http_port, e.strerror)
+        return 1
+    log.info("listening on %s (HTTPS), %d (HTTP)", ", ".join(str(p) for p in ports), http_port)
     if args.ready_file:
         temporary = args.ready_file + ".tmp"
         with open(temporary, "w") as f:
-            f.write(json.dumps({"pid": os.getpid(), "ports": ports}) + "\n")
+            f.write(json.dumps({"pid": os.getpid(), "ports": ports, "http_port": http_port})
+                    + "\n")
         os.replace(temporary, args.ready_file)
 
     stop = threading.Event()

@@ -15,27 +15,32 @@ class TChangeNotifier {
   TChangeNotifier(const TChangeNotifier&) = delete;
   TChangeNotifier& operator=(const TChangeNotifier&) = delete;
 
+  // The object this one belongs to, if it was told (not owned).
+  void* Owner() const { return FOwner; }
+  void SetOwner(void* owner) { FOwner = owner; }
+
   std::function<void(TChangeNotifier& sender)> OnChange;
 
   // Several setters, then at most one notification (EndUpdate(true)).
-  void BeginUpdate() { updating_ = true; }
+  void BeginUpdate() { FUpdate = true; }
   void EndUpdate(bool do_change = true) {
-    updating_ = false;
+    FUpdate = false;
     if (do_change) {
       Change();
     }
   }
-  bool Updating() const { return updating_; }
+  bool Updating() const { return FUpdate; }
 
   // Calls OnChange unless an update is open or nobody listens.
   virtual void Change() {
-    if (!updating_ && OnChange) {
+    if (!FUpdate && OnChange) {
       OnChange(*this);
     }
   }
 
  private:
-  bool updating_ = false;
+  void* FOwner = nullptr;
+  bool FUpdate = false;
 };
 
 }  // namespace widgets

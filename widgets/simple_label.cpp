@@ -27,47 +27,6 @@ constexpr unsigned kReadingFlags = 0;
 
 }  // namespace
 
-// ---- TBaseControl ----
-
-TBaseControl::TBaseControl(fw::WinControl* parent) : fw::GraphicControl(parent) {}
-
-void TBaseControl::EndUpdate() {
-  if (update_count_ > 0) {
-    --update_count_;
-  }
-}
-
-void TBaseControl::SetTransparent(bool transparent) {
-  if (transparent == FTransparent) {
-    return;
-  }
-  FTransparent = transparent;
-  // A label that fills its background covers every pixel of its bounds.
-  SetOpaque(!transparent);
-  if (Parent()->Handle() != nullptr) {
-    Invalidate();
-  }
-}
-
-void TBaseControl::RequestRepaint() {
-  if (Updating() || Parent() == nullptr || Parent()->Handle() == nullptr) {
-    return;
-  }
-  if (FTransparent) {
-    Invalidate();
-  } else {
-    Repaint();
-  }
-}
-
-// ---- TBaseGraphicControl ----
-
-TBaseGraphicControl::TBaseGraphicControl(fw::WinControl* parent) : TBaseControl(parent) {
-  SetOpaque(false);
-  SetTransparent(true);
-  SetBounds(Left(), Top(), 30, 30);
-}
-
 // ---- TBaseLabel ----
 
 TBaseLabel::TBaseLabel(fw::WinControl* parent) : TBaseGraphicControl(parent) {}

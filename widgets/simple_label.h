@@ -22,57 +22,12 @@
 #include "framework/color.h"
 #include "framework/controls.h"
 #include "framework/timer.h"
+#include "widgets/base_control.h"
 #include "widgets/label_text.h"
 
 namespace widgets {
 
 enum TJumpModes : std::uint8_t { jmInternet, jmApplication, jmNone, jmCustom };
-
-// Only the flat style is drawn: this program uses no raised, sunken or shadowed captions.
-enum T3DStyle : std::uint8_t { tdNone };
-
-// The three-dimensional caption effect. With tdNone there is no offset copy and no extra margin.
-class T3DCaption {
- public:
-  T3DStyle Style() const { return style_; }
-  void SetStyle(T3DStyle style) { style_ = style; }
-  int LightDepth() const { return light_depth_; }
-  void SetLightDepth(int depth) { light_depth_ = depth; }
-  int ShadowDepth() const { return shadow_depth_; }
-  void SetShadowDepth(int depth) { shadow_depth_ = depth; }
-
- private:
-  T3DStyle style_ = tdNone;
-  int light_depth_ = 1;
-  int shadow_depth_ = 1;
-};
-
-class TBaseControl : public fw::GraphicControl {
- public:
-  explicit TBaseControl(fw::WinControl* parent);
-
-  // Between BeginUpdate and EndUpdate the control neither repaints nor resizes itself.
-  void BeginUpdate() { ++update_count_; }
-  void EndUpdate();
-  bool Updating() const { return update_count_ > 0; }
-
-  bool Transparent() const { return FTransparent; }
-  void SetTransparent(bool transparent);
-
- protected:
-  // Nothing inside an update bracket or before the parent has a window; a transparent control
-  // invalidates its area (the parent repaints beneath it), an opaque one paints at once.
-  void RequestRepaint();
-
- private:
-  bool FTransparent = false;
-  int update_count_ = 0;
-};
-
-class TBaseGraphicControl : public TBaseControl {
- public:
-  explicit TBaseGraphicControl(fw::WinControl* parent);
-};
 
 class TBaseLabel : public TBaseGraphicControl {
  public:

@@ -92,15 +92,21 @@ class Service:
         self.control("reset")
 
     def answer(self, status=None, body=None, announce=None, forever=False, delay_ms=None,
-               redirect=None):
-        """What the install-location path answers; body is bytes (or Latin-1 text) sent verbatim."""
+               redirect=None, plain=False):
+        """What the install-location path answers; body is bytes (or Latin-1 text) sent verbatim.
+        plain announces the installer on the service's plain-HTTP port."""
         self.control("answer", status=status, body=body, announce=announce, forever=forever,
-                     delay_ms=delay_ms, redirect=redirect)
+                     delay_ms=delay_ms, redirect=redirect, plain=plain)
 
     def installer(self, status=None, size=None, fill=None, close_after=None, delay_ms=None,
-                  chunk_delay_ms=None, redirect=None):
+                  chunk_delay_ms=None, redirect=None, pause_after=None, pause_ms=None):
         self.control("installer", status=status, size=size, fill=fill, close_after=close_after,
-                     delay_ms=delay_ms, chunk_delay_ms=chunk_delay_ms, redirect=redirect)
+                     delay_ms=delay_ms, chunk_delay_ms=chunk_delay_ms, redirect=redirect,
+                     pause_after=pause_after, pause_ms=pause_ms)
+
+    def info(self):
+        """{"ports": the HTTPS ports, "http_port": the plain-HTTP port}."""
+        return json.loads(self.control("info"))
 
     def listen(self, port, on):
         """Closes one of the service's ports (connections to it are then refused) or reopens it;

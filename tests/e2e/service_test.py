@@ -7,6 +7,8 @@ import os
 import ssl
 import sys
 import tempfile
+import threading
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -176,6 +178,57 @@ class ServiceTest(unittest.TestCase):
                          (302, f"https://localhost:{port}/Other/Place.EXE"))
         self.assertEqual(self.fetch("/Other/Place.EXE")[::2], (200, pattern(1000)))
 
+    def test_plain_http_listener_serves_the_same_paths_without_redirects(self):
+        http_port = self.service.info()["http_port"]
+        self.assertEqual(self.service.info()["ports"], self.local.ports)
+        self.service.installer(size=1000, redirect="/elsewhere")
+        plain = http.client.HTTPConnection("localhost", http_port, timeout=30)
+        try:
+            plain.request("GET", INSTALLER)
+            response = plain.getresponse()
+            self.assertEqual((response.status, response.read()), (200, pattern(1000)))
+        finally:
+            plain.close()
+        self.assertEqual(self.fetch(INSTALLER)[0], 302)
+        # An insecure answer names the installer on the plain listener.
+        self.service.answer(plain=True)
+        self.assertEqual(self.fetch(ANSWER)[2].decode(),
+                         f"http://localhost:{http_port}/downloads/setup-sample.exe|1000")
+        self.assertEqual([entry["port"] for entry in self.service.log()],
+                         [http_port, self.local.ports[1], self.local.ports[1]])
+
+    def test_pause_sends_exactly_the_bytes_before_it_then_the_rest(self):
+        self.service.installer(size=50000, pause_after=25000, pause_ms=1500)
+        connection = self.connect()
+        try:
+            connection.request("GET", INSTALLER)
+            response = connection.getresponse()
+            first = response.read(25000)
+            started = time.monotonic()
+            rest = response.read()
+            paused = time.monotonic() - started
+        finally:
+            connection.close()
+        self.assertEqual(first + rest, pattern(50000))
+        self.assertGreater(paused, 1.0)
+
+    def test_reset_ends_a_pause_and_its_connection(self):
+        self.service.installer(size=50000, pause_after=100, pause_ms=600000)
+        connection = self.connect()
+        received = []
+        try:
+            connection.request("GET", INSTALLER)
+            response = connection.getresponse()
+            received.append(response.read(100))
+            threading.Timer(0.5, self.service.reset).start()
+            try:
+                received.append(response.read())
+            except (http.client.IncompleteRead, ConnectionError, ssl.SSLError):
+                pass
+        finally:
+            connection.close()
+        self.assertEqual(b"".join(received), pattern(100))
+
     def test_log_lists_service_requests_only_and_reset_clears_it(self):
         self.fetch(ANSWER, 0, user_agent="Mozilla/3.0 (compatible; Indy Library)")
         self.fetch(INSTALLER, 1, user_agent="Setup.exe")
@@ -232,6 +285,8 @@ class ServiceTest(unittest.TestCase):
             ("/_control/listen?on=0", b"needs port"),
             ("/_control/listen?port=1&on=0", b"not one of"),
             ("/_control/listen?port=1&on=2", b"outside"),
+            ("/_control/installer?pause_after=10", b"go together"),
+            ("/_control/installer?size=10&pause_after=11&pause_ms=1", b"outside"),
         ]
         for path, reason in cases:
             with self.subTest(path=path):

@@ -8,9 +8,11 @@ Environment (scripts/test.sh and the ctest properties set it):
   SETUP_BUILD_DIR                the Windows build (Setup.exe, tools/*.exe)
   SETUP_TEST_CA                  the test CA the service's certificate chains to
   SETUP_ARTIFACTS                where screenshots are kept (optional)
+  SETUP_STALL_LIMIT_S            the build's stall limit (seconds of silence before a request ends)
   DISPLAY, WINEPREFIX            the X display and the Wine prefix (CA trusted, wineserver running)
 """
 
+import json
 import os
 import re
 import shutil
@@ -35,11 +37,17 @@ INSTALLER_PATH = "/DOWNLOADS/SETUP-SAMPLE.EXE"
 INSTALLER_AGENT = "Setup.exe"
 READ_SIZE = 10240
 ERROR_SHARING_VIOLATION = 32
+ERROR_INTERNET_TIMEOUT = 12002
 ERROR_INTERNET_CANNOT_CONNECT = 12029
+STALL_LIMIT_S = int(os.environ.get("SETUP_STALL_LIMIT_S", "30"))
 
 # Controls inside Panel3 lie 2 px further into the window's client area than their own position.
 PANEL3_ORIGIN = (2, 2)
 CLOSE_BUTTON = (277, 254, 94, 32)
+LABEL1_AREA = (19, 42, 420, 15)  # Label1 in the window's client area, wide enough for any count
+METER = (18, 66, 498, 10)        # mMeter in the window's client area
+METER_BACKGROUND = (0xC9, 0xF8, 0xFC)
+HOVER_FILL = (0xD2, 0xE6, 0xEE)
 
 # Generous limits for states to be reached; nothing is asserted about how long they took.
 WAIT_S = 60
@@ -107,10 +115,10 @@ class SetupCase(unittest.TestCase):
 
     # -- running Setup ----------------------------------------------------------------------------
 
-    def start_setup(self, temp=None):
+    def start_setup(self, temp=None, env=None):
         """Starts Setup.exe; with temp, its TEMP and TMP point there (a Windows path)."""
         env = {"SETUP_SAMPLE_RECORD": harness.windows_path(self.record),
-               "SETUP_SAMPLE_SHOW_MS": "0"}
+               "SETUP_SAMPLE_SHOW_MS": "0", **(env or {})}
         if temp is None:
             process = harness.wine_start(harness.setup_exe(), env=env, output_dir=self.workdir)
         else:
@@ -383,6 +391,192 @@ class DownloadFailureTest(SetupCase):
         self.assertEqual(self.sample_runs(), [])
 
 
+def area_pixels(path, area):
+    left, top, width, height = area
+    _, _, pixel = harness.read_rgb(path)
+    return [pixel(x, y) for y in range(top, top + height) for x in range(left, left + width)]
+
+
+def meter_percent_shown(path):
+    """Which side of 50 % the meter's lit part ends: the pixels at 40 % and 60 % of its width, on
+    its middle row, clear of the centred percentage text."""
+    left, top, width, height = METER
+    _, _, pixel = harness.read_rgb(path)
+    y = top + height // 2
+    return pixel(left + width * 40 // 100, y), pixel(left + width * 60 // 100, y)
+
+
+class StallTest(SetupCase):
+    """A server that goes silent ends the request after the stall limit; the window answers
+    throughout and shows what arrived before the silence."""
+
+    def test_paused_download_shows_the_count_before_the_pause_then_ends_incomplete(self):
+        size, pause_after = 50000, 25000
+        self.service.installer(size=size, pause_after=pause_after, pause_ms=600000)
+        process = self.start_setup()
+        info = self.setup_window()
+        requests = self.wait_for("the installer request", lambda: self.service.log()[1:])
+        # The service sends the first 25000 bytes at once and then nothing: within 2 s of the
+        # request the window shows that count and 50 %, not the count of an earlier read.
+        time.sleep(max(0.0, requests[0]["time"] + 1.0 - time.time()))
+        paused = harness.screenshot(os.path.join(self.workdir, "paused.png"), crop=info)
+        self.assertLess(time.time(), requests[0]["time"] + 2.0, "the screenshot came too late")
+        keep(paused, "download-paused.png")
+        lit, unlit = meter_percent_shown(paused)
+        self.assertNotEqual(lit, METER_BACKGROUND)
+        self.assertEqual(unlit, METER_BACKGROUND)
+        self.assertIsNone(process.poll())
+
+        # Then it ends like an early close, within the limit (with room for a loaded machine).
+        dialog = harness.press(TITLE, timeout_ms=(STALL_LIMIT_S + 30) * 1000)
+        self.assert_message(dialog, incomplete_message(size, pause_after))
+        self.assertEqual(self.read_file(self.installer_file),
+                         self.service.installer_bytes()[:pause_after])
+        self.assert_idle(process)
+        # Label1 keeps the last count, the one the message names: during the pause it showed the
+        # same text, pixel for pixel.
+        idle = harness.screenshot(os.path.join(self.workdir, "idle.png"), crop=info)
+        self.assertEqual(area_pixels(paused, LABEL1_AREA), area_pixels(idle, LABEL1_AREA))
+        self.assertGreater(len(set(area_pixels(idle, LABEL1_AREA))), 2, "Label1 shows no text")
+        # Run Setup works again: the service is back to normal and R installs.
+        self.service.reset()
+        harness.key(TITLE, "r", class_name=WINDOW_CLASS)
+        self.assert_ended(process)
+        self.wait_for("the installer's record", self.sample_runs)
+        self.assertEqual(self.read_file(self.installer_file), self.service.installer_bytes())
+
+    def test_stalled_query_is_reported_while_the_window_answers_and_r_asks_again(self):
+        self.service.answer(delay_ms=600000)
+        process = self.start_setup()
+        info = self.setup_window()
+        self.wait_for_requests(1)
+        # While the query waits, the window repaints and follows the pointer: Close takes its
+        # hover colour.
+        button = (PANEL3_ORIGIN[0] + CLOSE_BUTTON[0], PANEL3_ORIGIN[1] + CLOSE_BUTTON[1],
+                  CLOSE_BUTTON[2], CLOSE_BUTTON[3])
+        before = harness.screenshot(os.path.join(self.workdir, "before.png"), crop=info)
+        harness.move_pointer(info, *centre_of(CLOSE_BUTTON))
+
+        def hovered():
+            shot = harness.screenshot(os.path.join(self.workdir, "hover.png"), crop=info)
+            return HOVER_FILL in area_pixels(shot, button)
+
+        self.assertNotIn(HOVER_FILL, area_pixels(before, button))
+        try:
+            self.wait_for("the hover colour during the query", hovered, timeout=STALL_LIMIT_S)
+        finally:
+            keep(os.path.join(self.workdir, "hover.png"), "query-stalled-hover.png")
+        self.assertIsNone(process.poll())
+        harness.xdotool("mousemove", 0, 0)
+        dialog = harness.press(TITLE, timeout_ms=(STALL_LIMIT_S + 30) * 1000)
+        match = re.fullmatch(r"Not connected: \(InternetOpenURL\) (.*) EC=(\d+)\.", dialog["text"],
+                             re.DOTALL)
+        self.assertIsNotNone(match, dialog["text"])
+        self.assertEqual(int(match.group(2)), ERROR_INTERNET_TIMEOUT)
+        self.assertEqual((dialog["title"], dialog["icon"], dialog["buttons"]),
+                         (TITLE, True, ["OK"]))
+        self.assert_idle(process)
+        self.service.reset()
+        self.service.answer(body=b"0")
+        harness.key(TITLE, "r", class_name=WINDOW_CLASS)
+        self.wait_for_requests(1)
+        self.assert_idle(process)
+        self.assertEqual(self.requests(), [self.query()])
+
+    def test_download_without_headers_ends_incomplete_with_nothing_written(self):
+        self.service.installer(delay_ms=600000)
+        process = self.start_setup()
+        dialog = harness.press(TITLE, timeout_ms=(STALL_LIMIT_S + 60) * 1000)
+        size = len(self.service.installer_bytes())
+        self.assert_message(dialog, incomplete_message(size, 0))
+        self.assert_idle(process)
+        self.assertFalse(os.path.exists(self.installer_file))
+        self.assertEqual(self.sample_runs(), [])
+
+
+class SafeInstallerTest(SetupCase):
+    """Setup runs elevated and starts what it downloaded: only over HTTPS, only a file it created
+    itself, and nobody can change that file before it starts."""
+
+    def test_plain_http_is_refused_before_anything_is_written(self):
+        http_port = self.service.info()["http_port"]
+        plain_url = f"http://localhost:{http_port}/downloads/setup-sample.exe"
+        cases = [
+            # An answer that names an http:// URL: no request at all.
+            ("http installer URL", dict(plain=True), {}, plain_url.upper(), 1),
+            # An HTTPS URL that redirects to plain HTTP: refused at the URL the answer came from.
+            ("redirect to http", {}, dict(redirect=plain_url), plain_url, None),
+        ]
+        for name, answer, installer, named_url, request_count in cases:
+            with self.subTest(name):
+                self.service.reset()
+                if answer:
+                    self.service.answer(**answer)
+                if installer:
+                    self.service.installer(**installer)
+                process = self.start_setup()
+                dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
+                self.assert_message(dialog, "Error!  The installer is only downloaded over a "
+                                            "secure connection (https).\r\r"
+                                            f"Not downloaded from: {named_url}")
+                self.assert_idle(process)
+                if request_count is not None:
+                    self.assertEqual(self.requests(), [self.query()])
+                self.assertFalse(os.path.exists(self.installer_file))
+                self.assertEqual(self.sample_runs(), [])
+                self.end_setup(process)
+
+    def test_planted_links_are_replaced_and_their_targets_left_alone(self):
+        for kind, plant in (("hard", os.link), ("symbolic", os.symlink)):
+            with self.subTest(kind):
+                self.remove(self.record)
+                target = os.path.join(self.temp_dir, f"planted-target-{kind}.bin")
+                with open(target, "wb") as f:
+                    f.write(b"not to be written through")
+                self.addCleanup(self.remove, target)
+                self.remove(self.installer_file)
+                plant(target, self.installer_file)
+                process = self.start_setup()
+                self.assert_ended(process)
+                self.wait_for("the installer's record", self.sample_runs)
+                self.assertEqual(self.read_file(target), b"not to be written through")
+                self.assertFalse(os.path.islink(self.installer_file))
+                self.assertNotEqual(os.stat(self.installer_file).st_ino, os.stat(target).st_ino)
+                self.assertEqual(self.read_file(self.installer_file),
+                                 self.service.installer_bytes())
+                leftovers = [name for name in os.listdir(self.temp_dir)
+                             if name.startswith("Install-") and name.endswith(".tmp")]
+                self.assertEqual(leftovers, [])
+
+    def test_complete_installer_cannot_be_changed_before_it_starts(self):
+        size = len(self.service.installer_bytes())
+        process = self.start_setup(env={"SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS": "6000"})
+        self.wait_for("the complete file", lambda: os.path.exists(self.installer_file)
+                      and os.path.getsize(self.installer_file) == size)
+        self.assertEqual(self.sample_runs(), [])
+        result = harness.wine_run(harness.tool_exe("file_access.exe"),
+                                  [self.temp_path + "\\Install.exe"], timeout=60)
+        self.assertEqual(self.sample_runs(), [], "the pause ended before the attempts")
+        attempts = json.loads(result.stdout.strip().splitlines()[-1])
+        self.assertEqual(attempts, dict(read=0, write=ERROR_SHARING_VIOLATION,
+                                        delete=ERROR_SHARING_VIOLATION,
+                                        rename=ERROR_SHARING_VIOLATION))
+        self.assert_ended(process)
+        self.wait_for("the installer's record", self.sample_runs)
+        self.assertEqual(self.read_file(self.installer_file), self.service.installer_bytes())
+
+    def test_no_temporary_directory_downloads_nothing(self):
+        # A TEMP longer than a path may be: the system gives no temporary directory.
+        too_long = "C:\\" + "\\".join(["x" * 60] * 5)
+        process = self.start_setup(temp=too_long)
+        dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
+        self.assert_message(dialog, "Error!  The temporary folder cannot be found, so the "
+                                    "installer cannot be downloaded.")
+        self.assertEqual(self.requests(), [self.query()])
+        self.assertFalse(os.path.exists(os.path.join(os.getcwd(), "Install.exe")))
+        self.assertEqual(self.sample_runs(), [])
+
+
 # -- the idle window's look -----------------------------------------------------------------------
 
 # The backdrop: a pyramid gradient over Panel3's client area, from #303030 at the edges to #616161
@@ -461,6 +655,79 @@ class IdleWindowScreenshotTest(SetupCase):
                 grey = round(ring_grey(ring_at(x, y)))
                 self.assertEqual(pixel(x, y), (grey, grey, grey))
         self.assertEqual(banner_pixels(shot), 0)
+
+
+# -- hover colours of the shape buttons -----------------------------------------------------------
+
+CONTACT_BUTTON = (159, 254, 94, 32)
+IDLE_CENTRE = (0x80, 0x80, 0x80)
+HOVER_CENTRE = (0xD2, 0xE6, 0xEE)
+
+
+def mul_div(a, b, c):
+    """The platform's MulDiv: rounded to nearest, halves away from zero."""
+    q, r = divmod(abs(a * b), abs(c))
+    q += 2 * r >= abs(c)
+    return q if (a * b >= 0) == (c > 0) else -q
+
+
+def ramp_colour(centre, i, count=16):
+    """Colour i of the button's elliptic ramp from the centre colour to black."""
+    return tuple(channel + mul_div(i, -channel, count - 1) for channel in centre)
+
+
+# Points of the Contact face, relative to the button, left and right of the caption, that lie in
+# ring 9 of the elliptic fill: inside its ellipse of radii 42 x 14, outside ring 8's 38 x 13.
+FACE_POINTS = [(7, 16), (87, 16)]
+FACE_RING = 9
+
+
+class ButtonHoverTest(SetupCase):
+    def face_colours(self, info, name):
+        shot = harness.screenshot(os.path.join(self.workdir, name), crop=info)
+        _, _, pixel = harness.read_rgb(shot)
+        left = PANEL3_ORIGIN[0] + CONTACT_BUTTON[0]
+        top = PANEL3_ORIGIN[1] + CONTACT_BUTTON[1]
+        return [pixel(left + x, top + y) for x, y in FACE_POINTS], pixel(left, top)
+
+    def wait_for_face(self, info, centre, name):
+        expected = [ramp_colour(centre, FACE_RING)] * len(FACE_POINTS)
+        seen = []
+
+        def shows():
+            seen[:] = [self.face_colours(info, name)]
+            return seen[0][0] == expected
+
+        try:
+            self.wait_for(f"the face of {centre}", shows)
+        except AssertionError:
+            keep(os.path.join(self.workdir, name), "contact-" + name)
+            self.fail(f"the face shows {seen[0][0]}, not {expected}")
+        return seen[0]
+
+    def test_pointer_over_contact_into_its_corner_and_away(self):
+        self.service.answer(body=b"0")
+        process = self.start_setup()
+        self.wait_for_requests(1)
+        self.assert_idle(process)
+        info = self.setup_window()
+        left = PANEL3_ORIGIN[0] + CONTACT_BUTTON[0]
+        top = PANEL3_ORIGIN[1] + CONTACT_BUTTON[1]
+        _, corner_before = self.wait_for_face(info, IDLE_CENTRE, "idle.png")
+
+        harness.move_pointer(info, *centre_of(CONTACT_BUTTON))
+        self.wait_for_face(info, HOVER_CENTRE, "hover.png")
+        # Into the corner: still inside the button's rectangle, outside its rounded shape. Nothing
+        # fires there, so the hover colours stay; the corner still shows the backdrop.
+        harness.move_pointer(info, left + 1, top + 1)
+        time.sleep(1)
+        face, corner = self.face_colours(info, "corner.png")
+        keep(os.path.join(self.workdir, "corner.png"), "contact-hover-corner.png")
+        self.assertEqual(face, [ramp_colour(HOVER_CENTRE, FACE_RING)] * len(FACE_POINTS))
+        self.assertEqual(corner, corner_before)
+        # Away from the button: the idle colours again.
+        harness.move_pointer(info, 10, 120)
+        self.wait_for_face(info, IDLE_CENTRE, "away.png")
 
 
 if __name__ == "__main__":

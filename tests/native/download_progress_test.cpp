@@ -46,6 +46,39 @@ TEST(DownloadProgressTest, Texts) {
             L"Bytes received: 2147493886");
   EXPECT_EQ(FileCreateErrorMessage(L"C:\\users\\a b\\Temp\\Install.exe", 32),
             L"File I/O Error!  Creating File= C:\\users\\a b\\Temp\\Install.exe  EC=32");
+  EXPECT_EQ(FileOpenErrorMessage(L"C:\\Temp\\Install.exe", 32),
+            L"File I/O Error!  Opening File= C:\\Temp\\Install.exe  EC=32");
+  EXPECT_EQ(InsecureInstallerMessage(L"HTTP://EXAMPLE.COM/SETUP.EXE"),
+            L"Error!  The installer is only downloaded over a secure connection (https).\r\r"
+            L"Not downloaded from: HTTP://EXAMPLE.COM/SETUP.EXE");
+  EXPECT_EQ(NoTempPathMessage(),
+            L"Error!  The temporary folder cannot be found, so the installer cannot be "
+            L"downloaded.");
+}
+
+TEST(DownloadProgressTest, OnlyHttpsUrlsAreSecure) {
+  struct Case {
+    const wchar_t* url;
+    bool secure;
+  };
+  const Case cases[] = {
+      {L"https://example.com/setup.exe", true},
+      {L"HTTPS://EXAMPLE.COM/SETUP.EXE", true},  // the answer's URL comes upper-cased
+      {L"HttpS://x", true},
+      {L"http://example.com/setup.exe", false},
+      {L"HTTP://EXAMPLE.COM/SETUP.EXE", false},
+      {L"ftp://example.com/setup.exe", false},
+      {L"https:/example.com", false},
+      {L"https:", false},
+      {L" https://example.com", false},  // never trimmed here: WinInet would not read it alike
+      {L"httpsx://example.com", false},
+      {L"EXAMPLE.COM/SETUP.EXE", false},
+      {L"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::wstring(c.url).size());
+    EXPECT_EQ(IsHttpsUrl(c.url), c.secure);
+  }
 }
 
 }  // namespace

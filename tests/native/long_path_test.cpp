@@ -44,5 +44,22 @@ TEST(LongPathTest, ExpandsEachComponentFromTheDriveOutwards) {
   }
 }
 
+TEST(LongPathTest, NtPathNames) {
+  struct Case {
+    const wchar_t* path;
+    const wchar_t* nt;
+  };
+  const Case cases[] = {
+      {L"C:\\Users\\A B\\AppData\\Local\\Temp\\Install.exe",
+       L"\\??\\C:\\Users\\A B\\AppData\\Local\\Temp\\Install.exe"},
+      {L"\\\\server\\share\\Temp\\Install.exe", L"\\??\\UNC\\server\\share\\Temp\\Install.exe"},
+      {L"\\\\?\\C:\\Temp\\Install.exe", L"\\??\\C:\\Temp\\Install.exe"},
+      {L"Z:\\Install.exe", L"\\??\\Z:\\Install.exe"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(NtPathName(c.path), c.nt);
+  }
+}
+
 }  // namespace
 }  // namespace setup

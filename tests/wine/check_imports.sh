@@ -2,7 +2,9 @@
 # Setup.exe runs elevated, usually from a downloads folder where anyone can drop a DLL beside it.
 # Its static imports must therefore all be known system DLLs, which Windows always loads from the
 # system directory; everything else (WinInet, and oleacc, ole32 and oleaut32 for screen readers) is
-# loaded at run time from there explicitly.
+# loaded at run time from there explicitly. Nor may it import a function that Windows 7 has only
+# with an update (the DLL-search ones): Setup would then not start there at all. It resolves those
+# at run time.
 #   check_imports.sh OBJDUMP EXE
 set -euo pipefail
 objdump=$1 exe=$2
@@ -13,5 +15,10 @@ echo "imports of $(basename "$exe"): $(echo "$imports" | tr '\n' ' ')"
 bad=$(echo "$imports" | grep -Eiv "$allowed" || true)
 if [ -n "$bad" ]; then
   echo "not a known system DLL: $bad" >&2
+  exit 1
+fi
+late=$("$objdump" -p "$exe" | grep -Ew 'SetDefaultDllDirectories|AddDllDirectory|RemoveDllDirectory' || true)
+if [ -n "$late" ]; then
+  echo "imports a function Windows 7 may lack: $late" >&2
   exit 1
 fi

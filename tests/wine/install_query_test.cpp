@@ -11,6 +11,7 @@
 
 #include "bootstrap/ansi_code_page_win.h"
 #include "bootstrap/install_query.h"
+#include "bootstrap/network_worker.h"
 #include "bootstrap/short_text.h"
 #include "bootstrap/system_error_text.h"
 #include "bootstrap/wininet_library.h"
@@ -208,6 +209,45 @@ TEST_F(InstallQueryTest, BodyLargerThanTheCapParsesLikeTheWholeBody) {
     EXPECT_EQ(expected->url, fill == 'a' ? std::string(kShortStrMax, 'A') : std::string());
     EXPECT_EQ(QueryInstallLocation(Origin()), *expected);
   }
+}
+
+// The query's error for a server that goes silent: the call that waited, the system's text for
+// the timeout and its code. The answer path redirects to the installer path, whose body can pause.
+TEST_F(InstallQueryTest, ServerSilentForTheStallLimitEndsTheQuery) {
+  const std::wstring timeout = L" " + SystemErrorText(ERROR_INTERNET_TIMEOUT) + L" EC=12002";
+  const struct {
+    const char* name;
+    std::string installer;
+    std::string answer;
+    std::wstring error;
+  } cases[] = {
+      {"no headers", "", "delay_ms=600000", L"Not connected: (InternetOpenURL)" + timeout},
+      {"body stops", "size=5000&pause_after=100&pause_ms=600000",
+       "redirect=" + Percent(Origin() + "/downloads/setup-sample.exe"),
+       L"Not connected: (InternetReadFile)" + timeout},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Control("reset");
+    if (!c.installer.empty()) {
+      Control("installer?" + c.installer);
+    }
+    Control("answer?" + c.answer);
+    const ULONGLONG started = ::GetTickCount64();
+    EXPECT_EQ(QueryError(Origin()), c.error);
+    EXPECT_GE(::GetTickCount64() - started, StallLimitMs());
+  }
+}
+
+TEST_F(InstallQueryTest, SlowButSteadyServerIsNoStall) {
+  // Silent for two thirds of the limit before the headers and again inside the body: longer than
+  // the limit in all, but never silent for the whole of it.
+  const std::string gap = std::to_string(StallLimitMs() * 2 / 3);
+  Control("installer?size=5000&fill=97&delay_ms=" + gap + "&pause_after=100&pause_ms=" + gap);
+  Control("answer?redirect=" + Percent(Origin() + "/downloads/setup-sample.exe"));
+  const ULONGLONG started = ::GetTickCount64();
+  EXPECT_EQ(QueryInstallLocation(Origin()), (InstallAnswer{std::string(kShortStrMax, 'A'), 1}));
+  EXPECT_GE(::GetTickCount64() - started, StallLimitMs());
 }
 
 TEST_F(InstallQueryTest, FetchUrlReturnsTheBodyUpToTheCap) {

@@ -18,6 +18,7 @@
 #include "framework/panel.h"
 #include "framework/push_button.h"
 #include "widgets/shape_button.h"
+#include "widgets/shape_paint.h"
 #include "tests/wine/canvas.h"
 #include "tests/wine/widget_fixture.h"
 
@@ -42,6 +43,10 @@ class CountingButton : public TShapeButton {
   int paints = 0;
 };
 
+constexpr fw::TColor kIdle = 0x00808080;
+constexpr fw::TColor kHover = 0x00EEE6D2;
+
+// The setup window's look, value by value (the button's own defaults differ).
 void StyleAsInTheWindow(TShapeButton& button, int left, int top, const wchar_t* caption) {
   button.SetBounds(left, top, 94, 32);
   button.SetCaption(caption);
@@ -51,11 +56,32 @@ void StyleAsInTheWindow(TShapeButton& button, int left, int top, const wchar_t* 
   font.SetHeight(11);
   font.SetBold(true);
   font.SetColor(fw::clWhite);
+  font.SetCharset(ANSI_CHARSET);
   font.EndUpdate();
+  button.Colors().SetUp(fw::clWhite);
+  button.Colors().SetDown(fw::clWhite);
+  button.Colors().SetMouseOver(fw::clWhite);
+  button.Colors().SetOptionSet(fw::clWhite);
+  button.SetMode(widgets::sbmShapeFill);
+  widgets::TShape& shape = button.Shape();
+  shape.SetShape(widgets::stRoundRect);
+  shape.Bevel().SetWidth(1);
+  shape.Bevel().SetStyle(widgets::sbOffset);
+  shape.Bevel().SetLightColor(fw::clBlack);
+  shape.Bevel().SetShadowColor(fw::clBlack);
+  shape.Shadow().SetStyle(widgets::hssNone);
+  shape.Shadow().SetDepth(1);
+  shape.Shadow().SetColor(kIdle);
+  button.SetTransparent(true);
+  button.ShapeFill().SetStyle(widgets::sfGradient);
+  button.ShapeFill().Gradient().SetColor(kIdle);
+  button.ShapeFill().Gradient().SetStyle(widgets::gstElliptic);
+  button.SetAllowMouseOver(false);
+  button.SetEnterColor(fw::clRed);
+  button.SetEnterColorChange(true);
+  button.ButtonLayout().SetSpacing(4);
+  button.SetNumGlyphs(2);
 }
-
-constexpr fw::TColor kIdle = 0x00808080;
-constexpr fw::TColor kHover = 0x00EEE6D2;
 
 struct AccelCase {
   const wchar_t* caption;
@@ -132,6 +158,13 @@ TEST_P(ShapeButtonPostedChar, ReachesTheAcceleratorThroughTheMessageLoop) {
   form.ShowForm();
   Settle();
 
+  // Disabled (as while a download runs): the character is dispatched and does nothing.
+  button.SetEnabled(false);
+  ASSERT_TRUE(::PostMessageW(push.Handle(), GetParam(), L'R', 0));
+  Settle();
+  EXPECT_EQ(clicks, 0);
+
+  button.SetEnabled(true);
   ASSERT_TRUE(::PostMessageW(push.Handle(), GetParam(), L'R', 0));
   EXPECT_TRUE(PumpUntil([&] { return clicks > 0; }, 100));
   Settle();
@@ -303,68 +336,206 @@ INSTANTIATE_TEST_SUITE_P(
                       PressCase{fw::mbRight, 47, 16, 47, 16, true, 0},
                       PressCase{fw::mbLeft, 47, 16, 47, 16, false, 0}));
 
+// Counts every event a button fires.
+struct EventLog {
+  int clicks = 0;
+  int enters = 0;
+  int exits = 0;
+  int downs = 0;
+  void Attach(fw::Control& control) {
+    control.OnClick = [this](fw::Control&) { ++clicks; };
+    control.OnMouseEnter = [this](fw::Control&) { ++enters; };
+    control.OnMouseExit = [this](fw::Control&) { ++exits; };
+    control.OnMouseDown = [this](fw::Control&, fw::TMouseButton, fw::TShiftState, int, int) {
+      ++downs;
+    };
+  }
+};
+
+struct MouseStep {
+  UINT msg;
+  WPARAM keys;
+  int x, y;  // in the button's coordinates
+  widgets::TButtonState state;
+  int enters, exits, downs, clicks;  // totals after the step
+};
+
+// Sends each step's message to the form's window (the framework routes it to the button) and
+// checks the state and the event totals after it.
+void RunSteps(TestForm& form, const TShapeButton& button, const EventLog& log, int left, int top,
+              const std::vector<MouseStep>& steps) {
+  int index = 0;
+  for (const MouseStep& s : steps) {
+    SCOPED_TRACE(testing::Message() << "step " << index++);
+    if (s.msg == WM_MOUSELEAVE) {
+      form.Perform(s.msg, 0, 0);
+    } else {
+      form.Perform(s.msg, s.keys, MAKELPARAM(left + s.x, top + s.y));
+    }
+    EXPECT_EQ(button.State(), s.state);
+    EXPECT_EQ(log.enters, s.enters);
+    EXPECT_EQ(log.exits, s.exits);
+    EXPECT_EQ(log.downs, s.downs);
+    EXPECT_EQ(log.clicks, s.clicks);
+  }
+}
+
 TEST(ShapeButton, MouseMessagesOfTheFormDriveStatesEventsAndClick) {
   ParkPointer();
   TestForm form;
   form.SetClientSize(200, 100);
   auto& button = form.Make<TShapeButton>();
   StyleAsInTheWindow(button, 20, 30, L"Close");
-  int clicks = 0;
-  int enters = 0;
-  button.OnClick = [&clicks](fw::Control&) { ++clicks; };
-  button.OnMouseEnter = [&enters](fw::Control&) { ++enters; };
+  EventLog log;
+  log.Attach(button);
   form.FinishCreate();
   form.ShowForm();
   Settle();
-  enters = 0;
-  const auto at = [](int x, int y) { return MAKELPARAM(20 + x, 30 + y); };
+  log = EventLog{};
+  log.Attach(button);
 
-  struct Step {
-    UINT msg;
-    WPARAM keys;
-    int x, y;
-    widgets::TButtonState state;
-    int enters, clicks;
-  };
-  const Step steps[] = {
-      {WM_MOUSEMOVE, 0, 1, 1, widgets::bsUp, 0, 0},    // corner: not the button
-      {WM_MOUSEMOVE, 0, 40, 16, widgets::bsUp, 1, 0},  // into the shape
-      {WM_MOUSEMOVE, 0, 45, 16, widgets::bsUp, 2, 0},  // every move over it
-      {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, widgets::bsDown, 2, 0},
-      {WM_MOUSEMOVE, MK_LBUTTON, 130, 16, widgets::bsUp, 2, 0},   // dragged out: released look
-      {WM_MOUSEMOVE, MK_LBUTTON, 50, 16, widgets::bsDown, 3, 0},  // back in: pressed again
-      {WM_LBUTTONUP, 0, 50, 16, widgets::bsUp, 3, 1},
-      {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, widgets::bsDown, 3, 1},
-      {WM_LBUTTONUP, 0, 130, 16, widgets::bsUp, 3, 1},          // released outside: no click
-      {WM_LBUTTONDOWN, MK_LBUTTON, 1, 1, widgets::bsUp, 3, 1},  // a corner press is the form's
-      {WM_LBUTTONUP, 0, 47, 16, widgets::bsUp, 3, 1},
-  };
-  int index = 0;
-  for (const Step& s : steps) {
-    SCOPED_TRACE(index++);
-    form.Perform(s.msg, s.keys, at(s.x, s.y));
-    EXPECT_EQ(button.State(), s.state);
-    EXPECT_EQ(enters, s.enters);
-    EXPECT_EQ(clicks, s.clicks);
-  }
+  using widgets::bsDown;
+  using widgets::bsUp;
+  RunSteps(form, button, log, 20, 30,
+           {
+               {WM_MOUSEMOVE, 0, 1, 1, bsUp, 0, 0, 0, 0},     // corner: not the button
+               {WM_MOUSEMOVE, 0, 40, 16, bsUp, 1, 0, 0, 0},   // into the shape
+               {WM_MOUSEMOVE, 0, 45, 16, bsUp, 2, 0, 0, 0},   // every move over it
+               {WM_MOUSEMOVE, 0, 93, 31, bsUp, 2, 0, 0, 0},   // back into a corner: nothing
+               {WM_MOUSEMOVE, 0, 130, 16, bsUp, 2, 1, 0, 0},  // out of the rectangle: exit
+               {WM_MOUSEMOVE, 0, 47, 16, bsUp, 3, 1, 0, 0},
+               {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, bsDown, 3, 1, 1, 0},
+               {WM_MOUSEMOVE, MK_LBUTTON, 0, 31, bsUp, 3, 1, 1, 0},     // dragged onto a corner
+               {WM_MOUSEMOVE, MK_LBUTTON, 50, 16, bsDown, 4, 1, 1, 0},  // back in: pressed again
+               {WM_LBUTTONUP, 0, 50, 16, bsUp, 4, 1, 1, 1},
+               {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, bsDown, 4, 1, 2, 1},
+               {WM_MOUSEMOVE, MK_LBUTTON, 130, 16, bsUp, 4, 2, 2, 1},   // out, still held
+               {WM_LBUTTONUP, 0, 130, 16, bsUp, 4, 2, 2, 1},            // released outside
+               {WM_LBUTTONDOWN, MK_LBUTTON, 1, 1, bsUp, 4, 2, 3, 1},    // a corner press
+               {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 3, 1},             // ...never clicks
+               {WM_RBUTTONDOWN, MK_RBUTTON, 47, 16, bsUp, 4, 2, 4, 1},  // right button
+               {WM_RBUTTONUP, 0, 47, 16, bsUp, 4, 2, 4, 1},
+               // A right click while the left button holds the button down ends nothing.
+               {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, bsDown, 4, 2, 5, 1},
+               {WM_RBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, 47, 16, bsDown, 4, 2, 6, 1},
+               {WM_RBUTTONUP, MK_LBUTTON, 47, 16, bsDown, 4, 2, 6, 1},
+               {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 6, 2},
+               // A double click: the second press comes as a double-click message.
+               {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, bsDown, 4, 2, 7, 2},
+               {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 7, 3},
+               {WM_LBUTTONDBLCLK, MK_LBUTTON, 47, 16, bsDown, 4, 2, 8, 3},
+               {WM_LBUTTONUP, 0, 47, 16, bsUp, 4, 2, 8, 4},
+               {WM_MOUSEMOVE, 0, 47, 16, bsUp, 5, 2, 8, 4},
+               {WM_MOUSELEAVE, 0, 0, 0, bsUp, 5, 3, 8, 4},  // the pointer left the window
+           });
 }
 
-TEST(ShapeButton, HitTestFollowsTheRoundedShape) {
+TEST(ShapeButton, DisabledIgnoresEverything) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"&Run Setup");
+  EventLog log;
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+  log.Attach(button);
+  button.SetEnabled(false);
+  EXPECT_EQ(button.State(), widgets::bsDisabledUp);
+
+  using widgets::bsDisabledUp;
+  RunSteps(form, button, log, 20, 30,
+           {
+               {WM_MOUSEMOVE, 0, 40, 16, bsDisabledUp, 0, 0, 0, 0},
+               {WM_LBUTTONDOWN, MK_LBUTTON, 47, 16, bsDisabledUp, 0, 0, 0, 0},
+               {WM_MOUSEMOVE, MK_LBUTTON, 50, 16, bsDisabledUp, 0, 0, 0, 0},
+               {WM_LBUTTONUP, 0, 47, 16, bsDisabledUp, 0, 0, 0, 0},
+               {WM_MOUSEMOVE, 0, 130, 16, bsDisabledUp, 0, 0, 0, 0},
+           });
+  EXPECT_FALSE(form.DialogChar(L'R'));
+  EXPECT_EQ(log.clicks, 0);
+
+  button.SetEnabled(true);
+  EXPECT_EQ(button.State(), widgets::bsUp);
+  EXPECT_TRUE(form.DialogChar(L'R'));
+  EXPECT_EQ(log.clicks, 1);
+}
+
+TEST(ShapeButton, CaptionAndFontChangesRepaint) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& button = form.Make<CountingButton>();
+  StyleAsInTheWindow(button, 20, 30, L"Close");
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+
+  int before = button.paints;
+  button.SetCaption(L"Contact");
+  EXPECT_TRUE(PumpUntil([&] { return button.paints > before; }, 100));
+  // A font change re-renders the face and paints it at once.
+  before = button.paints;
+  const int renders = button.FaceRenderCount();
+  button.Font().SetColor(fw::clYellow);
+  EXPECT_EQ(button.paints, before + 1);
+  EXPECT_EQ(button.FaceRenderCount(), renders + 1);
+}
+
+// The shape decides pressing and entering; pointer routing (and so OnMouseExit and OnMouseDown)
+// follows the rectangle.
+TEST(ShapeButton, ShapeFollowsTheRoundedShapeAndRoutingTheRectangle) {
   ParkPointer();
   TestForm form;
   auto& button = form.Make<TShapeButton>();
   StyleAsInTheWindow(button, 0, 0, L"Close");
   struct Point {
     int x, y;
+    bool in_shape, in_rect;
+  };
+  const Point points[] = {{47, 16, true, true},   {2, 16, true, true},    {91, 16, true, true},
+                          {47, 1, true, true},    {47, 30, true, true},   {5, 5, true, true},
+                          {0, 0, false, true},    {1, 1, false, true},    {93, 0, false, true},
+                          {0, 31, false, true},   {93, 31, false, true},  {-1, 16, false, false},
+                          {94, 16, false, false}, {47, -1, false, false}, {47, 32, false, false}};
+  for (const Point& p : points) {
+    EXPECT_EQ(button.HitTest(p.x, p.y), p.in_rect) << p.x << "," << p.y;
+    EXPECT_EQ(button.PointInShape(p.x, p.y), p.in_shape) << p.x << "," << p.y;
+  }
+}
+
+TEST(ShapeButton, PointInShapeOfOtherShapesAndShadows) {
+  ParkPointer();
+  TestForm form;
+  auto& button = form.Make<TShapeButton>();
+  button.SetBounds(0, 0, 40, 20);
+  struct Case {
+    widgets::TShapeType shape;
+    widgets::TShadowStyle shadow;
+    int x, y;
     bool inside;
   };
-  const Point points[] = {{47, 16, true},  {2, 16, true},   {91, 16, true},  {47, 1, true},
-                          {47, 30, true},  {5, 5, true},    {0, 0, false},   {1, 1, false},
-                          {93, 0, false},  {0, 31, false},  {93, 31, false}, {-1, 16, false},
-                          {94, 16, false}, {47, -1, false}, {47, 32, false}};
-  for (const Point& p : points) {
-    EXPECT_EQ(button.HitTest(p.x, p.y), p.inside) << p.x << "," << p.y;
-    EXPECT_EQ(button.PointInShape(p.x, p.y), p.inside) << p.x << "," << p.y;
+  // A 6-pixel solid shadow moves the face to (0, 0)-(34, 14).
+  const Case cases[] = {
+      {widgets::stRectangle, widgets::hssNone, 39, 19, true},
+      {widgets::stRectangle, widgets::hssSolid, 33, 13, true},
+      {widgets::stRectangle, widgets::hssSolid, 35, 15, false},
+      {widgets::stEllipse, widgets::hssNone, 20, 10, true},
+      {widgets::stEllipse, widgets::hssNone, 1, 1, false},
+      {widgets::stDiamond, widgets::hssNone, 20, 10, true},
+      {widgets::stDiamond, widgets::hssNone, 3, 3, false},
+      {widgets::stDiamond, widgets::hssNone, 36, 17, false},
+      {widgets::stDirectUp, widgets::hssNone, 20, 3, true},
+      {widgets::stDirectUp, widgets::hssNone, 5, 15, false},
+      {widgets::stStar, widgets::hssNone, 20, 10, true},
+      {widgets::stStar, widgets::hssNone, 20, 16, false},
+  };
+  for (const Case& c : cases) {
+    button.Shape().SetShape(c.shape);
+    button.Shape().Shadow().SetStyle(c.shadow);
+    EXPECT_EQ(button.PointInShape(c.x, c.y), c.inside)
+        << "shape " << static_cast<int>(c.shape) << " at " << c.x << "," << c.y;
   }
 }
 
@@ -397,6 +568,32 @@ TEST(Gradient, RampRunsFromColorToEndColorWithRoundedSteps) {
   }
 }
 
+TEST(Gradient, SeveralColoursPaletteAndRealChangesOnly) {
+  widgets::TGradient gradient;
+  EXPECT_EQ(gradient.Color(), fw::clBlue);
+  EXPECT_EQ(gradient.Style(), widgets::gstVertical);
+  int changes = 0;
+  gradient.OnChange = [&changes](widgets::TChangeNotifier&) { ++changes; };
+  gradient.SetStyle(widgets::gstVertical);
+  gradient.SetColorCount(16);
+  EXPECT_EQ(changes, 0);
+  gradient.SetColorCount(1);  // two at least
+  EXPECT_EQ(gradient.ColorCount(), 2);
+  gradient.SetColorCount(5);
+  // Through red, green and blue: two runs sharing the green.
+  gradient.SetColors({RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)});
+  gradient.SetTwoColors(false);
+  EXPECT_EQ(changes, 4);
+  EXPECT_EQ(gradient.ColorList(),
+            (widgets::TColorList{RGB(255, 0, 0), RGB(127, 128, 0), RGB(0, 255, 0), RGB(0, 127, 128),
+                                 RGB(0, 0, 255)}));
+  EXPECT_EQ(gradient.Palette(), nullptr);
+  gradient.SetPaletteRealize(true);
+  EXPECT_NE(gradient.Palette(), nullptr);
+  gradient.SetPaletteRealize(false);
+  EXPECT_EQ(gradient.Palette(), nullptr);
+}
+
 TEST(ShapeFill, AssignCopiesWithOneNotification) {
   widgets::TShapeFill target;
   widgets::TShapeFill source;
@@ -412,6 +609,514 @@ TEST(ShapeFill, AssignCopiesWithOneNotification) {
   EXPECT_EQ(target.Gradient().ColorList(), source.Gradient().ColorList());
   target.Assign(source);
   EXPECT_EQ(changes, 1);
+}
+
+// ---- pixels of the face in a memory bitmap ----
+
+COLORREF Sys(int index) {
+  return ::GetSysColor(index);
+}
+
+TEST(ShapeButton, CornersKeepTheParentsPixelsIdleHoveredAndPressed) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& backdrop = form.Make<Backdrop>();
+  backdrop.SetBounds(0, 0, 200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"Close");
+  form.FinishCreate();
+  Canvas canvas(200, 100);
+  ASSERT_TRUE(canvas.Valid());
+  const COLORREF red = RGB(255, 0, 0);
+
+  struct Look {
+    const char* name;
+    fw::TColor gradient;
+    bool pressed;
+  };
+  const Look looks[] = {{"idle", kIdle, false}, {"hover", kHover, false}, {"pressed", kIdle, true}};
+  for (const Look& look : looks) {
+    SCOPED_TRACE(look.name);
+    button.ShapeFill().Gradient().SetColor(look.gradient);
+    if (look.pressed) {
+      form.Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20 + 47, 30 + 16));
+      ASSERT_EQ(button.State(), widgets::bsDown);
+    }
+    Render(form, canvas);
+    const POINT corners[] = {{0, 0}, {1, 1}, {93, 0}, {0, 31}, {93, 31}};
+    for (const POINT& p : corners) {
+      EXPECT_EQ(canvas.Pixel(20 + p.x, 30 + p.y), red) << p.x << "," << p.y;
+    }
+    EXPECT_EQ(canvas.Pixel(20 + 47, 30), RGB(0, 0, 0));  // the outline stays
+    EXPECT_NE(canvas.Pixel(20 + 30, 30 + 16), red);
+  }
+  form.Perform(WM_LBUTTONUP, 0, MAKELPARAM(20 + 47, 30 + 16));
+}
+
+TEST(ShapeButton, NotTransparentFillsTheCornersWithColor) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& backdrop = form.Make<Backdrop>();
+  backdrop.SetBounds(0, 0, 200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"");
+  button.SetColor(0x00303030);
+  button.SetTransparent(false);
+  EXPECT_TRUE(button.Opaque());
+  form.FinishCreate();
+  Canvas canvas(200, 100);
+  ASSERT_TRUE(canvas.Valid());
+  Render(form, canvas);
+  const POINT corners[] = {{0, 0}, {93, 0}, {0, 31}, {93, 31}};
+  for (const POINT& p : corners) {
+    EXPECT_EQ(canvas.Pixel(20 + p.x, 30 + p.y), RGB(0x30, 0x30, 0x30)) << p.x << "," << p.y;
+  }
+  EXPECT_EQ(canvas.Pixel(20 + 47, 30), RGB(0, 0, 0));
+  EXPECT_EQ(canvas.Pixel(19, 30), RGB(255, 0, 0));  // around it, the backdrop
+}
+
+// A button with a plain brush face, so the bevel and shadow lines are easy to pin.
+struct BevelCase {
+  const char* name;
+  widgets::TShapeButtonStyle style;
+  widgets::TSimpleBevelStyle bevel;
+  widgets::TShadowStyle shadow;
+  bool pressed;
+  std::vector<std::pair<POINT, COLORREF>> pixels;
+};
+
+constexpr COLORREF kFace = RGB(0, 160, 0);
+constexpr COLORREF kPlain = RGB(0, 0, 255);
+constexpr COLORREF kLight = RGB(255, 0, 0);
+constexpr COLORREF kDark = RGB(255, 255, 0);
+constexpr COLORREF kShadow = RGB(255, 0, 255);
+constexpr COLORREF kBack = RGB(64, 64, 64);
+
+class ShapeButtonBevel : public ::testing::TestWithParam<BevelCase> {};
+
+TEST_P(ShapeButtonBevel, PinnedPixels) {
+  const BevelCase& c = GetParam();
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(120, 60);
+  auto& button = form.Make<TShapeButton>();
+  button.SetBounds(0, 0, 94, 32);
+  button.SetColor(kBack);
+  button.SetMode(widgets::sbmShapeFill);
+  button.SetStyle(c.style);
+  button.Shape().SetShape(widgets::stRoundRect);
+  button.Shape().Brush().SetColor(kFace);
+  button.Shape().Bevel().SetWidth(1);
+  button.Shape().Bevel().SetColor(kPlain);
+  button.Shape().Bevel().SetLightColor(kLight);
+  button.Shape().Bevel().SetShadowColor(kDark);
+  button.Shape().Bevel().SetStyle(c.bevel);
+  button.Shape().Shadow().SetStyle(c.shadow);
+  button.Shape().Shadow().SetDepth(4);
+  button.Shape().Shadow().SetColor(kShadow);
+  form.FinishCreate();
+  if (c.pressed) {
+    button.SetButtonState(widgets::bsDown);
+  }
+  Canvas canvas(120, 60);
+  ASSERT_TRUE(canvas.Valid());
+  Render(form, canvas);
+  for (const auto& [p, color] : c.pixels) {
+    EXPECT_EQ(canvas.Pixel(p.x, p.y), color) << p.x << "," << p.y;
+  }
+  if (c.shadow == widgets::hssTracing) {
+    // Every other pixel of the shadow: the background masked by the shadow colour, and the
+    // background itself.
+    int masked = 0;
+    int plain = 0;
+    for (int y = 28; y < 31; ++y) {
+      for (int x = 89; x < 93; ++x) {
+        const COLORREF px = canvas.Pixel(x, y);
+        masked += px == (kBack & kShadow) ? 1 : 0;
+        plain += px == kBack ? 1 : 0;
+      }
+    }
+    EXPECT_GT(masked, 0);
+    EXPECT_GT(plain, 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, ShapeButtonBevel,
+    ::testing::Values(
+        BevelCase{"normal: the plain colour all round",
+                  widgets::sbsShadow,
+                  widgets::sbNormal,
+                  widgets::hssNone,
+                  false,
+                  {{{47, 0}, kPlain},
+                   {{0, 16}, kPlain},
+                   {{93, 16}, kPlain},
+                   {{47, 31}, kPlain},
+                   {{47, 16}, kFace},
+                   {{0, 0}, kBack}}},
+        BevelCase{"offset: light top and left, shadow right and bottom",
+                  widgets::sbsShadow,
+                  widgets::sbOffset,
+                  widgets::hssNone,
+                  false,
+                  {{{47, 0}, kLight},
+                   {{0, 16}, kLight},
+                   {{93, 16}, kDark},
+                   {{47, 31}, kDark},
+                   {{47, 16}, kFace}}},
+        BevelCase{"inset: the reverse",
+                  widgets::sbsShadow,
+                  widgets::sbInset,
+                  widgets::hssNone,
+                  false,
+                  {{{47, 0}, kDark}, {{0, 16}, kDark}, {{93, 16}, kLight}, {{47, 31}, kLight}}},
+        BevelCase{"solid shadow below and right of a smaller face",
+                  widgets::sbsShadow,
+                  widgets::sbNormal,
+                  widgets::hssSolid,
+                  false,
+                  {{{91, 29}, kShadow},
+                   {{47, 31}, kShadow},
+                   {{47, 27}, kPlain},
+                   {{89, 14}, kPlain},
+                   {{47, 14}, kFace},
+                   {{93, 1}, kBack}}},
+        BevelCase{"pressed onto the shadow: no shadow, full-size face",
+                  widgets::sbsShadow,
+                  widgets::sbNormal,
+                  widgets::hssSolid,
+                  true,
+                  {{{47, 31}, kPlain}, {{93, 16}, kPlain}, {{91, 28}, kFace}}},
+        BevelCase{"tracing shadow",
+                  widgets::sbsShadow,
+                  widgets::sbNormal,
+                  widgets::hssTracing,
+                  false,
+                  {{{47, 14}, kFace}}},
+        BevelCase{"3D up: offset bevel, no shadow",
+                  widgets::sbs3D,
+                  widgets::sbNormal,
+                  widgets::hssSolid,
+                  false,
+                  {{{47, 0}, kLight}, {{93, 16}, kDark}, {{47, 31}, kDark}}},
+        BevelCase{"3D pressed: inset bevel",
+                  widgets::sbs3D,
+                  widgets::sbNormal,
+                  widgets::hssSolid,
+                  true,
+                  {{{47, 0}, kDark}, {{0, 16}, kDark}, {{93, 16}, kLight}}}));
+
+TEST(ShapeButton, DisabledCaptionHasALightCopyOneRightAndDown) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"Close");
+  // A blue face, so no face pixel has the colour of the caption's passes.
+  button.ShapeFill().Gradient().SetColor(fw::clBlue);
+  form.FinishCreate();
+  Canvas canvas(200, 100);
+  ASSERT_TRUE(canvas.Valid());
+  const COLORREF grey = Sys(COLOR_GRAYTEXT);
+  const COLORREF light = Sys(COLOR_BTNHIGHLIGHT);
+
+  button.SetEnabled(false);
+  Render(form, canvas);
+  int greys = 0;
+  int lights = 0;
+  for (int y = 30; y < 62; ++y) {
+    for (int x = 20; x < 114; ++x) {
+      if (canvas.Pixel(x, y) == light) {
+        ++lights;
+        // The grey pass covers the light one except one pixel right and down.
+        EXPECT_EQ(canvas.Pixel(x - 1, y - 1), grey) << x << "," << y;
+      }
+      greys += canvas.Pixel(x, y) == grey ? 1 : 0;
+    }
+  }
+  EXPECT_GT(greys, 0);
+  EXPECT_GT(lights, 0);
+
+  button.SetEnabled(true);
+  Render(form, canvas);
+  int whites = 0;
+  greys = 0;
+  for (int y = 30; y < 62; ++y) {
+    for (int x = 20; x < 114; ++x) {
+      whites += canvas.Pixel(x, y) == RGB(255, 255, 255) ? 1 : 0;
+      greys += canvas.Pixel(x, y) == grey ? 1 : 0;
+    }
+  }
+  EXPECT_GT(whites, 0);
+  EXPECT_EQ(greys, 0);
+}
+
+TEST(ShapeButton, ResizingRendersTheFaceForTheNewSize) {
+  ParkPointer();
+  TestForm form;
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 0, 0, L"Close");
+  form.FinishCreate();
+  const int renders = button.FaceRenderCount();
+  button.SetBounds(0, 0, 60, 20);
+  EXPECT_EQ(button.FaceRenderCount(), renders + 1);
+  EXPECT_EQ(button.FaceImage().Width(), 60);
+  EXPECT_EQ(button.FaceImage().Height(), 20);
+  // The corners follow the shorter side: 20 * 33 div 100 = 6.
+  EXPECT_EQ(button.Points().Point(2).x, 6);
+  button.SetBounds(10, 10, 60, 20);  // moving alone renders nothing
+  EXPECT_EQ(button.FaceRenderCount(), renders + 1);
+}
+
+// ---- hover, groups, repeat, drop-down, glyph, auto-size ----
+
+TEST(ShapeButton, HoverStateTakesTheHoverColours) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& backdrop = form.Make<Backdrop>();
+  backdrop.SetBounds(0, 0, 200, 100);
+  auto& button = form.Make<TShapeButton>();  // fast mode, hover on: the defaults
+  button.SetBounds(20, 30, 94, 32);
+  button.SetTransparent(true);
+  button.Shape().SetShape(widgets::stRoundRect);
+  button.Shape().Shadow().SetStyle(widgets::hssNone);
+  button.Shape().Bevel().SetColor(fw::clGray);
+  button.Colors().SetUp(fw::clGreen);
+  button.Colors().SetMouseOver(fw::clYellow);
+  button.SetCaption(L"WWWW");
+  button.Font().SetColor(fw::clBlack);
+  button.SetEnterColor(fw::clBlue);
+  button.SetEnterColorChange(true);
+  EventLog log;
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+  log.Attach(button);
+  Canvas canvas(200, 100);
+  ASSERT_TRUE(canvas.Valid());
+  const auto move = [&](int x, int y) {
+    form.Perform(WM_MOUSEMOVE, 0, MAKELPARAM(20 + x, 30 + y));
+  };
+  const auto count = [&](COLORREF color) {
+    int n = 0;
+    for (int y = 30; y < 62; ++y) {
+      for (int x = 20; x < 114; ++x) {
+        n += canvas.Pixel(x, y) == color ? 1 : 0;
+      }
+    }
+    return n;
+  };
+
+  move(47, 16);
+  EXPECT_EQ(button.State(), widgets::bsMouseOver);
+  EXPECT_NE(button.HoverTimer(), nullptr);
+  Render(form, canvas);
+  EXPECT_EQ(canvas.Pixel(20 + 8, 30 + 16), RGB(255, 255, 0));
+  EXPECT_GT(count(RGB(0, 0, 255)), 0);  // the caption in EnterColor
+  EXPECT_EQ(count(RGB(0, 0, 0)), 0);
+  EXPECT_EQ(canvas.Pixel(20, 30), RGB(255, 0, 0));  // corners see-through
+
+  move(0, 31);  // a corner: back to the state before the hover
+  EXPECT_EQ(button.State(), widgets::bsUp);
+  EXPECT_EQ(button.HoverTimer(), nullptr);
+  Render(form, canvas);
+  EXPECT_EQ(canvas.Pixel(20 + 8, 30 + 16), RGB(0, 128, 0));
+  EXPECT_GT(count(RGB(0, 0, 0)), 0);
+  EXPECT_EQ(count(RGB(0, 0, 255)), 0);
+
+  // Pressed and released inside, the button hovers again and has clicked.
+  move(47, 16);
+  form.Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20 + 47, 30 + 16));
+  EXPECT_EQ(button.State(), widgets::bsDown);
+  form.Perform(WM_LBUTTONUP, 0, MAKELPARAM(20 + 47, 30 + 16));
+  EXPECT_EQ(button.State(), widgets::bsMouseOver);
+  EXPECT_EQ(log.clicks, 1);
+  form.Perform(WM_MOUSELEAVE, 0, 0);
+  EXPECT_EQ(button.State(), widgets::bsUp);
+}
+
+TEST(ShapeButton, ToggleGroupKeepsOneButtonDown) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(300, 100);
+  TShapeButton* buttons[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    auto& b = form.Make<TShapeButton>();
+    StyleAsInTheWindow(b, 10 + 100 * i, 30, L"");
+    b.SetGroupIndex(1);
+    buttons[i] = &b;
+  }
+  buttons[2]->SetCaption(L"&Third");
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+  const auto click = [&](int i) {
+    const LPARAM at = MAKELPARAM(10 + 100 * i + 47, 30 + 16);
+    form.Perform(WM_LBUTTONDOWN, MK_LBUTTON, at);
+    form.Perform(WM_LBUTTONUP, 0, at);
+  };
+  const auto expect_down = [&](int down) {
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(buttons[i]->Pressed(), i == down) << i;
+      EXPECT_EQ(buttons[i]->State(), i == down ? widgets::bsOptionSet : widgets::bsUp) << i;
+    }
+  };
+  click(0);
+  expect_down(0);
+  click(1);
+  expect_down(1);
+  click(1);  // one button stays down
+  expect_down(1);
+  EXPECT_TRUE(form.DialogChar(L't'));  // the accelerator toggles too
+  expect_down(2);
+  buttons[2]->SetAllowAllUp(true);
+  click(2);
+  expect_down(-1);
+}
+
+TEST(ShapeButton, RepeatedClickWhileHeld) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"");
+  button.SetRepeatedClick(true);
+  EventLog log;
+  log.Attach(button);
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+  const auto at = [](int x, int y) { return MAKELPARAM(20 + x, 30 + y); };
+
+  form.Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(47, 16));
+  EXPECT_EQ(log.clicks, 1);  // at once
+  ASSERT_NE(button.RepeatTimer(), nullptr);
+  EXPECT_EQ(button.RepeatTimer()->Interval(), 500u);
+  button.RepeatTimer()->Tick();
+  EXPECT_EQ(log.clicks, 2);
+  EXPECT_EQ(button.RepeatTimer()->Interval(), 100u);
+  form.Perform(WM_MOUSEMOVE, MK_LBUTTON, at(130, 16));
+  button.RepeatTimer()->Tick();  // dragged off: waits
+  EXPECT_EQ(log.clicks, 2);
+  form.Perform(WM_MOUSEMOVE, MK_LBUTTON, at(47, 16));
+  button.RepeatTimer()->Tick();
+  EXPECT_EQ(log.clicks, 3);
+  form.Perform(WM_LBUTTONUP, 0, at(47, 16));
+  EXPECT_EQ(log.clicks, 3);  // the release adds none
+  EXPECT_EQ(button.RepeatTimer(), nullptr);
+}
+
+TEST(ShapeButton, DropDownOpensAndClosesWithoutClicking) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(200, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 20, 30, L"");
+  button.SetDropDown(true);
+  button.SetDropDownCombo(true);  // only the 12 pixels at the right drop down
+  EventLog log;
+  log.Attach(button);
+  int drops = 0;
+  button.OnDropDown = [&drops](fw::Control&) { ++drops; };
+  form.FinishCreate();
+  form.ShowForm();
+  Settle();
+  const auto press = [&](int x) {
+    form.Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20 + x, 30 + 16));
+    form.Perform(WM_LBUTTONUP, 0, MAKELPARAM(20 + x, 30 + 16));
+  };
+  press(40);  // the button part
+  EXPECT_EQ(log.clicks, 1);
+  EXPECT_EQ(drops, 0);
+  press(88);
+  EXPECT_EQ(button.State(), widgets::bsDropDownOpen);
+  EXPECT_EQ(drops, 1);
+  form.Perform(WM_MOUSEMOVE, 0, MAKELPARAM(20 + 47, 30 + 16));  // ignored while open
+  EXPECT_EQ(button.State(), widgets::bsDropDownOpen);
+  press(88);
+  EXPECT_EQ(button.State(), widgets::bsUp);
+  EXPECT_EQ(drops, 1);
+  EXPECT_EQ(log.clicks, 1);
+}
+
+TEST(ShapeButton, GlyphBesideTheCaptionAndAutoSize) {
+  ParkPointer();
+  TestForm form;
+  form.SetClientSize(300, 100);
+  auto& button = form.Make<TShapeButton>();
+  StyleAsInTheWindow(button, 10, 30, L"Go");
+  // Two 16 x 16 pictures: up in green, disabled in blue; magenta (bottom-left) is see-through.
+  Canvas picture(32, 16);
+  ASSERT_TRUE(picture.Valid());
+  picture.Fill(RGB(255, 0, 255));
+  fw::FillSolidRect(picture.Dc(), RECT{4, 4, 12, 12}, RGB(0, 255, 0));
+  fw::FillSolidRect(picture.Dc(), RECT{20, 4, 28, 12}, RGB(0, 0, 255));
+  fw::BitmapHandle glyph(static_cast<HBITMAP>(
+      ::CopyImage(::GetCurrentObject(picture.Dc(), OBJ_BITMAP), IMAGE_BITMAP, 0, 0, 0)));
+  ASSERT_TRUE(glyph);
+  button.Glyph().SetBitmap(std::move(glyph));
+  form.FinishCreate();
+  Canvas canvas(300, 100);
+  ASSERT_TRUE(canvas.Valid());
+  Render(form, canvas);
+
+  const RECT g = button.GlyphRect();
+  const RECT t = button.TextRect();
+  EXPECT_EQ(g.right - g.left, 16);
+  EXPECT_EQ(g.bottom - g.top, 16);
+  EXPECT_EQ(t.left, g.right + 4 + 1);  // spacing 4, then the text's one-pixel shift
+  EXPECT_EQ(canvas.Pixel(10 + g.left + 8, 30 + g.top + 8), RGB(0, 255, 0));
+  EXPECT_NE(canvas.Pixel(10 + g.left + 1, 30 + g.top + 1), RGB(255, 0, 255));
+  button.SetEnabled(false);
+  Render(form, canvas);
+  EXPECT_EQ(canvas.Pixel(10 + g.left + 8, 30 + g.top + 8), RGB(0, 0, 255));
+
+  // Auto-size: the block of glyph, spacing and text plus twice the spacing.
+  button.SetAutoSize(true);
+  const int text_width = t.right - t.left;
+  EXPECT_EQ(button.Width(), 16 + 4 + text_width + 2 * 4);
+  button.SetCaption(L"Go further");
+  EXPECT_GT(button.Width(), 16 + 4 + text_width + 2 * 4);
+}
+
+TEST(ShapePaint, KeyedAndMaskedCopiesLeaveOutTheKeyWithOrWithoutScratch) {
+  constexpr COLORREF kRed = RGB(255, 0, 0);
+  constexpr COLORREF kGreen = RGB(0, 200, 0);
+  constexpr COLORREF kKey = RGB(48, 48, 48);
+  Canvas source(10, 10);
+  Canvas mask(10, 10);
+  ASSERT_TRUE(source.Valid() && mask.Valid());
+  source.Fill(kGreen);
+  ::SetPixel(source.Dc(), 2, 3, kKey);
+  ::SetPixel(source.Dc(), 7, 3, kKey);
+  mask.Fill(kKey);
+  fw::FillSolidRect(mask.Dc(), RECT{0, 0, 5, 10}, RGB(255, 255, 255));  // the left half
+  widgets::ShapeScratch scratch;
+  for (widgets::ShapeScratch* s : {static_cast<widgets::ShapeScratch*>(nullptr), &scratch}) {
+    SCOPED_TRACE(s == nullptr ? "own surfaces" : "scratch");
+    Canvas canvas(12, 12);
+    ASSERT_TRUE(canvas.Valid());
+    canvas.Fill(kRed);
+    widgets::DrawKeyed(canvas.Dc(), RECT{1, 1, 11, 11}, source.Dc(), kKey, s);
+    EXPECT_EQ(canvas.Pixel(3, 4), kRed);  // the key pixels leave the canvas as it was
+    EXPECT_EQ(canvas.Pixel(8, 4), kRed);
+    EXPECT_EQ(canvas.Pixel(1, 1), kGreen);
+    EXPECT_EQ(canvas.Pixel(10, 10), kGreen);
+    EXPECT_EQ(canvas.Pixel(0, 0), kRed);  // outside the rectangle
+    EXPECT_EQ(canvas.Count(kGreen), 98);
+
+    canvas.Fill(kRed);
+    widgets::DrawMaskedImage(canvas.Dc(), RECT{1, 1, 11, 11}, mask.Dc(), kKey, source.Dc(), s);
+    EXPECT_EQ(canvas.Pixel(1, 5), kGreen);  // where the mask is white
+    EXPECT_EQ(canvas.Pixel(5, 5), kGreen);
+    EXPECT_EQ(canvas.Pixel(3, 4), kRed);  // a key pixel inside the mask is left out too
+    EXPECT_EQ(canvas.Pixel(6, 5), kRed);  // the mask's key half
+    EXPECT_EQ(canvas.Count(kGreen), 49);
+  }
 }
 
 }  // namespace

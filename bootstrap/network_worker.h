@@ -1,0 +1,70 @@
+// Blocking WinInet calls on a worker thread that the window stops waiting for. A server that
+// accepts a connection and then goes silent blocks InternetOpenUrlW or InternetReadFile for minutes
+// or for ever: the timeout options end them on Windows but not under Wine, and closing a handle
+// from another thread does not wake them there either. So the main thread never makes such a call
+// itself. It waits for the worker, pumping the window's messages once per pump interval (repaints,
+// Close, hover and keys keep working), and gives up once the server has sent nothing for the stall
+// limit. An abandoned worker keeps what its work captured (handles, buffers) and frees it when
+// the call finally returns, or the process ends first.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+namespace setup {
+
+// How long a server may send nothing before the request ends: connecting, waiting for the
+// answer's headers, and between the bytes of a body. Set at build time (SETUP_STALL_LIMIT_S).
+DWORD StallLimitMs();
+
+// What the work tells the waiting thread: that the server has just sent something.
+class NetworkActivity {
+ public:
+  NetworkActivity() { Touch(); }
+  void Touch() noexcept { last_ms_.store(::GetTickCount64(), std::memory_order_relaxed); }
+  std::uint64_t IdleMs(std::uint64_t now_ms) const noexcept {
+    const std::uint64_t last = last_ms_.load(std::memory_order_relaxed);
+    return now_ms > last ? now_ms - last : 0;
+  }
+
+ private:
+  std::atomic<std::uint64_t> last_ms_{0};
+};
+
+// State shared by the window and a worker it may leave behind, freed by whichever lets go last.
+// (std::shared_ptr would pull the POSIX threads library into the static runtime: 14 KiB.)
+template <typename T>
+class SharedState {
+ public:
+  SharedState() : node_(new Node) {}
+  SharedState(const SharedState& other) noexcept : node_(other.node_) {
+    node_->count.fetch_add(1, std::memory_order_relaxed);
+  }
+  SharedState& operator=(const SharedState&) = delete;
+  ~SharedState() {
+    if (node_->count.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+      delete node_;
+    }
+  }
+  T* operator->() const noexcept { return &node_->value; }
+  T& operator*() const noexcept { return node_->value; }
+
+ private:
+  struct Node {
+    std::atomic<long> count{1};
+    T value;
+  };
+  Node* node_;
+};
+
+// Runs work on a new worker thread and waits for it on the main thread. Before each pump,
+// before_pump runs (the window shows the work's progress there). True when the work ended; an
+// exception it raised is raised here. False when it sent nothing for the stall limit: the worker
+// is left running and work must not touch anything the caller frees (capture shared state).
+bool RunOffWindow(std::function<void(NetworkActivity&)> work,
+                  const std::function<void()>& before_pump = {});
+
+}  // namespace setup

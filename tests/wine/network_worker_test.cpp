@@ -1,0 +1,81 @@
+// The worker that blocking network calls run on: the main thread pumps its messages while it
+// waits, gives up on work that stays silent for the stall limit, and an abandoned worker keeps
+// what its work captured until it ends.
+#include "bootstrap/network_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+
+#include "framework/app.h"
+#include "framework/error.h"
+
+namespace setup {
+namespace {
+
+TEST(NetworkWorkerTest, WorkEndsAndItsErrorIsRaisedOnTheCaller) {
+  int runs = 0;
+  EXPECT_TRUE(RunOffWindow([&](NetworkActivity&) { ++runs; }));
+  EXPECT_EQ(runs, 1);
+  EXPECT_THROW(RunOffWindow([](NetworkActivity&) { throw fw::Error(L"I/O error 112"); }),
+               fw::Error);
+}
+
+std::atomic<int> g_timer_ticks{0};
+
+TEST(NetworkWorkerTest, MessagesArePumpedWhileTheWorkRuns) {
+  // Nobody else dispatches messages here: the thread timer's ticks arrive through the wait's pumps,
+  // and the hook runs before each of them.
+  g_timer_ticks = 0;
+  const UINT_PTR timer =
+      ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { ++g_timer_ticks; });
+  ASSERT_NE(timer, 0u);
+  int hooks = 0;
+  EXPECT_TRUE(RunOffWindow([](NetworkActivity&) { ::Sleep(500); }, [&] { ++hooks; }));
+  ::KillTimer(nullptr, timer);
+  EXPECT_GT(hooks, 5);
+  EXPECT_GT(g_timer_ticks.load(), 5);
+}
+
+TEST(NetworkWorkerTest, ActivityKeepsWorkAlivePastTheLimit) {
+  const DWORD limit = StallLimitMs();
+  // Silent for half the limit at a time, but never for the whole of it.
+  EXPECT_TRUE(RunOffWindow([limit](NetworkActivity& activity) {
+    for (int i = 0; i < 3; ++i) {
+      ::Sleep(limit / 2);
+      activity.Touch();
+    }
+  }));
+}
+
+TEST(NetworkWorkerTest, SilentWorkIsLeftBehindAndReleasesWhatItHoldsWhenItEnds) {
+  const DWORD limit = StallLimitMs();
+  // Counts its own destruction, so the test sees when the worker lets go of it.
+  struct Held {
+    int value = 7;
+    std::atomic<bool>* freed = nullptr;
+    ~Held() { freed->store(true); }
+  };
+  std::atomic<bool> freed{false};
+  const ULONGLONG started = ::GetTickCount64();
+  {
+    const SharedState<Held> held;
+    held->freed = &freed;
+    EXPECT_FALSE(RunOffWindow([held, limit](NetworkActivity&) {
+      ::Sleep(limit + 2000);  // a call that returns only after the window gave up
+      EXPECT_EQ(held->value, 7);
+    }));
+  }
+  const ULONGLONG waited = ::GetTickCount64() - started;
+  EXPECT_GE(waited, limit);
+  EXPECT_FALSE(freed.load());  // the worker still holds it
+  const ULONGLONG deadline = ::GetTickCount64() + limit + 30000;
+  while (!freed.load() && ::GetTickCount64() < deadline) {
+    ::Sleep(50);
+  }
+  EXPECT_TRUE(freed.load());
+}
+
+}  // namespace
+}  // namespace setup
