@@ -5,7 +5,7 @@
 // - press TITLE [--button OK] [--timeout-ms N]: clicks the button, waits until the dialog closes.
 // - none TITLE --for-ms N: no message dialog appears within N ms (else prints the one that did).
 // - window TITLE [--class NAME] [--timeout-ms N]: the topmost visible window with that title (of
-//   that class when given); prints its class, client area and pid.
+//   that class when given); prints its class, client area, outer frame and pid.
 // - gone TITLE [--timeout-ms N]: no window with that title is left, hidden ones included.
 // Exit codes: 0 as asked, 1 timed out (or, for none, a dialog appeared), 2 usage error.
 #include <windows.h>
@@ -162,6 +162,8 @@ std::string DescribeDialog(HWND dialog) {
 std::string DescribeWindow(HWND hwnd) {
   RECT client{};
   ::GetClientRect(hwnd, &client);
+  RECT frame{};
+  ::GetWindowRect(hwnd, &frame);
   POINT origin{0, 0};
   ::ClientToScreen(hwnd, &origin);
   DWORD pid = 0;
@@ -171,6 +173,10 @@ std::string DescribeWindow(HWND hwnd) {
          ",\"client_screen_y\":" + std::to_string(origin.y) +
          ",\"client_w\":" + std::to_string(client.right - client.left) +
          ",\"client_h\":" + std::to_string(client.bottom - client.top) +
+         ",\"window_screen_x\":" + std::to_string(frame.left) +
+         ",\"window_screen_y\":" + std::to_string(frame.top) +
+         ",\"window_w\":" + std::to_string(frame.right - frame.left) +
+         ",\"window_h\":" + std::to_string(frame.bottom - frame.top) +
          ",\"pid\":" + std::to_string(pid) + "}";
 }
 

@@ -334,7 +334,8 @@ def no_dialog(title=APP_TITLE, for_ms=2000):
 def window(title, timeout_ms=15000, class_name=None):
     """The topmost visible window with that title, of any class unless one is given (a message
     dialog shares the setup window's title): {"hwnd","class","client_screen_x","client_screen_y",
-    "client_w","client_h","pid"} in Wine screen coordinates."""
+    "client_w","client_h","window_screen_x","window_screen_y","window_w","window_h","pid"} in Wine
+    screen coordinates (window_*: the outer frame, title bar included)."""
     found, info = probe("window", title, timeout_ms=timeout_ms, class_name=class_name)
     if not found:
         raise ProbeError(f"no window titled {title!r} appeared within {timeout_ms} ms")
