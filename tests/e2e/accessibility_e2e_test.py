@@ -254,26 +254,36 @@ class KeyboardTest(SetupCase):
         self.wait_for_requests(2)
         self.assert_idle(process)
 
+    def settled_shot(self, info, name):
+        """The client area once two screenshots in a row agree: the waiting bar has run its
+        course and the last repaint has landed. Gives (path, pixel)."""
+        previous = None
+        for i in range(100):
+            path = harness.screenshot(os.path.join(self.workdir, f"{name}-{i}.png"), crop=info)
+            width, height, pixel = harness.read_rgb(path)
+            pixels = [pixel(x, y) for y in range(height) for x in range(width)]
+            if pixels == previous:
+                return path, pixel
+            previous = pixels
+            time.sleep(0.2)
+        self.fail(f"the window never settled for {name}")
+
     def test_focus_cue_shows_only_once_the_keyboard_is_used(self):
         process = self.start_idle()
         info = self.setup_window()
-        _, _, before = harness.read_rgb(harness.screenshot(
-            os.path.join(self.workdir, "before.png"), crop=info))
+        _, before = self.settled_shot(info, "before")
         # A mouse user: activating the window and pointing at nothing changes no pixel.
         harness.activate(TITLE, class_name=WINDOW_CLASS)
         harness.xdotool("mousemove", 0, 0)
-        time.sleep(0.5)
-        _, _, clicked = harness.read_rgb(harness.screenshot(
-            os.path.join(self.workdir, "clicked.png"), crop=info))
+        _, clicked = self.settled_shot(info, "clicked")
         width, height = info["client_w"], info["client_h"]
         self.assertEqual([(x, y) for y in range(height) for x in range(width)
                           if before(x, y) != clicked(x, y)], [])
         # The first Tab draws the cue inside Contact, and nowhere else.
         self.keys("Tab")
-        time.sleep(0.5)
-        shot = harness.screenshot(os.path.join(self.workdir, "tab.png"), crop=info)
+        self.wait_for_focus("Contact")
+        shot, after = self.settled_shot(info, "tab")
         keep(shot, "keyboard-focus-contact.png")
-        _, _, after = harness.read_rgb(shot)
         left, top, w, h = client_rect(CONTACT)
         changed = [(x, y) for y in range(height) for x in range(width)
                    if before(x, y) != after(x, y)]
