@@ -252,6 +252,10 @@ void TPreSetupBox::BuildLayout() {
   mMeter.SetColor(0x00FCF8C9);  // #C9F8FC
   mMeter.SetLightColor(fw::clWhite);
   mMeter.SetLightTextColor(fw::clBlack);
+  mMeter.SetLightTextFullLine(true);
+  mMeter.SetSmooth(true);
+  mMeter.SetLightGradient(true);
+  mMeter.SetThemeMode(widgets::ttmNone);
   SetFont(mMeter.Font(), L"Calibri", 11, false, fw::clBlack);
   mMeter.SetLightText(L"0%");
   mMeter.SetAccessibleName(L"Download progress");

@@ -17,6 +17,31 @@
 
 namespace fw {
 
+// A manual-reset event for the waits of worker threads. An event that could not be made reads as
+// set, so nobody waits on it for ever.
+class Event {
+ public:
+  explicit Event(bool initially_set)
+      : handle_(::CreateEventW(nullptr, TRUE, initially_set ? TRUE : FALSE, nullptr)) {}
+  void Set() {
+    if (handle_) {
+      ::SetEvent(handle_.get());
+    }
+  }
+  void Reset() {
+    if (handle_) {
+      ::ResetEvent(handle_.get());
+    }
+  }
+  // True when set within the milliseconds (INFINITE: no limit).
+  bool Wait(DWORD milliseconds) {
+    return !handle_ || ::WaitForSingleObject(handle_.get(), milliseconds) == WAIT_OBJECT_0;
+  }
+
+ private:
+  KernelHandle handle_;
+};
+
 class Thread {
  public:
   Thread();  // the OS thread exists from here on, suspended; throws fw::Error when it cannot

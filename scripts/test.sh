@@ -19,6 +19,11 @@ cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native -j2 "${filter[@]}"
 
+echo "== worker-thread logic under ThreadSanitizer"
+cmake --preset native-tsan >/dev/null
+cmake --build --preset native-tsan
+ctest --preset native-tsan
+
 echo "== windows build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows

@@ -1,107 +1,396 @@
 #include "widgets/waiting_progress.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "framework/gdi.h"
 #include "framework/scope_exit.h"
+#include "widgets/gradient_geometry.h"
+#include "widgets/meter_layout.h"
 
 namespace widgets {
 
-// --- TTickThread ---
+// --- TPausableThread ---
 
-TTickThread::TTickThread()
-    : stop_event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      run_event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-  // Throwing here would leave the base to resume a half-destroyed worker, so a missing event
-  // only makes Execute return at once: the bar then never moves.
-}
-
-TTickThread::~TTickThread() {
-  // Before the events go: the base's destructor runs after them.
-  Stop();
+TPausableThread::~TPausableThread() {
+  // A paused worker is let through its gate to see the end; ended here, before the gate goes
+  // (the base's destructor runs after it).
+  Terminate();
+  FPauseGate.Stop();
   WaitFor();
 }
 
-void TTickThread::SetPaused(bool paused) {
-  if (paused != paused_) {
-    paused_ = paused;
-    if (run_event_) {
-      if (paused_) {
-        ::ResetEvent(run_event_.get());
-      } else {
-        ::SetEvent(run_event_.get());
-      }
-    }
-  }
-  if (Suspended() && !paused_) {
+void TPausableThread::SetPaused(bool paused) {
+  FPauseGate.SetPaused(paused);
+  if (Suspended() && !FPauseGate.Paused()) {
     Start();
   }
 }
 
-void TTickThread::Stop() {
+// --- TTickThread ---
+
+TTickThread::~TTickThread() {
+  // Execute reads FDelay: the worker ends before this object's members go.
   Terminate();
-  if (stop_event_) {
-    ::SetEvent(stop_event_.get());
-  }
+  FPauseGate.Stop();
+  WaitFor();
 }
 
 void TTickThread::Execute() {
-  if (!stop_event_ || !run_event_) {
-    return;
-  }
-  const HANDLE stop_or_run[2] = {stop_event_.get(), run_event_.get()};
-  while (!Terminated()) {
-    // The pause between ticks, cut short by Stop.
-    if (::WaitForSingleObject(stop_event_.get(), delay_.load()) != WAIT_TIMEOUT) {
-      break;
-    }
-    // Held here while paused; with both set, the stop (the lower index) wins.
-    if (::WaitForMultipleObjects(2, stop_or_run, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
-      break;
-    }
-    if (Terminated()) {
-      break;
-    }
-    // An error of the tick comes back here and ends the thread quietly.
-    Synchronize([this] { RunOnDraw(); });
-  }
+  // An error of the tick comes back through the hand-off and ends the thread quietly.
+  RunTicks(
+      FPauseGate, [this] { return FDelay.load(); },
+      [this] { Synchronize([this] { RunOnDraw(); }); });
 }
 
 void TTickThread::RunOnDraw() {
-  if (!Terminated() && OnDraw) {
-    OnDraw(*this);
+  if (!Terminated() && FPauseGate.TickAllowed() && FOnDraw) {
+    FOnDraw(*this);
   }
+}
+
+// --- TProgressStrip ---
+
+namespace {
+
+// Plain decimal digits; wsprintfW is the system's, std::to_wstring would bring the C library's
+// whole formatter along.
+std::wstring Decimal(int value) {
+  wchar_t digits[16];
+  return std::wstring(digits, static_cast<std::size_t>(::wsprintfW(digits, L"%d", value)));
+}
+
+// "%d" becomes the number and "%%" a single "%"; anything else is kept as it is.
+std::wstring FormatPercent(const std::wstring& format, int percent) {
+  std::wstring out;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == L'%' && i + 1 < format.size() &&
+        (format[i + 1] == L'd' || format[i + 1] == L'%')) {
+      out += format[i + 1] == L'd' ? Decimal(percent) : L"%";
+      ++i;
+    } else {
+      out += format[i];
+    }
+  }
+  return out;
+}
+
+COLORREF Interpolate(COLORREF from, COLORREF to, int i, int n) {
+  // Floating-point steps rounded half to even, so the last column stops one step short of `to`.
+  const auto channel = [&](int a, int b) {
+    return std::clamp(RoundHalfEven(a + i * (static_cast<double>(b - a) / n)), 0, 255);
+  };
+  return RGB(channel(GetRValue(from), GetRValue(to)), channel(GetGValue(from), GetGValue(to)),
+             channel(GetBValue(from), GetBValue(to)));
+}
+
+}  // namespace
+
+TProgressStrip::TProgressStrip(fw::WinControl* parent) : fw::GraphicControl(parent) {
+  SetOpaque(true);
+  SetControlStyle(ControlStyle() & ~(fw::csClickEvents | fw::csCaptureMouse));
+  SetBounds(Left(), Top(), 150, 15);
+}
+
+std::int32_t TProgressStrip::SaturatedAdd(std::int32_t a, std::int32_t b) {
+  const std::int64_t sum = static_cast<std::int64_t>(a) + b;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+int TProgressStrip::Percent() const {
+  if (FMaximum == FMinimum) {
+    return 0;
+  }
+  return RoundMulDiv(static_cast<std::int64_t>(FPosition) - FMinimum, 100,
+                     static_cast<std::int64_t>(FMaximum) - FMinimum);
+}
+
+std::wstring TProgressStrip::DisplayText() const {
+  switch (FTextOption) {
+    case toCaption:
+      return Caption();
+    case toFormat:
+      return FormatPercent(Caption(), Percent());
+    case toPercent:
+      return Decimal(Percent()) + L"%";
+    case toNoText:
+    default:
+      return {};
+  }
+}
+
+void TProgressStrip::SetPosition(std::int32_t value) {
+  if (value == FPosition) {
+    return;
+  }
+  const int percent_before = Percent();
+  // A range set upside down keeps Minimum: the clamp must not see low > high.
+  FPosition = std::clamp(value, FMinimum, std::max(FMinimum, FMaximum));
+  if ((FTextOption == toFormat || FTextOption == toPercent) && Percent() != percent_before) {
+    FIsChanged = true;
+  }
+  RecomputeFill();
+  RenderBar();
+}
+
+void TProgressStrip::SetMinimum(std::int32_t value) {
+  if (value != FMinimum) {
+    FMinimum = value;
+    FPosition = std::clamp(FPosition, FMinimum, std::max(FMinimum, FMaximum));
+    FIsChanged = FIsChanged || FTextOption == toFormat || FTextOption == toPercent;
+    RecomputeFill();
+    RenderBar();
+  }
+}
+
+void TProgressStrip::SetMaximum(std::int32_t value) {
+  if (value != FMaximum) {
+    FMaximum = value;
+    FPosition = std::clamp(FPosition, FMinimum, std::max(FMinimum, FMaximum));
+    FIsChanged = FIsChanged || FTextOption == toFormat || FTextOption == toPercent;
+    RecomputeFill();
+    RenderBar();
+  }
+}
+
+void TProgressStrip::SetStartColor(fw::TColor color) {
+  FStartColor = color;
+  FStart = fw::ColorToRGB(color);
+  Changed();
+}
+
+void TProgressStrip::SetEndColor(fw::TColor color) {
+  FEndColor = color;
+  FEnd = fw::ColorToRGB(color);
+  Changed();
+}
+
+void TProgressStrip::SetSolid(bool solid) {
+  if (solid != FSolid) {
+    FSolid = solid;
+    FIsChanged = true;  // the same width can be drawn as blocks or as one bar
+    RecomputeFill();
+    RenderBar();
+  }
+}
+
+void TProgressStrip::SetGradientBlocks(bool on) {
+  if (on != FGradientBlocks) {
+    FGradientBlocks = on;
+    Changed();
+  }
+}
+
+void TProgressStrip::SetTextCentered(bool on) {
+  if (on != FTextCentered) {
+    FTextCentered = on;
+    Changed();
+  }
+}
+
+void TProgressStrip::SetTextOption(TProgressTextOption option) {
+  if (option != FTextOption) {
+    FTextOption = option;
+    Changed();
+  }
+}
+
+void TProgressStrip::SetBorderStyle(TProgressBorderStyle style) {
+  if (style != FBorderStyle) {
+    FBorderStyle = style;
+    Changed();
+  }
+}
+
+void TProgressStrip::Changed() {
+  FIsChanged = true;
+  RenderBar();
+}
+
+void TProgressStrip::Loaded() {
+  fw::GraphicControl::Loaded();
+  RecomputeFill();
+  RenderBar();
+}
+
+void TProgressStrip::TextChanged() {
+  if (FTextOption == toCaption || FTextOption == toFormat) {
+    Changed();
+  }
+}
+
+void TProgressStrip::ColorChanged() {
+  Changed();
+}
+
+void TProgressStrip::FontChanged() {
+  if (FTextOption != toNoText) {
+    Changed();
+  }
+}
+
+void TProgressStrip::BoundsChanged(bool resized) {
+  // Under 3 x 3 the strip draws nothing, so its parent's colour shows there instead of whatever
+  // the parent's buffer held.
+  SetOpaque(Width() > 2 && Height() > 2);
+  (void)resized;
+}
+
+void TProgressStrip::RecomputeFill() {
+  const int cw = ClientWidth();
+  if (Loading() || FMaximum == FMinimum || cw < 2) {
+    return;
+  }
+  const int inner = cw - 2;
+  int w = RoundMulDiv(static_cast<std::int64_t>(FPosition) - FMinimum, inner,
+                      static_cast<std::int64_t>(FMaximum) - FMinimum);
+  w = std::clamp(w, 0, inner);
+  if (!FSolid) {
+    // Blocks two thirds of the height wide with one-pixel gaps; w goes to the nearest whole block
+    // (the last one cut at the inner edge).
+    FBlockWidth = std::max(1, ClientHeight() * 2 / 3);
+    const int pitch = FBlockWidth + 1;
+    FBlockCount = (w + pitch / 2) / pitch;
+    w = std::min(FBlockCount * pitch - (FBlockCount > 0 ? 1 : 0), inner);
+    FLastBlockWidth = FBlockCount > 0 ? w - (FBlockCount - 1) * pitch : 0;
+    FLastBlockPartial = FBlockCount > 0 && FLastBlockWidth < FBlockWidth;
+  }
+  if (w == FBlock) {
+    return;
+  }
+  FBlock = w;
+  FIsChanged = true;
+  RenderBar();
+}
+
+void TProgressStrip::RenderFilled(HDC dc, int height) {
+  if (FBlock <= 0) {
+    return;
+  }
+  const auto columns = [&](int from, int count, int steps, int first_step) {
+    if (FStart == FEnd) {
+      fw::FillSolidRect(dc, RECT{from, 1, from + count, height - 1}, FStart);
+      return;
+    }
+    for (int i = 0; i < count; ++i) {
+      fw::FillSolidRect(dc, RECT{from + i, 1, from + i + 1, height - 1},
+                        Interpolate(FStart, FEnd, first_step + i, steps));
+    }
+  };
+  if (FSolid) {
+    columns(1, FBlock, FBlock, 0);
+    return;
+  }
+  // Blocks: each shaded on its own, or flat in the colour the bar has where the block starts.
+  const int pitch = FBlockWidth + 1;
+  for (int k = 0; k < FBlockCount; ++k) {
+    const int x = 1 + k * pitch;
+    const int width = k == FBlockCount - 1 && FLastBlockPartial ? FLastBlockWidth : FBlockWidth;
+    if (FGradientBlocks) {
+      columns(x, width, FBlockWidth, 0);
+    } else {
+      fw::FillSolidRect(dc, RECT{x, 1, x + width, height - 1},
+                        FStart == FEnd ? FStart : Interpolate(FStart, FEnd, x - 1, FBlock));
+    }
+  }
+}
+
+void TProgressStrip::RenderText(HDC dc, int width, int height) {
+  std::wstring text = DisplayText();
+  if (text.empty()) {
+    return;
+  }
+  RECT box = FTextCentered ? RECT{1, 1, width - 1, height - 1} : RECT{1, 1, FBlock + 1, height - 1};
+  fw::SavedDcState saved(dc);
+  if (const HFONT font = Font().Handle(); font != nullptr) {
+    ::SelectObject(dc, font);  // put back by the saved state
+  }
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, fw::ColorToRGB(Font().Color()));
+  ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &box,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+void TProgressStrip::RenderBar() {
+  if (!FIsChanged || Loading()) {
+    return;
+  }
+  FIsChanged = false;
+  const int cw = ClientWidth();
+  const int ch = ClientHeight();
+  if (cw <= 0 || ch <= 0 || !FBuffer.Resize(cw, ch)) {
+    return;
+  }
+  ++render_count_;
+  const HDC dc = FBuffer.Dc();
+  // The frame, the empty part and the gaps between blocks all take Color: one fill beneath.
+  fw::FillSolidRect(dc, RECT{0, 0, cw, ch}, Color());
+  RenderFilled(dc, ch);
+  RenderText(dc, cw, ch);
+  if (FBorderStyle == pbsSingle) {
+    RECT edge{0, 0, cw, ch};
+    ::DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
+  }
+  // Shown at once, so every visible step is on screen by the end of the tick that caused it.
+  if (!in_paint_ && Visible() && Parent() != nullptr && Parent()->Handle() != nullptr) {
+    PaintNow();
+  }
+}
+
+void TProgressStrip::Paint(HDC dc) {
+  const int cw = ClientWidth();
+  const int ch = ClientHeight();
+  if (FBuffer.Width() != cw || FBuffer.Height() != ch) {
+    in_paint_ = true;
+    FIsChanged = true;
+    RecomputeFill();
+    RenderBar();
+    in_paint_ = false;
+  }
+  if (cw <= 2 || ch <= 2) {
+    return;
+  }
+  FBuffer.CopyTo(dc, 0, 0);
 }
 
 // --- TWaitingProgress ---
 
 TWaitingProgress::TWaitingProgress(fw::WinControl* parent)
-    : fw::WinControl(parent), wait_(std::make_unique<TTickThread>()) {
-  SetOpaque(true);
+    : fw::WinControl(parent), FWait(std::make_unique<TTickThread>()) {
   SetBounds(Left(), Top(), 100, 10);
-  wait_->SetDelay(refresh_interval_);
-  wait_->OnDraw = [this](TTickThread&) { AdvanceBar(); };
+  FWait->SetDelay(FRefreshInterval);
+  FWait->FOnDraw = [this](TTickThread&) { AdvanceBar(); };
+  FProgress = std::make_unique<TProgressStrip>(this);
+  FProgress->SetMaximum(static_cast<std::int32_t>(FLength));
+  FProgress->SetPosition(0);
+  FProgress->SetStartColor(fw::clBlack);
+  FProgress->SetEndColor(fw::clBlack);
+  FProgress->SetSolid(true);
+  FProgress->SetColor(Color());
+  FProgress->SetBounds(0, 0, Width(), Height());
 }
 
 TWaitingProgress::~TWaitingProgress() {
-  // A tick already queued for the main thread then does nothing; the wait keeps running the
-  // worker's hand-offs, so a worker inside one cannot block it.
-  wait_->OnDraw = nullptr;
-  wait_->Stop();
-  wait_.reset();
+  // A tick already queued for the main thread then does nothing; the wait in the thread's
+  // destructor keeps running the worker's hand-offs, so a worker inside one cannot block it.
+  FWait->FOnDraw = nullptr;
+  FWait->Terminate();
+  FWait.reset();
+  FProgress.reset();
 }
 
 void TWaitingProgress::SetActive(bool active) {
-  if (active == active_) {
+  if (active == FActive) {
     return;
   }
-  active_ = active;
+  FActive = active;
   if (Loading()) {
     return;
   }
-  if (in_on_scroll_) {
-    // Applied after the running tick has returned.
+  if (FInOnScroll) {
+    // The worker holds the tick open until it returns: applied after it.
     ::PostMessageW(Handle(), WM_WAITING_APPLY, 0, 0);
     return;
   }
@@ -109,82 +398,75 @@ void TWaitingProgress::SetActive(bool active) {
 }
 
 void TWaitingProgress::ApplyActiveState() {
-  if (active_) {
-    SetPosition(0);
-    wait_->SetPaused(false);
+  if (FActive) {
+    FProgress->SetPosition(0);
+    FWait->SetPaused(false);
   } else {
-    wait_->SetPaused(true);
+    FWait->SetPaused(true);
   }
 }
 
 void TWaitingProgress::SetLength(std::uint32_t length) {
-  length_ = length;
-  SetPosition(0);
+  FLength = length;
+  FProgress->SetPosition(0);
+  // The strip counts in signed 32 bits: a longer run shows full from 2^31 - 1 on.
+  FProgress->SetMaximum(static_cast<std::int32_t>(
+      std::min<std::uint32_t>(length, std::numeric_limits<std::int32_t>::max())));
 }
 
 void TWaitingProgress::SetRefreshInterval(std::uint32_t milliseconds) {
-  refresh_interval_ = milliseconds;
-  wait_->SetDelay(milliseconds);
+  FRefreshInterval = milliseconds;
+  FWait->SetDelay(milliseconds);
 }
 
 void TWaitingProgress::SetProgressColor(fw::TColor color) {
-  if (color != progress_color_) {
-    progress_color_ = color;
-    Repaint();
-  }
-}
-
-int TWaitingProgress::FilledWidth() const {
-  const int inner = ClientWidth() - 2;
-  const std::uint32_t maximum =
-      std::min<std::uint32_t>(length_, std::numeric_limits<std::int32_t>::max());
-  if (inner <= 0 || maximum == 0) {
-    return 0;
-  }
-  return ::MulDiv(position_, inner, static_cast<int>(maximum));
-}
-
-void TWaitingProgress::SetPosition(std::int64_t position) {
-  const std::int64_t maximum =
-      std::min<std::int64_t>(length_, std::numeric_limits<std::int32_t>::max());
-  position = std::clamp<std::int64_t>(position, 0, maximum);
-  if (position == position_) {
-    return;
-  }
-  const int before = FilledWidth();
-  position_ = static_cast<std::int32_t>(position);
-  // Only a step that shows is drawn, and at once, so it is on screen by the end of its tick.
-  if (FilledWidth() != before) {
-    Repaint();
-  }
+  FProgress->SetStartColor(color);
+  FProgress->SetEndColor(color);
 }
 
 void TWaitingProgress::AdvanceBar() {
-  // A tick that was queued before the control stopped finds it inactive and does nothing.
-  if (Destroying() || !active_) {
+  // A tick offered before a deferred stop was applied finds the control stopped already.
+  if (Destroying() || !FActive) {
     return;
   }
-  const auto in_tick = fw::ScopedValue(in_on_scroll_, true);
-  const std::int64_t next = static_cast<std::int64_t>(position_) + refresh_interval_;
-  if (next <= static_cast<std::int64_t>(length_)) {
-    SetPosition(next);
+  const auto in_tick = fw::ScopedValue(FInOnScroll, true);
+  // 64-bit, so a long interval near the top of the range cannot wrap around.
+  const std::int64_t next = static_cast<std::int64_t>(FProgress->Position()) + FRefreshInterval;
+  if (next <= static_cast<std::int64_t>(FLength)) {
+    FProgress->SetPosition(static_cast<std::int32_t>(
+        std::min<std::int64_t>(next, std::numeric_limits<std::int32_t>::max())));
     return;
   }
-  SetPosition(length_);
+  FProgress->SetPosition(FProgress->Maximum());
   SetActive(false);
   // OnEnded never runs inside a tick.
   ::PostMessageW(Handle(), WM_WAITING_ENDED, 0, 0);
 }
 
+void TWaitingProgress::FireEnded() {
+  if (OnEnded) {
+    OnEnded(*this);
+  }
+}
+
 void TWaitingProgress::Loaded() {
   fw::WinControl::Loaded();
-  if (active_) {
+  if (FActive) {
     ApplyActiveState();
   }
 }
 
 void TWaitingProgress::ColorChanged() {
-  Repaint();
+  if (FProgress) {
+    FProgress->SetColor(Color());
+  }
+}
+
+void TWaitingProgress::BoundsChanged(bool resized) {
+  fw::WinControl::BoundsChanged(resized);
+  if (resized && FProgress) {
+    FProgress->SetBounds(0, 0, Width(), Height());
+  }
 }
 
 LRESULT TWaitingProgress::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -193,27 +475,10 @@ LRESULT TWaitingProgress::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       ApplyActiveState();
       return 0;
     case WM_WAITING_ENDED:
-      if (OnEnded) {
-        OnEnded(*this);
-      }
+      FireEnded();
       return 0;
     default:
       return fw::WinControl::WndProc(msg, wp, lp);
-  }
-}
-
-void TWaitingProgress::Paint(HDC dc) {
-  const RECT client = ClientRect();
-  fw::FillSolidRect(dc, client, Color());
-  const int width = client.right - client.left;
-  const int height = client.bottom - client.top;
-  if (width <= 2 || height <= 2) {
-    return;
-  }
-  // A one-pixel frame in Color stays around the filled part.
-  const int filled = FilledWidth();
-  if (filled > 0) {
-    fw::FillSolidRect(dc, RECT{1, 1, 1 + filled, height - 1}, progress_color_);
   }
 }
 

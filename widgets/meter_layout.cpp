@@ -1,0 +1,144 @@
+#include "widgets/meter_layout.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace widgets {
+
+namespace {
+
+// Longer bars than this are cut anyway; the bound keeps left + length inside int.
+constexpr std::int32_t kLengthBound = 1 << 29;
+
+std::int32_t BoundLength(std::int32_t length) {
+  return std::clamp(length, -kLengthBound, kLengthBound);
+}
+
+}  // namespace
+
+std::int32_t RoundMulDiv(std::int64_t a, std::int32_t b, std::int64_t c) {
+  // |a| < 2^32 and |b| <= 2^31 keep the product and the added half inside 64 bits.
+  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+  if (c == 0 || a > 2 * kMax + 1 || a < -2 * kMax - 1 || c > 2 * kMax + 1 || c < -2 * kMax - 1) {
+    return -1;
+  }
+  std::int64_t product = a * b;
+  if (c < 0) {
+    product = -product;
+    c = -c;
+  }
+  const std::int64_t result = (product >= 0 ? product + c / 2 : product - c / 2) / c;
+  return result > kMax || result < -kMax ? -1 : static_cast<std::int32_t>(result);
+}
+
+std::int32_t BarLength(std::int32_t value, std::int32_t min, std::int32_t scale, int span) {
+  return RoundMulDiv(static_cast<std::int64_t>(value) - min, span,
+                     static_cast<std::int64_t>(scale) - min);
+}
+
+BarPlacement PlaceBar(const MeterRect& work, std::int32_t length, bool vertical, bool infinite,
+                      int unit) {
+  length = BoundLength(length);
+  BarPlacement bar;
+  if (infinite) {
+    const int span = std::max(1, vertical ? work.Height() : work.Width());
+    const int lap = length > 0 ? length / span : 0;
+    int rest = length > 0 ? length % span : 0;
+    rest -= rest % std::max(1, unit);
+    bar.reversed = lap % 2 == 1;
+    if (bar.reversed) {
+      bar.rect = vertical ? MeterRect{work.left, work.top, work.right, work.top + rest}
+                          : MeterRect{work.right - rest, work.top, work.right, work.bottom};
+      return bar;
+    }
+    length = rest;
+  }
+  bar.rect = vertical ? MeterRect{work.left, work.bottom - length, work.right, work.bottom}
+                      : MeterRect{work.left, work.top, work.left + length, work.bottom};
+  return bar;
+}
+
+MeterRect LightHalf(const MeterRect& r, bool vertical) {
+  MeterRect half = r;
+  if (vertical) {
+    half.left = r.left + r.Width() / 2;
+  } else {
+    half.bottom = r.top + r.Height() / 2;
+  }
+  return half;
+}
+
+MeterRect DarkHalf(const MeterRect& r, bool vertical) {
+  MeterRect half = r;
+  if (vertical) {
+    half.right = r.left + r.Width() / 2;
+  } else {
+    half.top = r.top + r.Height() / 2;
+  }
+  return half;
+}
+
+std::vector<MeterRect> BarBlocks(const MeterRect& r, bool vertical) {
+  constexpr int kBlock = 8;
+  constexpr int kGap = 2;
+  std::vector<MeterRect> blocks;
+  if (vertical) {
+    for (int y = r.bottom; y > r.top;) {
+      const MeterRect block{r.left, std::max(y - kBlock, r.top), r.right, y};
+      blocks.push_back(block);
+      y = block.top - kGap;
+    }
+  } else {
+    for (int x = r.left; x < r.right;) {
+      const MeterRect block{x, r.top, std::min(x + kBlock, r.right), r.bottom};
+      blocks.push_back(block);
+      x = block.right + kGap;
+    }
+  }
+  return blocks;
+}
+
+MeterRect FullLineBox(int tw, int th, int span_w, int span_h, int top) {
+  MeterRect box;
+  box.left = std::max(0, span_w / 2 - tw / 2);
+  box.right = std::min(box.left + tw, box.left + span_w);
+  box.top = std::max(0, span_h / 2 - th / 2);
+  box.bottom = std::min(box.top + th, box.top + span_h);
+  box.top += top;
+  box.bottom += top;
+  return box;
+}
+
+MarqueeState NextMarquee(MarqueeState state, std::int32_t low, std::int32_t high) {
+  if (low >= high) {
+    return MarqueeState{high, 1};
+  }
+  std::int64_t next = static_cast<std::int64_t>(state.position) + state.direction;
+  if (next >= high) {
+    return MarqueeState{high, -1};
+  }
+  if (next <= low) {
+    return MarqueeState{low, 1};
+  }
+  return MarqueeState{static_cast<std::int32_t>(next), state.direction};
+}
+
+std::int32_t MarqueeLow(std::int32_t size_percent, std::int32_t scale) {
+  return RoundMulDiv(size_percent, scale, 100);
+}
+
+MeterRect MarqueeBlock(const MeterRect& work, std::int32_t position, std::int32_t min,
+                       std::int32_t scale, std::int32_t size_percent, int control_extent,
+                       bool vertical) {
+  const int span = std::max(1, vertical ? work.Height() : work.Width());
+  const std::int32_t end = BoundLength(BarLength(position, min, scale, span));
+  const std::int32_t size = BoundLength(RoundMulDiv(size_percent, control_extent, 100));
+  if (vertical) {
+    const int top = work.bottom - end;
+    return MeterRect{work.left, top, work.right, top + size};
+  }
+  const int right = work.left + end;
+  return MeterRect{right - size, work.top, right, work.bottom};
+}
+
+}  // namespace widgets
