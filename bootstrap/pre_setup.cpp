@@ -194,6 +194,7 @@ void TPreSetupBox::BuildLayout() {
 
   Image3.SetBounds(238, 109, 54, 49);
   Image3.LoadFromResource(fw::ModuleInstance(), MAKEINTRESOURCEW(IDB_LOGO));
+  Image3.SetAccessibleName(L"Ostrevo Software logo");
 
   StyleLabel(SimpleLabel2, 185, 170, 159, 35, L"OSTREVO", L"Tahoma", 27, false, kSilver, true);
   SimpleLabel2.SetActiveColor(kLinkBlue);
@@ -240,6 +241,7 @@ void TPreSetupBox::BuildLayout() {
   WaitingProgress1.SetProgressColor(kSilver);
   WaitingProgress1.SetLength(400);
   WaitingProgress1.SetRefreshInterval(1);
+  WaitingProgress1.SetAccessibleName(L"Working");
 
   RunBtn2.SetBounds(164, 124, 75, 25);
   RunBtn2.SetCaption(L"RunBtn2");
@@ -256,6 +258,7 @@ void TPreSetupBox::BuildLayout() {
   mMeter.SetThemeMode(widgets::ttmNone);
   SetFont(mMeter.Font(), L"Calibri", 11, false, fw::clBlack);
   mMeter.SetLightText(L"0%");
+  mMeter.SetAccessibleName(L"Download progress");
   mMeter.SetVisible(false);
 }
 

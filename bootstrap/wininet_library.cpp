@@ -8,6 +8,7 @@
 #include "bootstrap/short_text.h"
 #include "bootstrap/system_error_text.h"
 #include "framework/error.h"
+#include "framework/system_library.h"
 
 namespace setup {
 namespace {
@@ -22,36 +23,15 @@ namespace {
 
 template <typename Function>
 void Resolve(HMODULE module, const char* name, Function& function) {
-  // GetProcAddress hands back a generic function pointer; the declared type comes from wininet.h.
-  function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  if (function == nullptr) {
+  if (!fw::ResolveFunction(module, name, function)) {
     RaiseLoadError(std::wstring(name, name + std::char_traits<char>::length(name)) +
                    L" from wininet.dll");
   }
 }
 
-// From the system directory only. Windows 7 without the DLL-search update rejects the search flag
-// (ERROR_INVALID_PARAMETER); the full path then finds the same file, and the altered search path
-// makes its own dependencies come from there too.
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-  if (const HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-    return module;
-  }
-  if (::GetLastError() != ERROR_INVALID_PARAMETER) {
-    return nullptr;
-  }
-  wchar_t directory[MAX_PATH] = {};
-  const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
-    return nullptr;
-  }
-  const std::wstring path = std::wstring(directory, length) + L"\\" + name;
-  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
 }  // namespace
 
-WinInetLibrary::WinInetLibrary() : module_(LoadSystemLibrary(L"wininet.dll")) {
+WinInetLibrary::WinInetLibrary() : module_(fw::LoadSystemLibrary(L"wininet.dll")) {
   if (!module_) {
     RaiseLoadError(L"wininet.dll");
   }

@@ -31,6 +31,22 @@ inline wchar_t AccelChar(const std::wstring& caption) {
   return 0;
 }
 
+// The caption as a person reads it: every marking "&" left out, "&&" read as one "&".
+inline std::wstring CaptionText(const std::wstring& caption) {
+  std::wstring text;
+  text.reserve(caption.size());
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == L'&') {
+      if (i + 1 == caption.size()) {
+        break;  // a trailing "&" marks nothing and is not shown
+      }
+      ++i;
+    }
+    text.push_back(caption[i]);
+  }
+  return text;
+}
+
 // True when ch equals, regardless of case, the character the caption marks.
 inline bool IsAccel(wchar_t ch, const std::wstring& caption) {
   const wchar_t marked = AccelChar(caption);

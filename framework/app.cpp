@@ -207,7 +207,7 @@ void Application::Dispatch(MSG& msg) {
 }
 
 bool Application::PreTranslate(MSG& msg) {
-  if (msg.message != WM_CHAR && msg.message != WM_SYSCHAR) {
+  if (msg.message != WM_CHAR && msg.message != WM_SYSCHAR && msg.message != WM_KEYDOWN) {
     return false;
   }
   for (HWND h = msg.hwnd; h != nullptr; h = ::GetParent(h)) {

@@ -138,7 +138,7 @@ class Application {
   std::function<void(const std::wstring& message)> OnException;
 
   // The loop's keyboard step, exposed for tests: true when the message was consumed (an accepted
-  // accelerator character, or the Enter of a push button).
+  // accelerator character, a navigation key of the form, or the Enter of a push button).
   bool PreTranslate(MSG& msg);
 
   // Timer plumbing (fw::Timer uses these).

@@ -3,6 +3,8 @@
 
 #include "framework/accel.h"
 #include "framework/controls.h"
+#include "framework/form.h"
+#include "framework/keyboard_focus.h"
 
 namespace fw {
 
@@ -116,6 +118,7 @@ void Control::SetVisible(bool visible) {
     }
   }
   VisibleChanged();
+  NotifyAccessible(visible ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE);
 }
 
 bool Control::Showing() const {
@@ -130,6 +133,7 @@ void Control::SetEnabled(bool enabled) {
   SyncEnabled();
   Invalidate();
   EnabledChanged();
+  NotifyAccessible(EVENT_OBJECT_STATECHANGE);
 }
 
 void Control::SetCaption(const std::wstring& caption) {
@@ -139,6 +143,9 @@ void Control::SetCaption(const std::wstring& caption) {
   caption_ = caption;
   SyncCaption();
   TextChanged();
+  if (accessible_name_.empty()) {
+    NotifyAccessible(EVENT_OBJECT_NAMECHANGE);
+  }
 }
 
 void Control::SetColor(TColor color) {
@@ -206,6 +213,62 @@ void Control::SetOpaque(bool on) {
     style_ |= csOpaque;
   } else {
     style_ &= ~csOpaque;
+  }
+}
+
+std::wstring Control::AccessibleName() const {
+  if (!accessible_name_.empty()) {
+    return accessible_name_;
+  }
+  return CaptionMarksAccel() ? CaptionText(caption_) : caption_;
+}
+
+void Control::SetAccessibleName(const std::wstring& name) {
+  if (name != accessible_name_) {
+    accessible_name_ = name;
+    NotifyAccessible(EVENT_OBJECT_NAMECHANGE);
+  }
+}
+
+std::wstring Control::AccessibleDefaultAction() const {
+  switch (AccessibleRole()) {
+    case arPushButton:
+      return L"Press";
+    case arLink:
+      return L"Jump";
+    default:
+      return {};
+  }
+}
+
+RECT Control::FocusCueRect() const {
+  // Inside the face, clear of rounded corners and outlines.
+  return RECT{4, 4, width_ - 4, height_ - 4};
+}
+
+bool Control::HasKeyboardFocus() const {
+  const Form* form = ParentForm();
+  return form != nullptr && form != this && form->KeyboardControl() == this &&
+         form->Handle() != nullptr && ::GetFocus() == form->Handle();
+}
+
+void Control::AccessibleValueChanged() {
+  NotifyAccessible(EVENT_OBJECT_VALUECHANGE);
+}
+
+void Control::NotifyAccessible(DWORD event) {
+  if (loading_ || destroying_ || AccessibleRole() == arNone) {
+    return;
+  }
+  if (Form* form = ParentForm(); form != nullptr && form != this) {
+    form->AccessibleEvent(*this, event);
+  }
+}
+
+void Control::PaintWithFocusCue(HDC dc) {
+  Paint(dc);
+  if (HasKeyboardFocus() && ParentForm()->FocusCuesShown()) {
+    DrawFocusCue(dc, FocusCueRect(), ColorToRGB(font_.Color()));
   }
 }
 
@@ -322,7 +385,7 @@ void GraphicControl::PaintNow() {
   SavedDcState saved(dc.get());
   ::SetViewportOrgEx(dc.get(), Left(), Top(), nullptr);
   ::IntersectClipRect(dc.get(), 0, 0, Width(), Height());
-  Paint(dc.get());
+  PaintWithFocusCue(dc.get());
 }
 
 }  // namespace fw

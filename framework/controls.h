@@ -64,6 +64,17 @@ inline constexpr TControlStyle csClickEvents = 1u << 1;
 // A press captures the mouse, so the pressed control also gets the moves and the release.
 inline constexpr TControlStyle csCaptureMouse = 1u << 2;
 
+// What a screen reader is told a control is (framework/accessible.h maps it to the platform's
+// roles). arNone: not perceived by itself (backdrops, containers; their children are).
+enum TAccessibleRole : uint8_t {
+  arNone,
+  arPushButton,
+  arStaticText,
+  arLink,
+  arProgressBar,
+  arGraphic
+};
+
 using NotifyEvent = std::function<void(Control& sender)>;
 using MouseEvent =
     std::function<void(Control& sender, TMouseButton button, TShiftState shift, int x, int y)>;
@@ -174,6 +185,20 @@ class Control {
   virtual bool CanFocus() const { return false; }
   virtual void SetFocus() {}
 
+  // Accessibility and the keyboard (framework/accessible.h, framework/keyboard_focus.h). The name
+  // is AccessibleName when set, else the caption without its "&" marks. Push buttons and links
+  // have a default action, a click; push buttons take the keyboard focus with Tab.
+  virtual TAccessibleRole AccessibleRole() const { return arNone; }
+  virtual std::wstring AccessibleName() const;
+  void SetAccessibleName(const std::wstring& name);
+  virtual std::wstring AccessibleValue() const { return {}; }
+  virtual std::wstring AccessibleDefaultAction() const;
+  virtual bool Focusable() const { return AccessibleRole() == arPushButton; }
+  // Where the keyboard focus cue is drawn, in the control's own coordinates.
+  virtual RECT FocusCueRect() const;
+  // This windowless control has the keyboard focus of its active form.
+  bool HasKeyboardFocus() const;
+
   // Requests a repaint of the whole control (served by the next WM_PAINT); the request reaches the
   // window system when the application next pumps (Application::InvalidateLater).
   virtual void Invalidate() = 0;
@@ -182,6 +207,9 @@ class Control {
   // Draws the control: a graphic control on its parent's surface (origin at its top-left, clipped
   // to its bounds); a windowed control its own face in its off-screen bitmap.
   virtual void Paint(HDC dc);
+  // Paint, then the focus cue when this control has the focus and the form shows cues: what the
+  // parent's composition and an immediate repaint call.
+  void PaintWithFocusCue(HDC dc);
 
   // Mouse input, coordinates in the control's own space; the defaults fire the matching events.
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
@@ -201,6 +229,11 @@ class Control {
   virtual void EnabledChanged() {}
   virtual void VisibleChanged() {}
   virtual void BoundsChanged(bool resized) { (void)resized; }
+  // Whether an "&" in the caption marks an accelerator (and is left out of the accessible name).
+  virtual bool CaptionMarksAccel() const { return true; }
+
+  // Tells listening screen readers that AccessibleValue changed (at most a few times a second).
+  void AccessibleValueChanged();
 
   // What a windowed control does to its window when the property changes; a control without a
   // window asks its parent to repaint its area when its visibility changes.
@@ -220,6 +253,7 @@ class Control {
 
  private:
   void FontOwnChanged();
+  void NotifyAccessible(DWORD event);
   void ApplyParentColor(TColor color);
   void ApplyParentFont(const ::fw::Font& font);
 
@@ -235,6 +269,7 @@ class Control {
   bool destroying_ = false;
   TCursor cursor_ = crDefault;
   std::wstring caption_;
+  std::wstring accessible_name_;
   TColor color_ = clBtnFace;
   bool parent_color_ = true;
   ::fw::Font font_;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "framework/accessible.h"
+#include "framework/keyboard_focus.h"
+#include "framework/reading_order.h"
+
 namespace fw {
 
 namespace {
@@ -19,9 +23,15 @@ CreateParams FormParams() {
 
 Form::Form() : WinControl(nullptr, FormParams()) {
   InitTopLevel(clBtnFace);
+  // Focus cues stay hidden until the keyboard is used, unless the user wants them always.
+  BOOL cues = FALSE;
+  ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
+  Perform(WM_CHANGEUISTATE, MAKEWPARAM(cues ? UIS_CLEAR : UIS_SET, UISF_HIDEFOCUS), 0);
 }
 
 Form::~Form() {
+  // Clients lose the object before anything it reports on goes.
+  accessibility_.reset();
   if (App().MainForm() == this) {
     App().SetMainForm(nullptr);
   }
@@ -104,13 +114,107 @@ void Form::ForgetControl(const Control* control) {
   if (active_control_ == control) {
     active_control_ = nullptr;
   }
+  if (keyboard_control_ == control) {
+    keyboard_control_ = nullptr;
+  }
+  if (accessibility_) {
+    accessibility_->Forget(*control);
+  }
+}
+
+void Form::FocusControl(Control* control) {
+  Control* old = keyboard_control_;
+  keyboard_control_ = control;
+  if (old != nullptr && old != control) {
+    old->Invalidate();
+  }
+  if (control == nullptr) {
+    return;
+  }
+  control->Invalidate();
+  if (::GetFocus() != Handle()) {
+    ::SetFocus(Handle());  // its WM_SETFOCUS announces the control
+  } else {
+    AccessibleEvent(*control, EVENT_OBJECT_FOCUS);
+  }
+}
+
+bool Form::KeyboardControlUsable() const {
+  return keyboard_control_ != nullptr && keyboard_control_->Showing() &&
+         keyboard_control_->Enabled();
+}
+
+void Form::ShowFocusCues() {
+  Perform(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
+
+void Form::AccessibleEvent(const Control& control, DWORD event) {
+  if (Handle() == nullptr || Destroying()) {
+    return;
+  }
+  if (!accessibility_) {
+    accessibility_ = std::make_unique<FormAccessibility>(*this);
+  }
+  accessibility_->Notify(control, event);
+}
+
+bool Form::NavigationKey(const MSG& msg) {
+  if (::GetKeyState(VK_CONTROL) < 0) {
+    return false;
+  }
+  // As in a dialog, a window that asks for the key keeps it.
+  if (msg.hwnd != nullptr && msg.hwnd != Handle()) {
+    const LRESULT code =
+        ::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+    if ((code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) != 0 ||
+        (msg.wParam == VK_TAB && (code & DLGC_WANTTAB) != 0)) {
+      return false;
+    }
+  }
+  switch (msg.wParam) {
+    case VK_TAB: {
+      const std::vector<Control*> stops = TabStops(*this);
+      if (stops.empty()) {
+        return false;
+      }
+      const auto it = std::find(stops.begin(), stops.end(), keyboard_control_);
+      const int current = it == stops.end() ? -1 : static_cast<int>(it - stops.begin());
+      const int next =
+          NextTabStop(static_cast<int>(stops.size()), current, ::GetKeyState(VK_SHIFT) >= 0);
+      ShowFocusCues();
+      FocusControl(stops[static_cast<std::size_t>(next)]);
+      return true;
+    }
+    case VK_ESCAPE:
+      Close();
+      return true;
+    case VK_SPACE:
+    case VK_RETURN:
+      // Before any Tab the focused window (a push button) handles them itself.
+      if (keyboard_control_ == nullptr || ::GetFocus() != Handle()) {
+        return false;
+      }
+      // A held key presses once.
+      if ((msg.lParam & (LPARAM{1} << 30)) == 0 && KeyboardControlUsable()) {
+        Control& pressed = *keyboard_control_;
+        AccessibleEvent(pressed, EVENT_OBJECT_INVOKED);
+        pressed.Click();
+      }
+      return true;
+    default:
+      return false;
+  }
 }
 
 void Form::NoteFocus(WinControl* control) {
   active_control_ = control;
+  FocusControl(nullptr);  // a window has the focus now, not a windowless control
 }
 
 bool Form::HandleKeyMessage(MSG& msg) {
+  if (msg.message == WM_KEYDOWN) {
+    return NavigationKey(msg);
+  }
   if (msg.message != WM_CHAR && msg.message != WM_SYSCHAR) {
     return false;
   }
@@ -138,7 +242,9 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             }
           });
         }
-        if (target != nullptr) {
+        if (KeyboardControlUsable()) {
+          ::SetFocus(Handle());  // back to the windowless control the keyboard left it on
+        } else if (target != nullptr) {
           target->SetFocus();
         } else {
           ::SetFocus(Handle());
@@ -151,6 +257,49 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_CLOSE:
       Close();
+      return 0;
+    case WM_SETFOCUS:
+      if (keyboard_control_ != nullptr) {
+        keyboard_control_->Invalidate();
+        AccessibleEvent(*keyboard_control_, EVENT_OBJECT_FOCUS);
+      }
+      break;
+    case WM_KILLFOCUS:
+      if (keyboard_control_ != nullptr) {
+        keyboard_control_->Invalidate();
+      }
+      break;
+    case WM_CHANGEUISTATE:
+      // A top-level window applies the change to itself and its children.
+      Perform(WM_UPDATEUISTATE, wp, 0);
+      return 0;
+    case WM_UPDATEUISTATE:
+      if ((HIWORD(wp) & UISF_HIDEFOCUS) != 0 &&
+          (LOWORD(wp) == UIS_SET || LOWORD(wp) == UIS_CLEAR)) {
+        const bool shown = LOWORD(wp) == UIS_CLEAR;
+        if (shown != focus_cues_shown_) {
+          focus_cues_shown_ = shown;
+          if (keyboard_control_ != nullptr) {
+            keyboard_control_->Invalidate();
+          }
+        }
+      }
+      break;
+    case WM_GETOBJECT:
+      // On 64-bit the object id arrives zero-extended: compare its low 32 bits.
+      if (static_cast<LONG>(static_cast<DWORD>(lp)) == OBJID_CLIENT) {
+        if (!accessibility_) {
+          accessibility_ = std::make_unique<FormAccessibility>(*this);
+        }
+        if (const LRESULT object = accessibility_->AnswerGetObject(wp); object != 0) {
+          return object;
+        }
+      }
+      break;
+    case FormAccessibility::WM_ACCESSIBLE_ACTION:
+      if (accessibility_) {
+        accessibility_->RunDefaultAction(wp);
+      }
       return 0;
     default:
       break;

@@ -4,11 +4,21 @@
 // OnCreate), moves the focus to its first focusable windowed control on activation, fires
 // OnActivate on each activation, and offers characters the focused window does not take to its
 // controls as accelerators. Closing the application's main form terminates the application.
+//
+// The keyboard reaches windowless controls through the form: Tab and Shift+Tab move a focus among
+// the visible focusable ones in reading order (the form's window then holds the platform's focus),
+// Space and Enter press the focused one, Escape closes the form. A focus cue is drawn only once the
+// keyboard has been used, as the platform does (WM_CHANGEUISTATE / WM_UPDATEUISTATE), so a window
+// used with the mouse looks as it always has. Screen readers: framework/accessible.h.
 #pragma once
+
+#include <memory>
 
 #include "framework/controls.h"
 
 namespace fw {
+
+class FormAccessibility;
 
 class Form : public WinControl {
  public:
@@ -46,12 +56,28 @@ class Form : public WinControl {
   // The keyboard step of the message loop for a message addressed to a window of this form:
   // WM_CHAR / WM_SYSCHAR that the target window does not take (no DLGC_WANTCHARS) are offered to
   // DialogChar; true when one accepted (the message is then consumed).
+  // Also the navigation keys (WM_KEYDOWN of Tab, Escape, Space, Enter) described above.
   bool HandleKeyMessage(MSG& msg);
+
+  // The windowless control holding the keyboard focus; null while a window holds it.
+  Control* KeyboardControl() const { return keyboard_control_; }
+  // Gives a windowless control the focus (the form's window takes the platform's focus); null
+  // only forgets the one that had it.
+  void FocusControl(Control* control);
+  // Whether focus cues are drawn: the keyboard has been used in this window, or the user asked
+  // the system to show them always.
+  bool FocusCuesShown() const { return focus_cues_shown_; }
+
+  // Tells screen readers that something of control changed (EVENT_OBJECT_...).
+  void AccessibleEvent(const Control& control, DWORD event);
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  bool NavigationKey(const MSG& msg);
+  void ShowFocusCues();
+  bool KeyboardControlUsable() const;
   // Kept current by the form's windowed controls as they come and go and take the focus.
   friend class WinControl;
   void ForgetControl(const Control* control);
@@ -59,6 +85,9 @@ class Form : public WinControl {
 
   bool created_ = false;
   WinControl* active_control_ = nullptr;
+  Control* keyboard_control_ = nullptr;
+  bool focus_cues_shown_ = false;
+  std::unique_ptr<FormAccessibility> accessibility_;
 };
 
 }  // namespace fw

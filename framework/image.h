@@ -26,6 +26,8 @@ class Image : public GraphicControl {
   void SetAutoSize(bool on);
 
   void Paint(HDC dc) override;
+  // A picture is perceived as a graphic; its name says what it shows (SetAccessibleName).
+  TAccessibleRole AccessibleRole() const override { return arGraphic; }
 
  private:
   void PictureChanged();

@@ -181,6 +181,14 @@ LRESULT WinControl::OwnClassWndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSELEAVE:
       pointer_.Route(*this, msg, wp, lp);
       return 0;
+    case WM_GETOBJECT:
+      // The form's accessible object describes every control of the window, so a screen reader
+      // that starts from the window under a point (a panel, the meter) finds the control there.
+      if (Form* form = ParentForm(); form != nullptr && form != this &&
+                                     static_cast<LONG>(static_cast<DWORD>(lp)) == OBJID_CLIENT) {
+        return form->Perform(msg, wp, lp);
+      }
+      return ::DefWindowProcW(hwnd_, msg, wp, lp);
     default:
       return ::DefWindowProcW(hwnd_, msg, wp, lp);
   }
@@ -219,7 +227,7 @@ LRESULT WinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_SETFOCUS:
       if (Form* form = ParentForm(); form != nullptr && form != this) {
-        form->NoteFocus(this);
+        form->NoteFocus(this);  // a window has the focus now, not a windowless control
       }
       break;
     case WM_SYSCHAR:
@@ -283,7 +291,7 @@ void WinControl::PaintTo(HDC dc, const RECT& dirty) {
     SavedDcState one(dc);
     ::OffsetViewportOrgEx(dc, b.left, b.top, nullptr);
     ::IntersectClipRect(dc, 0, 0, b.right - b.left, b.bottom - b.top);
-    App().GuardedCall([&] { child->Paint(dc); });
+    App().GuardedCall([&] { child->PaintWithFocusCue(dc); });
   }
 }
 

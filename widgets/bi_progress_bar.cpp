@@ -81,7 +81,9 @@ void TBiProgressBar::SetDarkColor(fw::TColor color) {
   Store(FDarkColor, color);
 }
 void TBiProgressBar::SetLightText(const std::wstring& text) {
-  Store(FLightText, text);
+  if (Store(FLightText, text)) {
+    AccessibleValueChanged();
+  }
 }
 void TBiProgressBar::SetDarkText(const std::wstring& text) {
   Store(FDarkText, text);

@@ -100,6 +100,9 @@ class TBiProgressBar : public fw::WinControl {
 
   // Composes the face in FBitmap and copies it to dc at (0, 0).
   void Paint(HDC dc) override;
+  // A screen reader hears the text the meter shows, e.g. "50%".
+  fw::TAccessibleRole AccessibleRole() const override { return fw::arProgressBar; }
+  std::wstring AccessibleValue() const override { return FLightText; }
 
  protected:
   void TextChanged() override { Invalidate(); }

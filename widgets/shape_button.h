@@ -271,6 +271,7 @@ class TBaseGraphicButton : public TBaseGraphicControl {
   fw::Timer* RepeatTimer() const { return repeat_timer_.get(); }
 
   bool DialogChar(wchar_t ch) override;
+  fw::TAccessibleRole AccessibleRole() const override { return fw::arPushButton; }
   void MouseDown(fw::TMouseButton button, fw::TShiftState shift, int x, int y) override;
   void MouseUp(fw::TMouseButton button, fw::TShiftState shift, int x, int y) override;
   void MouseMove(fw::TShiftState shift, int x, int y) override;

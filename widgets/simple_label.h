@@ -146,6 +146,9 @@ class TCustomSimpleLabel : public TBaseLabel {
   void Paint(HDC dc) override;
   void MouseDown(fw::TMouseButton button, fw::TShiftState shift, int x, int y) override;
   bool DialogChar(wchar_t ch) override;
+  fw::TAccessibleRole AccessibleRole() const override {
+    return IsLinkMode() ? fw::arLink : fw::arStaticText;
+  }
 
   // Opens target with the shell verb "Open", prefixed by UrlWithPrefix; true on success.
   static bool OpenURL(const std::wstring& target, bool no_http_prefix);
@@ -158,6 +161,7 @@ class TCustomSimpleLabel : public TBaseLabel {
  protected:
   void Loaded() override;
   void TextChanged() override;
+  bool CaptionMarksAccel() const override { return ShowAccelChar(); }
 
  private:
   void SetLinkColor(int index, fw::TColor color);

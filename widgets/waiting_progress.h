@@ -177,6 +177,8 @@ class TWaitingProgress : public fw::WinControl {
 
   fw::NotifyEvent OnEnded;
 
+  fw::TAccessibleRole AccessibleRole() const override { return fw::arProgressBar; }
+
  protected:
   // One tick (main thread): advance, or end the run at the tick that would pass Length.
   virtual void AdvanceBar();

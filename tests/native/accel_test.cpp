@@ -47,6 +47,21 @@ TEST(AccelCharTest, ReportsTheMarkedCharacterOrNone) {
   EXPECT_EQ(fw::AccelChar(L"trailing&"), L'\0');
 }
 
+TEST(CaptionTextTest, LeavesOutTheMarks) {
+  const struct {
+    const wchar_t* caption;
+    const wchar_t* expected;
+  } cases[] = {
+      {L"&Run Setup", L"Run Setup"},        {L"Close", L"Close"},
+      {L"Fish && &Chips", L"Fish & Chips"}, {L"&&&x", L"&x"},
+      {L"trailing&", L"trailing"},          {L"", L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fw::CaptionText(c.caption), c.expected)
+        << testing::PrintToString(std::wstring(c.caption));
+  }
+}
+
 TEST(MeasuredCaption, BlankStandsInForAnEmptyCaptionOrALoneMarker) {
   const struct {
     std::wstring caption;
