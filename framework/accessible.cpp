@@ -97,14 +97,14 @@ std::vector<Control*> AllControls(Form& form) {
 std::vector<Control*> PerceivedControls(Form& form) {
   const std::vector<Control*> all = AllControls(form);
   std::vector<Control*> perceived;
-  std::vector<ReadingBox> boxes;
+  std::vector<PixelRect> boxes;
   for (Control* c : all) {
     if (c->AccessibleRole() == arNone || c->Parent() == nullptr || !InView(*c)) {
       continue;
     }
     const RECT r = ScreenBounds(*c);
     perceived.push_back(c);
-    boxes.push_back(ReadingBox{r.left, r.top, r.right, r.bottom});
+    boxes.push_back(PixelRect{r.left, r.top, r.right, r.bottom});
   }
   std::vector<Control*> ordered;
   ordered.reserve(perceived.size());

@@ -5,23 +5,18 @@
 #include <cstddef>
 #include <vector>
 
-namespace fw {
+#include "framework/pixel_rect.h"
 
-struct ReadingBox {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-};
+namespace fw {
 
 // Indices of boxes in reading order: rows from top to bottom, each row left to right. A row starts
 // with the highest box left and takes every box whose vertical centre lies within that box's span,
 // so a label a few pixels lower than its neighbour still reads on the same line. Ties keep the
 // given order.
-inline std::vector<std::size_t> ReadingOrder(const std::vector<ReadingBox>& boxes) {
+inline std::vector<std::size_t> ReadingOrder(const std::vector<PixelRect>& boxes) {
   // A window has a handful of controls: a stable insertion sort is plenty and keeps the program
   // small.
-  const auto sort_by = [&boxes](std::vector<std::size_t>& list, int ReadingBox::*key) {
+  const auto sort_by = [&boxes](std::vector<std::size_t>& list, int PixelRect::*key) {
     for (std::size_t i = 1; i < list.size(); ++i) {
       const std::size_t moving = list[i];
       std::size_t j = i;
@@ -35,11 +30,11 @@ inline std::vector<std::size_t> ReadingOrder(const std::vector<ReadingBox>& boxe
   for (std::size_t i = 0; i < rest.size(); ++i) {
     rest[i] = i;
   }
-  sort_by(rest, &ReadingBox::top);
+  sort_by(rest, &PixelRect::top);
   std::vector<std::size_t> order;
   order.reserve(boxes.size());
   while (!rest.empty()) {
-    const ReadingBox& first = boxes[rest.front()];
+    const PixelRect& first = boxes[rest.front()];
     std::vector<std::size_t> row;
     std::vector<std::size_t> later;
     for (const std::size_t i : rest) {
@@ -49,7 +44,7 @@ inline std::vector<std::size_t> ReadingOrder(const std::vector<ReadingBox>& boxe
           i == rest.front() || (centre2 >= 2 * first.top && centre2 < 2 * first.bottom);
       (in_row ? row : later).push_back(i);
     }
-    sort_by(row, &ReadingBox::left);
+    sort_by(row, &PixelRect::left);
     order.insert(order.end(), row.begin(), row.end());
     rest = std::move(later);
   }

@@ -10,7 +10,7 @@ namespace test {
 
 struct PyramidRing {
   int i;
-  widgets::GradientRect rect;
+  fw::PixelRect rect;
   int grey;  // R = G = B
 };
 

@@ -22,11 +22,11 @@ constexpr int kFillPaused = 3;
 constexpr UINT kTextFlags = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;  // 0x825
 constexpr UINT kCaptionFlags = DT_CENTER | DT_VCENTER | DT_NOPREFIX;               // 0x805
 
-RECT ToRect(const MeterRect& r) {
+RECT ToRect(const fw::PixelRect& r) {
   return RECT{r.left, r.top, r.right, r.bottom};
 }
-MeterRect ToMeter(const RECT& r) {
-  return MeterRect{r.left, r.top, r.right, r.bottom};
+fw::PixelRect ToMeter(const RECT& r) {
+  return fw::PixelRect{r.left, r.top, r.right, r.bottom};
 }
 
 // The one-pixel pen of a bevel edge; Polyline leaves out its last point.
@@ -270,11 +270,11 @@ void TBiProgressBar::PaintFace(HDC dc, int width, int height) {
   }
   // A failure while drawing bars or texts leaves the face as far as it got; it is still shown.
   try {
-    const MeterRect area = ToMeter(work);
+    const fw::PixelRect area = ToMeter(work);
     const int span = std::max(1, vertical ? area.Height() : area.Width());
     if (FMarquee) {
-      const MeterRect block = MarqueeBlock(area, FMarqueePos, FMinValue, FScale, FMarqueeSize,
-                                           vertical ? Height() : Width(), vertical);
+      const fw::PixelRect block = MarqueeBlock(area, FMarqueePos, FMinValue, FScale, FMarqueeSize,
+                                               vertical ? Height() : Width(), vertical);
       fw::FillSolidRect(dc, ToRect(block), FMarqueeColor);
       DrawCaptionText(dc, height);
       return;
@@ -330,7 +330,7 @@ void TBiProgressBar::FillBar(HDC dc, const Bar& bar) {
     return;
   }
   if (!FSmooth) {
-    for (const MeterRect& block : BarBlocks(ToMeter(bar.rect), vertical)) {
+    for (const fw::PixelRect& block : BarBlocks(ToMeter(bar.rect), vertical)) {
       fw::FillSolidRect(dc, ToRect(block), bar.color);
     }
     return;

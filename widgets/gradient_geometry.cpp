@@ -78,7 +78,8 @@ void PlanBands(bool across_width, int width, int height, std::uint16_t steps, st
     const int from = RoundHalfEven(i * band);
     const int to = i == s ? extent : RoundHalfEven((i + 1) * band);
     GradientFill fill;
-    fill.rect = across_width ? GradientRect{from, 0, to, height} : GradientRect{0, from, width, to};
+    fill.rect =
+        across_width ? fw::PixelRect{from, 0, to, height} : fw::PixelRect{0, from, width, to};
     fill.color = colors.At(i);
     plan.fills.push_back(fill);
   }

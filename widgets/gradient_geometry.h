@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/color.h"
+#include "framework/pixel_rect.h"
 
 namespace widgets {
 
@@ -25,19 +26,9 @@ int RoundHalfEven(double value);
 
 enum class GradientShape : std::uint8_t { kRectangle, kEllipse, kRoundRect };
 
-// Left and top inclusive, right and bottom exclusive, as GDI fills them.
-struct GradientRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  bool Empty() const { return right <= left || bottom <= top; }
-  bool operator==(const GradientRect&) const = default;
-};
-
 struct GradientFill {
   GradientShape shape = GradientShape::kRectangle;
-  GradientRect rect;
+  fw::PixelRect rect;
   std::uint32_t color = 0;
   // Size of the corner ellipse, for kRoundRect only.
   int corner_width = 0;

@@ -13,7 +13,7 @@ void BuildColorRamp(fw::TColor first_colour, fw::TColor last_colour, int count, 
 
 void FillGradient(HDC canvas, const RECT& rect, TGradientStyle style, const TColorList& colours) {
   const std::vector<GradientBand> bands = PlanGradientBands(
-      style, GradientRect{rect.left, rect.top, rect.right, rect.bottom}, colours.size());
+      style, fw::PixelRect{rect.left, rect.top, rect.right, rect.bottom}, colours.size());
   if (bands.empty()) {
     return;
   }

@@ -51,7 +51,7 @@ namespace {
 GradientBand RectBand(int left, int top, int right, int bottom, std::size_t color) {
   GradientBand band;
   band.shape = BandShape::kRectangle;
-  band.box = GradientRect{left, top, right, bottom};
+  band.box = fw::PixelRect{left, top, right, bottom};
   band.color = color;
   return band;
 }
@@ -62,8 +62,8 @@ GradientBand TriangleBand(BandPoint a, BandPoint b, BandPoint c, std::size_t col
   band.points[0] = a;
   band.points[1] = b;
   band.points[2] = c;
-  band.box = GradientRect{std::min({a.x, b.x, c.x}), std::min({a.y, b.y, c.y}),
-                          std::max({a.x, b.x, c.x}), std::max({a.y, b.y, c.y})};
+  band.box = fw::PixelRect{std::min({a.x, b.x, c.x}), std::min({a.y, b.y, c.y}),
+                           std::max({a.x, b.x, c.x}), std::max({a.y, b.y, c.y})};
   band.color = color;
   return band;
 }
@@ -76,7 +76,7 @@ void AddUnlessEmpty(std::vector<GradientBand>* bands, const GradientBand& band) 
 
 }  // namespace
 
-std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const GradientRect& rect,
+std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const fw::PixelRect& rect,
                                             std::size_t count) {
   std::vector<GradientBand> bands;
   if (count == 0 || rect.Empty() || count > std::numeric_limits<std::uint16_t>::max() + 1u) {

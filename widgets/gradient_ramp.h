@@ -50,7 +50,7 @@ struct BandPoint {
 // exclusive), or the triangle through `points`, in colour `color` of the list.
 struct GradientBand {
   BandShape shape = BandShape::kRectangle;
-  GradientRect box;
+  fw::PixelRect box;
   BandPoint points[3];
   std::size_t color = 0;
 };
@@ -68,7 +68,7 @@ struct GradientBand {
 //   gstTopLeftDiagonal, gstTopRightDiagonal: triangles growing from that corner with a 45-degree
 //     (in the rectangle's proportions) edge, the first colour in the corner, the last one reaching
 //     the opposite corner.
-std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const GradientRect& rect,
+std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const fw::PixelRect& rect,
                                             std::size_t count);
 
 }  // namespace widgets

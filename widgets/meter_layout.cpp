@@ -36,7 +36,7 @@ std::int32_t BarLength(std::int32_t value, std::int32_t min, std::int32_t scale,
                      static_cast<std::int64_t>(scale) - min);
 }
 
-BarPlacement PlaceBar(const MeterRect& work, std::int32_t length, bool vertical, bool infinite,
+BarPlacement PlaceBar(const fw::PixelRect& work, std::int32_t length, bool vertical, bool infinite,
                       int unit) {
   length = BoundLength(length);
   BarPlacement bar;
@@ -47,19 +47,19 @@ BarPlacement PlaceBar(const MeterRect& work, std::int32_t length, bool vertical,
     rest -= rest % std::max(1, unit);
     bar.reversed = lap % 2 == 1;
     if (bar.reversed) {
-      bar.rect = vertical ? MeterRect{work.left, work.top, work.right, work.top + rest}
-                          : MeterRect{work.right - rest, work.top, work.right, work.bottom};
+      bar.rect = vertical ? fw::PixelRect{work.left, work.top, work.right, work.top + rest}
+                          : fw::PixelRect{work.right - rest, work.top, work.right, work.bottom};
       return bar;
     }
     length = rest;
   }
-  bar.rect = vertical ? MeterRect{work.left, work.bottom - length, work.right, work.bottom}
-                      : MeterRect{work.left, work.top, work.left + length, work.bottom};
+  bar.rect = vertical ? fw::PixelRect{work.left, work.bottom - length, work.right, work.bottom}
+                      : fw::PixelRect{work.left, work.top, work.left + length, work.bottom};
   return bar;
 }
 
-MeterRect LightHalf(const MeterRect& r, bool vertical) {
-  MeterRect half = r;
+fw::PixelRect LightHalf(const fw::PixelRect& r, bool vertical) {
+  fw::PixelRect half = r;
   if (vertical) {
     half.left = r.left + r.Width() / 2;
   } else {
@@ -68,8 +68,8 @@ MeterRect LightHalf(const MeterRect& r, bool vertical) {
   return half;
 }
 
-MeterRect DarkHalf(const MeterRect& r, bool vertical) {
-  MeterRect half = r;
+fw::PixelRect DarkHalf(const fw::PixelRect& r, bool vertical) {
+  fw::PixelRect half = r;
   if (vertical) {
     half.right = r.left + r.Width() / 2;
   } else {
@@ -78,19 +78,19 @@ MeterRect DarkHalf(const MeterRect& r, bool vertical) {
   return half;
 }
 
-std::vector<MeterRect> BarBlocks(const MeterRect& r, bool vertical) {
+std::vector<fw::PixelRect> BarBlocks(const fw::PixelRect& r, bool vertical) {
   constexpr int kBlock = 8;
   constexpr int kGap = 2;
-  std::vector<MeterRect> blocks;
+  std::vector<fw::PixelRect> blocks;
   if (vertical) {
     for (int y = r.bottom; y > r.top;) {
-      const MeterRect block{r.left, std::max(y - kBlock, r.top), r.right, y};
+      const fw::PixelRect block{r.left, std::max(y - kBlock, r.top), r.right, y};
       blocks.push_back(block);
       y = block.top - kGap;
     }
   } else {
     for (int x = r.left; x < r.right;) {
-      const MeterRect block{x, r.top, std::min(x + kBlock, r.right), r.bottom};
+      const fw::PixelRect block{x, r.top, std::min(x + kBlock, r.right), r.bottom};
       blocks.push_back(block);
       x = block.right + kGap;
     }
@@ -98,8 +98,8 @@ std::vector<MeterRect> BarBlocks(const MeterRect& r, bool vertical) {
   return blocks;
 }
 
-MeterRect FullLineBox(int tw, int th, int span_w, int span_h, int top) {
-  MeterRect box;
+fw::PixelRect FullLineBox(int tw, int th, int span_w, int span_h, int top) {
+  fw::PixelRect box;
   box.left = std::max(0, span_w / 2 - tw / 2);
   box.right = std::min(box.left + tw, box.left + span_w);
   box.top = std::max(0, span_h / 2 - th / 2);
@@ -127,18 +127,18 @@ std::int32_t MarqueeLow(std::int32_t size_percent, std::int32_t scale) {
   return RoundMulDiv(size_percent, scale, 100);
 }
 
-MeterRect MarqueeBlock(const MeterRect& work, std::int32_t position, std::int32_t min,
-                       std::int32_t scale, std::int32_t size_percent, int control_extent,
-                       bool vertical) {
+fw::PixelRect MarqueeBlock(const fw::PixelRect& work, std::int32_t position, std::int32_t min,
+                           std::int32_t scale, std::int32_t size_percent, int control_extent,
+                           bool vertical) {
   const int span = std::max(1, vertical ? work.Height() : work.Width());
   const std::int32_t end = BoundLength(BarLength(position, min, scale, span));
   const std::int32_t size = BoundLength(RoundMulDiv(size_percent, control_extent, 100));
   if (vertical) {
     const int top = work.bottom - end;
-    return MeterRect{work.left, top, work.right, top + size};
+    return fw::PixelRect{work.left, top, work.right, top + size};
   }
   const int right = work.left + end;
-  return MeterRect{right - size, work.top, right, work.bottom};
+  return fw::PixelRect{right - size, work.top, right, work.bottom};
 }
 
 }  // namespace widgets

@@ -5,19 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace widgets {
+#include "framework/pixel_rect.h"
 
-// Left and top inclusive, right and bottom exclusive, as GDI fills them.
-struct MeterRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
-  bool Empty() const { return right <= left || bottom <= top; }
-  bool operator==(const MeterRect&) const = default;
-};
+namespace widgets {
 
 // a * b / c rounded to the nearest integer, halves away from zero, with a 64-bit intermediate;
 // -1 when c is 0 or the result leaves the signed 32-bit range (the platform's MulDiv). a and c
@@ -28,27 +18,27 @@ std::int32_t RoundMulDiv(std::int64_t a, std::int32_t b, std::int64_t c);
 std::int32_t BarLength(std::int32_t value, std::int32_t min, std::int32_t scale, int span);
 
 struct BarPlacement {
-  MeterRect rect;
+  fw::PixelRect rect;
   bool reversed = false;  // an odd lap of the infinite mode: the gradient runs the other way
 };
 
 // The bar of length pixels within work: horizontal bars grow rightwards from the left edge,
 // vertical ones upwards from the bottom edge. In the infinite mode the length wraps around the
 // span (rounded down to whole units): even laps grow from the base, odd laps take the far end.
-BarPlacement PlaceBar(const MeterRect& work, std::int32_t length, bool vertical, bool infinite,
+BarPlacement PlaceBar(const fw::PixelRect& work, std::int32_t length, bool vertical, bool infinite,
                       int unit);
 
 // The half a bar keeps in the half modes: the light bar the upper (vertical: right) half, the dark
 // bar the lower (vertical: left) half, the split at the thickness div 2.
-MeterRect LightHalf(const MeterRect& r, bool vertical);
-MeterRect DarkHalf(const MeterRect& r, bool vertical);
+fw::PixelRect LightHalf(const fw::PixelRect& r, bool vertical);
+fw::PixelRect DarkHalf(const fw::PixelRect& r, bool vertical);
 
 // The blocks of a bar that is not smooth: 8 pixels with 2-pixel gaps from the base, the last one
 // cut at the far edge.
-std::vector<MeterRect> BarBlocks(const MeterRect& r, bool vertical);
+std::vector<fw::PixelRect> BarBlocks(const fw::PixelRect& r, bool vertical);
 
 // The box a text of tw x th is centred in over a span of span_w x span_h, moved down by top.
-MeterRect FullLineBox(int tw, int th, int span_w, int span_h, int top);
+fw::PixelRect FullLineBox(int tw, int th, int span_w, int span_h, int top);
 
 // One marquee step: position moves by one between low and high and turns at either end.
 struct MarqueeState {
@@ -60,8 +50,8 @@ MarqueeState NextMarquee(MarqueeState state, std::int32_t low, std::int32_t high
 // The lowest marquee position: size per cent of scale.
 std::int32_t MarqueeLow(std::int32_t size_percent, std::int32_t scale);
 // The marquee block: size per cent of the control's extent, ending at the position.
-MeterRect MarqueeBlock(const MeterRect& work, std::int32_t position, std::int32_t min,
-                       std::int32_t scale, std::int32_t size_percent, int control_extent,
-                       bool vertical);
+fw::PixelRect MarqueeBlock(const fw::PixelRect& work, std::int32_t position, std::int32_t min,
+                           std::int32_t scale, std::int32_t size_percent, int control_extent,
+                           bool vertical);
 
 }  // namespace widgets

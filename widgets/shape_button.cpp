@@ -21,7 +21,7 @@ fw::BitmapHandle CopyBitmap(HBITMAP bitmap) {
   return fw::BitmapHandle(static_cast<HBITMAP>(::CopyImage(bitmap, IMAGE_BITMAP, 0, 0, 0)));
 }
 
-RECT ToRect(const ShapeRect& r) {
+RECT ToRect(const fw::PixelRect& r) {
   return RECT{r.left, r.top, r.right, r.bottom};
 }
 
@@ -688,7 +688,7 @@ SIZE TBaseGraphicButton::GetNeededSizeRect() {
   const SIZE text = MeasureCaptionText(Width());
   const SIZE glyph = FGlyph.GlyphSize();
   const CaptionLayout layout = LayoutCaption(
-      ShapeRect{0, 0, 0, 0}, glyph.cx, glyph.cy, text.cx, text.cy, FButtonLayout.Spacing(),
+      fw::PixelRect{0, 0, 0, 0}, glyph.cx, glyph.cy, text.cx, text.cy, FButtonLayout.Spacing(),
       FButtonLayout.AlignText2Glyph(), FButtonLayout.Alignment(), 0, 0);
   const int spacing = 2 * FButtonLayout.Spacing();
   return SIZE{layout.width + spacing, layout.height + spacing};
@@ -723,10 +723,10 @@ void TBaseGraphicButton::DrawCaption(HDC dc, const RECT& r) {
 
   const SIZE measured = MeasureCaptionText(r.right - r.left);
   const SIZE glyph = FGlyph.GlyphSize();
-  const CaptionLayout layout =
-      LayoutCaption(ShapeRect{r.left, r.top, r.right, r.bottom}, glyph.cx, glyph.cy, measured.cx,
-                    measured.cy, FButtonLayout.Spacing(), FButtonLayout.AlignText2Glyph(),
-                    FButtonLayout.Alignment(), FButtonLayout.OffsetX(), FButtonLayout.OffsetY());
+  const CaptionLayout layout = LayoutCaption(
+      fw::PixelRect{r.left, r.top, r.right, r.bottom}, glyph.cx, glyph.cy, measured.cx, measured.cy,
+      FButtonLayout.Spacing(), FButtonLayout.AlignText2Glyph(), FButtonLayout.Alignment(),
+      FButtonLayout.OffsetX(), FButtonLayout.OffsetY());
   FGlyphRect = ToRect(layout.glyph);
   FTextRect = ToRect(layout.text);
 
@@ -832,7 +832,7 @@ void TCustomShapeButton::SetStyle(TShapeButtonStyle style) {
 
 void TCustomShapeButton::RebuildPoints() {
   const TShadow* shadow = FStyle == sbs3D ? nullptr : &FShape.Shadow();
-  BuildShapePoints(ShapeRect{0, 0, Width(), Height()}, FShape.Shape(), shadow, &FShape.Bevel(),
+  BuildShapePoints(fw::PixelRect{0, 0, Width(), Height()}, FShape.Shape(), shadow, &FShape.Bevel(),
                    FShape.RoundPercent(), FShape.Square(), &FList);
   FShadowDepth = static_cast<std::uint8_t>(FShape.Shadow().Depth());
 }
@@ -1009,7 +1009,7 @@ void TCustomShapeButton::PaintFill(HDC dc) {
     bevel = &bevel_3d;
     FShadowDepth = 0;
   }
-  const ShapeRect caption = CaptionRect(width, height, bw, sd, FStyle, State());
+  const fw::PixelRect caption = CaptionRect(width, height, bw, sd, FStyle, State());
 
   fw::SavedDcState saved(b);
   // The background, and the brush the outline pass of non-plain bevels takes its colour from.
@@ -1061,7 +1061,7 @@ void TCustomShapeButton::PaintFast(HDC dc) {
   const TShadow* shadow = FStyle == sbs3D ? nullptr : &FShape.Shadow();
   DrawShape(dc, whole, FShape.Shape(), Color(), nullptr, shadow, &FShape.Bevel(),
             FShape.RoundPercent(), face.get(), FShape.Square(), FList, &scratch_);
-  const ShapeRect caption =
+  const fw::PixelRect caption =
       CaptionRect(width, height, FShape.Bevel().Width(), FShape.Shadow().Depth(), FStyle, State());
   DrawCaption(dc, ToRect(caption));
   ::SelectObject(dc, ::GetStockObject(WHITE_BRUSH));

@@ -124,7 +124,7 @@ namespace {
 // the arrows have a head of half the length and a shaft of half the breadth, the comb is a hexagon
 // with quarter-width slopes, the octagon cuts 29 % (about 1 - 1/sqrt 2) off each side's corners,
 // and the star has five points with an inner radius of 38 % of the outer one.
-void AddPolygonVertices(TShapeType type, const ShapeRect& s, TPointList* list) {
+void AddPolygonVertices(TShapeType type, const fw::PixelRect& s, TPointList* list) {
   const int l = s.left;
   const int t = s.top;
   const int r = s.right;
@@ -196,7 +196,7 @@ void AddPolygonVertices(TShapeType type, const ShapeRect& s, TPointList* list) {
 
 }  // namespace
 
-void BuildShapePoints(const ShapeRect& rect, TShapeType type, const TShadow* shadow,
+void BuildShapePoints(const fw::PixelRect& rect, TShapeType type, const TShadow* shadow,
                       const TSimpleBevel* bevel, int round_percent, bool square, TPointList* list) {
   if (list == nullptr) {
     return;
@@ -207,11 +207,11 @@ void BuildShapePoints(const ShapeRect& rect, TShapeType type, const TShadow* sha
   const int q = bw / 2;
   const int w = rect.Width();
   const int h = rect.Height();
-  ShapeRect s{d, d, w, h};
+  fw::PixelRect s{d, d, w, h};
   if (square) {
     const int dx = w > h ? (w - h) / 2 : 0;
     const int dy = w > h ? 0 : (h - w) / 2;
-    s = ShapeRect{dx + d, dy + d, w - dx, h - dy};
+    s = fw::PixelRect{dx + d, dy + d, w - dx, h - dy};
   }
   const int c = ShapeCornerSize(w, h, d, round_percent);
   switch (type) {
@@ -256,18 +256,18 @@ int PressedFaceOffset(TShapeButtonStyle style, int shadow_depth) {
   return style == sbs3D ? 2 : shadow_depth;
 }
 
-ShapeRect CaptionRect(int width, int height, int bevel_width, int shadow_depth,
-                      TShapeButtonStyle style, TButtonState state) {
-  ShapeRect r{bevel_width + 1, bevel_width + 1, width - 2 * bevel_width - shadow_depth - 1,
-              height - 2 * bevel_width - shadow_depth - 1};
+fw::PixelRect CaptionRect(int width, int height, int bevel_width, int shadow_depth,
+                          TShapeButtonStyle style, TButtonState state) {
+  fw::PixelRect r{bevel_width + 1, bevel_width + 1, width - 2 * bevel_width - shadow_depth - 1,
+                  height - 2 * bevel_width - shadow_depth - 1};
   if (state == bsOptionSet || state == bsDown || state == bsDropDownOpen) {
     const int o = PressedFaceOffset(style, shadow_depth);
-    r = ShapeRect{r.left + o, r.top + o, r.right + o, r.bottom + o};
+    r = fw::PixelRect{r.left + o, r.top + o, r.right + o, r.bottom + o};
   }
   return r;
 }
 
-CaptionLayout LayoutCaption(const ShapeRect& area, int glyph_width, int glyph_height,
+CaptionLayout LayoutCaption(const fw::PixelRect& area, int glyph_width, int glyph_height,
                             int text_width, int text_height, int spacing, TTextArrange arrange,
                             TAlignment alignment, int offset_x, int offset_y) {
   const bool glyph = glyph_width > 0 && glyph_height > 0;
@@ -306,11 +306,11 @@ CaptionLayout LayoutCaption(const ShapeRect& area, int glyph_width, int glyph_he
       gy = top + text_height + gap;
     }
   }
-  out.glyph = glyph
-                  ? ShapeRect{gx + offset_x, gy + offset_y, gx + gw + offset_x, gy + gh + offset_y}
-                  : ShapeRect{};
-  out.text = ShapeRect{tx + 1 + offset_x, ty + 1 + offset_y, tx + 1 + text_width + offset_x,
-                       ty + 1 + text_height + offset_y};
+  out.glyph =
+      glyph ? fw::PixelRect{gx + offset_x, gy + offset_y, gx + gw + offset_x, gy + gh + offset_y}
+            : fw::PixelRect{};
+  out.text = fw::PixelRect{tx + 1 + offset_x, ty + 1 + offset_y, tx + 1 + text_width + offset_x,
+                           ty + 1 + text_height + offset_y};
   return out;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/color.h"
+#include "framework/pixel_rect.h"
 #include "widgets/change_notifier.h"
 #include "widgets/label_text.h"
 
@@ -196,17 +197,6 @@ class TPointList {
   std::vector<std::uint32_t> items_;
 };
 
-struct ShapeRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
-  bool Empty() const { return right <= left || bottom <= top; }
-  bool operator==(const ShapeRect&) const = default;
-};
-
 // The shadow depth in effect: the depth unless there is no shadow or its style is hssNone.
 int EffectiveShadowDepth(const TShadow* shadow);
 
@@ -219,7 +209,7 @@ int ShapeCornerSize(int width, int height, int shadow_depth, int round_percent);
 //   stRoundRect: box P0-P1 with corner size P2; the face P3-P4 with corner size P5.
 //   stEllipse, stRectangle: box P0-P1; the face P2-P3 (left and top inset by half the bevel).
 //   the polygon shapes: the vertices, then the same vertices again for the face.
-void BuildShapePoints(const ShapeRect& rect, TShapeType type, const TShadow* shadow,
+void BuildShapePoints(const fw::PixelRect& rect, TShapeType type, const TShadow* shadow,
                       const TSimpleBevel* bevel, int round_percent, bool square, TPointList* list);
 
 // The most vertices a polygon shape has (the star).
@@ -230,8 +220,8 @@ std::size_t ShapeHalfCount(TShapeType type, std::size_t list_count);
 
 // Where the caption goes: (bw + 1, bw + 1, W - 2 bw - sd - 1, H - 2 bw - sd - 1), shifted by the
 // pressed offset in bsOptionSet, bsDown and bsDropDownOpen (2 for sbs3D, sd for sbsShadow).
-ShapeRect CaptionRect(int width, int height, int bevel_width, int shadow_depth,
-                      TShapeButtonStyle style, TButtonState state);
+fw::PixelRect CaptionRect(int width, int height, int bevel_width, int shadow_depth,
+                          TShapeButtonStyle style, TButtonState state);
 
 // How far the gradient moves right and down on a pressed face: 2 for sbs3D, the shadow's depth
 // (whatever its style) for sbsShadow.
@@ -244,12 +234,12 @@ enum TTextArrange : std::uint8_t { taLeft, taRight, taTop, taBottom };
 // 2-pixel margin) placed as one block by alignment in `area`, the text one pixel right and down,
 // both moved by the offsets. A glyph of width 0 takes no room and no spacing.
 struct CaptionLayout {
-  ShapeRect glyph;
-  ShapeRect text;
+  fw::PixelRect glyph;
+  fw::PixelRect text;
   int width = 0;  // the block: glyph, spacing and text
   int height = 0;
 };
-CaptionLayout LayoutCaption(const ShapeRect& area, int glyph_width, int glyph_height,
+CaptionLayout LayoutCaption(const fw::PixelRect& area, int glyph_width, int glyph_height,
                             int text_width, int text_height, int spacing, TTextArrange arrange,
                             TAlignment alignment, int offset_x, int offset_y);
 

@@ -63,7 +63,7 @@ TEST(PyramidPlan, SetupWindowFace) {
   EXPECT_EQ(plan.background, kDark);
   ASSERT_EQ(plan.fills.size(), 101u);
   ExpectRings(plan, test::kSetupWindowRings);
-  EXPECT_EQ(plan.fills[100].rect, (GradientRect{264, 222, 264, 222}));
+  EXPECT_EQ(plan.fills[100].rect, (fw::PixelRect{264, 222, 264, 222}));
   EXPECT_TRUE(plan.fills[100].rect.Empty());
   EXPECT_FALSE(plan.fills[99].rect.Empty());
 }
@@ -146,8 +146,8 @@ TEST(PyramidPlan, EveryRingLiesInsideThePreviousOne) {
   for (const auto& face : faces) {
     const GradientPlan plan = PlanGradient(grPyramid, face.width, face.height, face.steps, 0, 0);
     for (std::size_t i = 1; i < plan.fills.size(); ++i) {
-      const GradientRect& outer = plan.fills[i - 1].rect;
-      const GradientRect& inner = plan.fills[i].rect;
+      const fw::PixelRect& outer = plan.fills[i - 1].rect;
+      const fw::PixelRect& inner = plan.fills[i].rect;
       EXPECT_GE(inner.left, outer.left);
       EXPECT_GE(inner.top, outer.top);
       EXPECT_LE(inner.right, outer.right);
@@ -237,9 +237,9 @@ TEST(GradientPlan, BandsCoverTheFaceFromStartToEnd) {
 TEST(GradientPlan, HorizontalBandsStepEvenly) {
   const GradientPlan plan = PlanGradient(grHorizontal, 30, 5, 2, Grey(0), Grey(100));
   ASSERT_EQ(plan.fills.size(), 3u);
-  EXPECT_EQ(plan.fills[0].rect, (GradientRect{0, 0, 10, 5}));
-  EXPECT_EQ(plan.fills[1].rect, (GradientRect{10, 0, 20, 5}));
-  EXPECT_EQ(plan.fills[2].rect, (GradientRect{20, 0, 30, 5}));
+  EXPECT_EQ(plan.fills[0].rect, (fw::PixelRect{0, 0, 10, 5}));
+  EXPECT_EQ(plan.fills[1].rect, (fw::PixelRect{10, 0, 20, 5}));
+  EXPECT_EQ(plan.fills[2].rect, (fw::PixelRect{20, 0, 30, 5}));
   EXPECT_EQ(plan.fills[1].color, Grey(50));
 }
 

@@ -94,7 +94,7 @@ TEST(AppendColorRamp, MeterRampOfSixtyFour) {
 
 struct Band {
   BandShape shape;
-  GradientRect box;
+  fw::PixelRect box;
   std::size_t color;
 };
 
@@ -110,7 +110,7 @@ void ExpectBands(const std::vector<GradientBand>& got, const std::vector<Band>& 
 
 TEST(PlanGradientBands, EveryStyleOnASmallRectangle) {
   // (2, 1)-(10, 5): 8 x 4, two colours.
-  const GradientRect rect{2, 1, 10, 5};
+  const fw::PixelRect rect{2, 1, 10, 5};
   constexpr BandShape R = BandShape::kRectangle;
   constexpr BandShape E = BandShape::kEllipse;
   constexpr BandShape T = BandShape::kTriangle;
@@ -137,7 +137,7 @@ TEST(PlanGradientBands, EveryStyleOnASmallRectangle) {
 }
 
 TEST(PlanGradientBands, DiagonalTrianglesStartInTheirCorner) {
-  const GradientRect rect{2, 1, 10, 5};
+  const fw::PixelRect rect{2, 1, 10, 5};
   const std::vector<GradientBand> left = PlanGradientBands(gstTopLeftDiagonal, rect, 2);
   const std::vector<GradientBand> right = PlanGradientBands(gstTopRightDiagonal, rect, 2);
   ASSERT_EQ(left.size(), 2u);
@@ -162,17 +162,17 @@ TEST(PlanGradientBands, EllipticRadiiOfTheSetupButton) {
     const int rx = radii[j][0];
     const int ry = radii[j][1];
     EXPECT_EQ(bands[j].shape, BandShape::kEllipse);
-    EXPECT_EQ(bands[j].box, (GradientRect{47 - rx, 16 - ry, 47 + rx, 16 + ry}));
+    EXPECT_EQ(bands[j].box, (fw::PixelRect{47 - rx, 16 - ry, 47 + rx, 16 + ry}));
     EXPECT_EQ(bands[j].color, 15 - j);
   }
   // The innermost ellipse, in the first colour.
-  EXPECT_EQ(bands[15].box, (GradientRect{43, 15, 51, 17}));
+  EXPECT_EQ(bands[15].box, (fw::PixelRect{43, 15, 51, 17}));
 }
 
 TEST(PlanGradientBands, MeterBands) {
   struct Case {
     TGradientStyle style;
-    GradientRect rect;
+    fw::PixelRect rect;
     std::vector<Band> first;  // the first bands of the plan
     std::size_t size;
   };
@@ -200,16 +200,16 @@ TEST(PlanGradientBands, MeterBands) {
                 c.first);
   }
   const std::vector<GradientBand> full = PlanGradientBands(gstHorizontal, {0, 0, 249, 10}, 64);
-  EXPECT_EQ(full.back().box, (GradientRect{245, 0, 249, 10}));
+  EXPECT_EQ(full.back().box, (fw::PixelRect{245, 0, 249, 10}));
   EXPECT_EQ(full.back().color, 63u);
 }
 
 TEST(PlanGradientBands, NothingForNoColoursOrAnEmptyRectangle) {
-  const GradientRect empties[] = {{0, 0, 0, 10}, {0, 0, 10, 0}, {5, 5, 2, 9}};
+  const fw::PixelRect empties[] = {{0, 0, 0, 10}, {0, 0, 10, 0}, {5, 5, 2, 9}};
   for (int style = gstHorizontal; style <= gstTopRightDiagonal; ++style) {
     const auto s = static_cast<TGradientStyle>(style);
     EXPECT_TRUE(PlanGradientBands(s, {0, 0, 10, 10}, 0).empty()) << style;
-    for (const GradientRect& r : empties) {
+    for (const fw::PixelRect& r : empties) {
       EXPECT_TRUE(PlanGradientBands(s, r, 16).empty()) << style;
     }
   }

@@ -53,14 +53,14 @@ TEST(MeterLayout, BarLengthIsNotClamped) {
 }
 
 TEST(MeterLayout, BarsGrowFromTheirBaseAndWrapInTheInfiniteMode) {
-  const MeterRect work{1, 1, 101, 11};  // span 100 across, 10 up
+  const fw::PixelRect work{1, 1, 101, 11};  // span 100 across, 10 up
   struct Case {
     const char* what;
     std::int32_t length;
     bool vertical;
     bool infinite;
     int unit;
-    MeterRect want;
+    fw::PixelRect want;
     bool reversed;
   };
   const Case cases[] = {
@@ -82,26 +82,26 @@ TEST(MeterLayout, BarsGrowFromTheirBaseAndWrapInTheInfiniteMode) {
 }
 
 TEST(MeterLayout, HalfModesSplitAtTheThicknessDivTwo) {
-  const MeterRect r{0, 0, 50, 11};
-  EXPECT_EQ(LightHalf(r, false), (MeterRect{0, 0, 50, 5}));
-  EXPECT_EQ(DarkHalf(r, false), (MeterRect{0, 5, 50, 11}));
-  const MeterRect v{0, 20, 9, 100};
-  EXPECT_EQ(LightHalf(v, true), (MeterRect{4, 20, 9, 100}));
-  EXPECT_EQ(DarkHalf(v, true), (MeterRect{0, 20, 4, 100}));
+  const fw::PixelRect r{0, 0, 50, 11};
+  EXPECT_EQ(LightHalf(r, false), (fw::PixelRect{0, 0, 50, 5}));
+  EXPECT_EQ(DarkHalf(r, false), (fw::PixelRect{0, 5, 50, 11}));
+  const fw::PixelRect v{0, 20, 9, 100};
+  EXPECT_EQ(LightHalf(v, true), (fw::PixelRect{4, 20, 9, 100}));
+  EXPECT_EQ(DarkHalf(v, true), (fw::PixelRect{0, 20, 4, 100}));
 }
 
 TEST(MeterLayout, BlocksOfEightWithGapsOfTwo) {
-  EXPECT_EQ(BarBlocks(MeterRect{0, 0, 25, 10}, false),
-            (std::vector<MeterRect>{{0, 0, 8, 10}, {10, 0, 18, 10}, {20, 0, 25, 10}}));
-  EXPECT_EQ(BarBlocks(MeterRect{0, 80, 10, 100}, true),
-            (std::vector<MeterRect>{{0, 92, 10, 100}, {0, 82, 10, 90}}));
-  EXPECT_TRUE(BarBlocks(MeterRect{5, 0, 5, 10}, false).empty());
+  EXPECT_EQ(BarBlocks(fw::PixelRect{0, 0, 25, 10}, false),
+            (std::vector<fw::PixelRect>{{0, 0, 8, 10}, {10, 0, 18, 10}, {20, 0, 25, 10}}));
+  EXPECT_EQ(BarBlocks(fw::PixelRect{0, 80, 10, 100}, true),
+            (std::vector<fw::PixelRect>{{0, 92, 10, 100}, {0, 82, 10, 90}}));
+  EXPECT_TRUE(BarBlocks(fw::PixelRect{5, 0, 5, 10}, false).empty());
 }
 
 TEST(MeterLayout, FullLineBoxCentresOnWidthMinusTwo) {
   struct Case {
     int tw, th, span_w, span_h, top;
-    MeterRect want;
+    fw::PixelRect want;
   };
   const Case cases[] = {
       {20, 8, 496, 10, 0, {238, 1, 258, 9}},    // "50%" on the window's meter
@@ -124,11 +124,11 @@ TEST(MeterLayout, MarqueeGoesBackAndForth) {
   }
   EXPECT_EQ(NextMarquee(MarqueeState{21, -1}, 20, 100), (MarqueeState{20, 1}));
   EXPECT_EQ(NextMarquee(MarqueeState{5, 1}, 50, 50), (MarqueeState{50, 1}));
-  const MeterRect work{0, 0, 100, 10};
-  EXPECT_EQ(MarqueeBlock(work, 20, 0, 100, 20, 100, false), (MeterRect{0, 0, 20, 10}));
-  EXPECT_EQ(MarqueeBlock(work, 60, 0, 100, 20, 100, false), (MeterRect{40, 0, 60, 10}));
-  const MeterRect tall{0, 0, 10, 100};
-  EXPECT_EQ(MarqueeBlock(tall, 60, 0, 100, 20, 100, true), (MeterRect{0, 40, 10, 60}));
+  const fw::PixelRect work{0, 0, 100, 10};
+  EXPECT_EQ(MarqueeBlock(work, 20, 0, 100, 20, 100, false), (fw::PixelRect{0, 0, 20, 10}));
+  EXPECT_EQ(MarqueeBlock(work, 60, 0, 100, 20, 100, false), (fw::PixelRect{40, 0, 60, 10}));
+  const fw::PixelRect tall{0, 0, 10, 100};
+  EXPECT_EQ(MarqueeBlock(tall, 60, 0, 100, 20, 100, true), (fw::PixelRect{0, 40, 10, 60}));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace {
 
 struct OrderCase {
   const char* what;
-  std::vector<ReadingBox> boxes;
+  std::vector<fw::PixelRect> boxes;
   std::vector<std::size_t> expected;
 };
 

@@ -81,7 +81,7 @@ TEST(BuildShapePoints, ShadowBevelAndSquare) {
   three.SetWidth(3);
   struct Case {
     const char* name;
-    ShapeRect rect;
+    fw::PixelRect rect;
     TShapeType type;
     const TShadow* shadow;
     const TSimpleBevel* bevel;
@@ -151,7 +151,7 @@ TEST(CaptionRect, FollowsBevelShadowStyleAndState) {
     int width, height, bevel, shadow;
     TShapeButtonStyle style;
     TButtonState state;
-    ShapeRect expected;
+    fw::PixelRect expected;
   };
   const Case cases[] = {
       {94, 32, 1, 1, sbsShadow, bsUp, {2, 2, 90, 28}},
@@ -173,14 +173,14 @@ TEST(CaptionRect, FollowsBevelShadowStyleAndState) {
 
 TEST(LayoutCaption, AlignmentsArrangementsAndOffsets) {
   // The caption rectangle of the setup window's buttons; the text measures 40 x 15 with margins.
-  const ShapeRect area{2, 2, 90, 28};
+  const fw::PixelRect area{2, 2, 90, 28};
   struct Case {
     const char* name;
     int gw, gh;
     TTextArrange arrange;
     TAlignment alignment;
     int ox, oy;
-    ShapeRect glyph, text;
+    fw::PixelRect glyph, text;
   };
   const Case cases[] = {
       {"centred, no glyph", 0, 0, taRight, agCenter, 0, 0, {}, {27, 8, 67, 23}},
