@@ -145,14 +145,6 @@ bool Application::ProcessMessage() {
 void Application::ProcessMessages() {
   while (ProcessMessage()) {
   }
-  pump_throttle_.Pumped(::GetTickCount64());
-}
-
-void Application::ProcessMessagesIfDue() {
-  // GetTickCount64 stays in the process; the pump it saves does not.
-  if (pump_throttle_.Due(::GetTickCount64())) {
-    ProcessMessages();
-  }
 }
 
 void Application::InvalidateLater(HWND window, const RECT* area, bool erase) {

@@ -31,7 +31,6 @@
 
 #include "framework/error.h"
 #include "framework/handle.h"
-#include "framework/pump_throttle.h"
 
 namespace fw {
 
@@ -76,9 +75,6 @@ class Application {
   void ProcessMessages();
   // Takes and dispatches one message if there is one; false when the queue was empty.
   bool ProcessMessage();
-  // ProcessMessages, unless the last pump ended less than kPumpIntervalMs ago: for loops that
-  // would otherwise pump after every small piece of work (the installer download).
-  void ProcessMessagesIfDue();
 
   // Merges area (client coordinates; null: the whole client area) into the window's pending
   // repaint request; one rectangle per window, the bounding box of everything requested. Off the
@@ -176,7 +172,6 @@ class Application {
   KernelHandle pending_event_;  // auto-reset, set whenever a call is queued
 
   std::vector<PendingArea> invalid_;
-  PumpThrottle pump_throttle_;
 
   struct TimerEntry {
     UINT_PTR id;

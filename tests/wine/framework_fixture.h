@@ -25,7 +25,6 @@
 #include "framework/handle.h"
 #include "framework/image.h"
 #include "framework/panel.h"
-#include "framework/pump_throttle.h"
 #include "framework/push_button.h"
 #include "framework/scope_exit.h"
 #include "framework/thread.h"

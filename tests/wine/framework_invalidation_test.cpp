@@ -197,22 +197,5 @@ TEST_F(FrameworkTest, RequestsOfAHandlerAreSubmittedWhenItReturns) {
   EXPECT_FALSE(UpdateAreaOf(form.Handle()).invalid);
 }
 
-TEST_F(FrameworkTest, ThrottledPumpRunsOnceTheIntervalHasPassed) {
-  TestForm form;
-  int chars = 0;
-  fw::PushButton& button = form.Make<fw::PushButton>();
-  button.SetCaption(L"&Go");
-  button.OnClick = [&](fw::Control&) { ++chars; };
-  form.FinishCreate();
-  form.ShowForm();
-  fw::App().ProcessMessages();
-  ::Sleep(static_cast<DWORD>(2 * fw::kPumpIntervalMs));  // past the interval on any tick clock
-  ASSERT_TRUE(::PostMessageW(button.Handle(), WM_CHAR, L'g', 0));
-  fw::App().ProcessMessagesIfDue();
-  EXPECT_EQ(chars, 1);
-  MSG msg{};
-  EXPECT_FALSE(::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "queue drained";
-}
-
 }  // namespace
 }  // namespace test
