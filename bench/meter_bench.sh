@@ -19,18 +19,12 @@ mkdir -p "$work"
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
 trap setup_stop_all EXIT
-setup_fixed_locale
-SETUP_HEADLESS=1 setup_display
-setup_wine_prefix "$build/wineprefix-bench"
-setup_certificates "$build/certs"
-scripts/wine-exec.sh "$build/tools/trust_ca.exe" "$build/certs/ca.pem" >/dev/null
+SETUP_HEADLESS=1 setup_wine_session "$build" wineprefix-bench
 
 scripts/wine-exec.sh "$build/bench/meter_bench.exe" paint
 
 payload=$work/payload.bin
-if [ ! -f "$payload" ] || [ "$(stat -c %s "$payload")" -ne $((mib * 1048576)) ]; then
-  head -c $((mib * 1048576)) /dev/urandom >"$payload"
-fi
+setup_payload "$payload" "$mib"
 setup_start_service "$build" "$payload"
 url=https://localhost:$(setup_origin_ports "$build" | cut -d' ' -f1)/DOWNLOADS/SETUP-SAMPLE.EXE
 

@@ -6,12 +6,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target paint_bench >/dev/null
+cmake --build --preset windows --target paint_bench trust_ca >/dev/null
 build=$root/build/windows
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
 trap setup_stop_all EXIT
-setup_fixed_locale
-SETUP_HEADLESS=1 setup_display
-setup_wine_prefix "$build/wineprefix-bench"
+SETUP_HEADLESS=1 setup_wine_session "$build" wineprefix-bench
 scripts/wine-exec.sh "$build/bench/paint_bench.exe"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev googletest git
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 lld
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 fonts-wine fonts-liberation fonts-crosextra-carlito
   xvfb xdotool imagemagick openssl osslsigncode python3 curl
 )

@@ -16,11 +16,7 @@ build=$root/build/windows
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
 trap setup_stop_all EXIT
-setup_fixed_locale
-SETUP_HEADLESS=1 setup_display
-setup_wine_prefix "$build/wineprefix-picture"
-setup_certificates "$build/certs"
-scripts/wine-exec.sh "$build/tools/trust_ca.exe" "$build/certs/ca.pem" >/dev/null
+SETUP_HEADLESS=1 setup_wine_session "$build" wineprefix-picture
 setup_start_service "$build" ""
 port=$(setup_origin_ports "$build" | cut -d' ' -f1)
 

@@ -16,11 +16,7 @@ mkdir -p "$out"
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
 trap setup_stop_all EXIT
-setup_fixed_locale
-setup_display
-setup_wine_prefix "$build/wineprefix-run"
-setup_certificates "$build/certs"
-scripts/wine-exec.sh "$build/tools/trust_ca.exe" "$build/certs/ca.pem" >/dev/null
+setup_wine_session "$build" wineprefix-run
 setup_start_service "$build" "$build/tools/sample_installer.exe"
 
 record=$out/installer-started.jsonl

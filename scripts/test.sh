@@ -33,12 +33,8 @@ echo "== windows tests under Wine"
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
 trap setup_stop_all EXIT
-setup_fixed_locale
-setup_display
 [ "${SETUP_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$build/wineprefix"
-setup_wine_prefix "$build/wineprefix"
-setup_certificates "$build/certs"
-scripts/wine-exec.sh "$build/tools/trust_ca.exe" "$build/certs/ca.pem"
+setup_wine_session "$build" wineprefix
 setup_start_service "$build" "$build/tools/sample_installer.exe"
 
 export SETUP_BUILD_DIR=$build

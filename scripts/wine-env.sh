@@ -86,6 +86,26 @@ setup_certificates() {
   cat "$dir/server.crt" "$dir/ca.pem" >"$dir/server.pem"
 }
 
+# The session every Wine script starts with, after its EXIT trap (setup_stop_all): the fixed
+# locale, the display (a headless one of its own when SETUP_HEADLESS=1), the named prefix in the
+# build tree, and the test CA trusted inside that prefix.
+setup_wine_session() {
+  local build=$1 prefix=$2
+  setup_fixed_locale
+  setup_display
+  setup_wine_prefix "$build/$prefix"
+  setup_certificates "$build/certs"
+  "$SETUP_ROOT/scripts/wine-exec.sh" "$build/tools/trust_ca.exe" "$build/certs/ca.pem" >/dev/null
+}
+
+# A random payload of the given size in MiB, made once and kept while its size fits.
+setup_payload() {
+  local path=$1 mib=$2
+  if [ ! -f "$path" ] || [ "$(stat -c %s "$path")" -ne $((mib * 1048576)) ]; then
+    head -c $((mib * 1048576)) /dev/urandom >"$path"
+  fi
+}
+
 # The ports of the four origins baked into a build (SETUP_ORIGIN_PROD/UAT/SIT/DIT in its CMake
 # cache), in that order; an origin without a port of its own keeps the default one.
 setup_origin_ports() {
