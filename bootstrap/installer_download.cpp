@@ -7,14 +7,13 @@
 #include <array>
 #include <atomic>
 #include <string>
-#include <vector>
 
 #include "bootstrap/ansi_code_page_win.h"
 #include "bootstrap/download_progress.h"
 #include "bootstrap/installer_transfer.h"
-#include "bootstrap/long_path.h"
 #include "bootstrap/network_worker.h"
 #include "bootstrap/pre_setup.h"
+#include "bootstrap/safe_temp_file.h"
 #include "bootstrap/short_text.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/error.h"
@@ -52,70 +51,6 @@ void CloseInstallerFile(fw::FileHandle& file) {
   if (!::CloseHandle(file.release())) {
     RaiseIoError(::GetLastError());
   }
-}
-
-// Renames the open file to path, replacing whatever has that name: a file, or a link itself (never
-// what it points to). Gives 0 or the system's error code.
-DWORD RenameOpenFile(HANDLE file, const std::wstring& full_path) {
-  // Some Windows versions convert a DOS path given to a rename by handle, others pass it to the
-  // kernel unchanged: the NT form works on all of them.
-  const std::wstring path = NtPathName(full_path);
-  const std::size_t name_bytes = path.size() * sizeof(wchar_t);
-  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes, 0);
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = TRUE;
-  rename->FileNameLength = static_cast<DWORD>(name_bytes);
-  std::copy(path.begin(), path.end(), rename->FileName);
-  return ::SetFileInformationByHandle(file, FileRenameInfo, rename,
-                                      static_cast<DWORD>(buffer.size()))
-             ? 0
-             : ::GetLastError();
-}
-
-void DeleteOpenFile(HANDLE file) {
-  FILE_DISPOSITION_INFO disposition{TRUE};
-  ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
-}
-
-// The code a locked installer file gives: another program holding it without letting others delete
-// it makes the replacement fail with "access denied", but the user is told of the sharing
-// violation, as when the file was opened in place.
-DWORD LockedFileCode(const std::wstring& path, DWORD rename_code) {
-  const fw::FileHandle probe(
-      ::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION
-                                                               : rename_code;
-}
-
-// Creates the installer file at path for writing. Setup runs elevated and %TEMP% belongs to the
-// user, so a link planted there must never be written through: the file is created new under a
-// unique name in the same folder (never opening an existing file or following a link) and then
-// renamed over path, which replaces a planted link itself. Exclusive while it is open, so nobody
-// starts, changes or swaps a half-written installer. Gives 0 or the system's error code.
-DWORD CreateInstallerFile(fw::FileHandle& file, const std::wstring& path) {
-  const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
-  DWORD code = ERROR_FILE_EXISTS;
-  for (unsigned attempt = 0; attempt < 100 && code == ERROR_FILE_EXISTS; ++attempt) {
-    const std::wstring name = folder + L"Install-" + DecimalTextW(::GetCurrentProcessId()) + L"-" +
-                              DecimalTextW(::GetTickCount64()) + L"-" + DecimalTextW(attempt) +
-                              L".tmp";
-    file.reset(::CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    code = file ? 0 : ::GetLastError();
-    if (code == ERROR_ALREADY_EXISTS) {
-      code = ERROR_FILE_EXISTS;
-    }
-  }
-  if (code != 0) {
-    return code;
-  }
-  if (const DWORD rename_code = RenameOpenFile(file.get(), path); rename_code != 0) {
-    DeleteOpenFile(file.get());
-    file.reset();
-    return LockedFileCode(path, rename_code);
-  }
-  return 0;
 }
 
 bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
@@ -241,7 +176,7 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
   mMeter.SetVisible(true);
 
   fw::FileHandle file;
-  if (const DWORD code = CreateInstallerFile(file, path); code != 0) {
+  if (const DWORD code = CreateReplacingFile(file, path); code != 0) {
     fw::ShowMessage(FileCreateErrorMessage(path, code));
     return false;
   }
