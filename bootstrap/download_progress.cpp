@@ -46,23 +46,6 @@ std::wstring FileOpenErrorMessage(const std::wstring& path, std::uint32_t error_
   return L"File I/O Error!  Opening File= " + path + L"  EC=" + Decimal(error_code);
 }
 
-bool IsHttpsUrl(std::wstring_view url) {
-  constexpr std::wstring_view kScheme = L"https://";
-  if (url.size() < kScheme.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < kScheme.size(); ++i) {
-    wchar_t c = url[i];
-    if (c >= L'A' && c <= L'Z') {
-      c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
-    if (c != kScheme[i]) {
-      return false;
-    }
-  }
-  return true;
-}
-
 std::wstring InsecureInstallerMessage(const std::wstring& url) {
   return L"Error!  The installer is only downloaded over a secure connection (https).\r\r"
          L"Not downloaded from: " +

@@ -29,10 +29,6 @@ std::wstring FileCreateErrorMessage(const std::wstring& path, std::uint32_t erro
 // it for writing after the transfer, or put another file in its place).
 std::wstring FileOpenErrorMessage(const std::wstring& path, std::uint32_t error_code);
 
-// True for an https:// URL (the scheme in any case). Setup runs elevated and starts what it
-// downloads, so anything else is never requested.
-bool IsHttpsUrl(std::wstring_view url);
-
 // The message shown instead of a download from, or redirected to, a URL that is not https://.
 std::wstring InsecureInstallerMessage(const std::wstring& url);
 

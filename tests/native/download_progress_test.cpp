@@ -56,30 +56,5 @@ TEST(DownloadProgressTest, Texts) {
             L"downloaded.");
 }
 
-TEST(DownloadProgressTest, OnlyHttpsUrlsAreSecure) {
-  struct Case {
-    const wchar_t* url;
-    bool secure;
-  };
-  const Case cases[] = {
-      {L"https://example.com/setup.exe", true},
-      {L"HTTPS://EXAMPLE.COM/SETUP.EXE", true},  // the answer's URL comes upper-cased
-      {L"HttpS://x", true},
-      {L"http://example.com/setup.exe", false},
-      {L"HTTP://EXAMPLE.COM/SETUP.EXE", false},
-      {L"ftp://example.com/setup.exe", false},
-      {L"https:/example.com", false},
-      {L"https:", false},
-      {L" https://example.com", false},  // never trimmed here: WinInet would not read it alike
-      {L"httpsx://example.com", false},
-      {L"EXAMPLE.COM/SETUP.EXE", false},
-      {L"", false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << std::wstring(c.url).size());
-    EXPECT_EQ(IsHttpsUrl(c.url), c.secure);
-  }
-}
-
 }  // namespace
 }  // namespace setup
