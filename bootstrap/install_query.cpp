@@ -1,57 +1,46 @@
 #include "bootstrap/install_query.h"
 
-#include <atomic>
-
 #include "bootstrap/ansi_code_page_win.h"
+#include "bootstrap/https_client.h"
 #include "bootstrap/network_worker.h"
 #include "bootstrap/short_text.h"
-#include "bootstrap/system_error_text.h"
+#include "bootstrap/support_log.h"
+#include "bootstrap/url_text.h"
 #include "bootstrap/wininet_library.h"
-#include "framework/error.h"
 
 namespace setup {
 namespace {
 
-[[noreturn]] void RaiseNotConnected(const wchar_t* call, DWORD code) {
-  throw fw::Error(std::wstring(L"Not connected: (") + call + L") " + SystemErrorText(code) +
-                  L" EC=" + DecimalTextW(code));
+SetupResult QueryResult(SetupOutcome outcome, const std::wstring& url) {
+  SetupResult result;
+  result.outcome = outcome;
+  result.request = SetupRequest::kQuery;
+  result.url = url;
+  return result;
 }
 
 }  // namespace
 
-std::string FetchUrl(const std::wstring& url) {
-  const WinInetLibrary& wininet = WinInetLibrary::Get();
-  // Shared with the worker, which the query leaves behind when the server stalls. The URL handle
-  // is declared after the session it belongs to, so it closes first.
-  struct Fetch {
-    InternetHandle internet;
-    InternetHandle request;
-    DWORD open_error = 0;
-    std::atomic<bool> opened{false};
-    std::string body;
-  };
-  const SharedState<Fetch> fetch;
-  fetch->internet.reset(
-      wininet.InternetOpenW(kQueryUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!fetch->internet) {
-    RaiseNotConnected(L"InternetOpen", ::GetLastError());
+SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body) {
+  body.clear();
+  HttpsAnswer answer = GetHttps(url, kQueryUserAgent, owner);
+  SetupResult result = QueryResult(answer.outcome, answer.url);
+  if (answer.outcome != SetupOutcome::kReady) {
+    result.call = answer.call;
+    result.code = answer.code;
+    result.error_text = NetworkErrorText(answer.code);
+    return result;
   }
-  SetStallTimeouts(fetch->internet.get());
-  const bool ended = RunOffWindow([fetch, url](NetworkActivity& activity) {
-    const WinInetLibrary& inet = WinInetLibrary::Get();
-    // Flags 0: certificates are always checked; redirects, caching and cookies as the platform
-    // does.
-    fetch->request.reset(
-        inet.InternetOpenUrlW(fetch->internet.get(), url.c_str(), nullptr, 0, 0, 0));
-    if (!fetch->request) {
-      fetch->open_error = ::GetLastError();
-      return;
-    }
-    activity.Touch();
-    fetch->opened = true;
+  // Shared with the worker, which the query leaves behind when the server stalls.
+  struct Body {
+    std::string bytes;
+  };
+  const SharedState<Body> read;
+  const SharedState<HttpsConnection> connection = answer.connection;
+  const bool ended = RunOffWindow([read, connection](NetworkActivity& activity) {
     // A failed read gives 0 and so ends the body like the end of the data.
-    fetch->body = ReadAnswerBody([&](char* buffer, std::size_t size) -> std::size_t {
-      const DWORD count = ReadArrived(fetch->request.get(), buffer, static_cast<DWORD>(size));
+    read->bytes = ReadAnswerBody([&](char* buffer, std::size_t size) -> std::size_t {
+      const DWORD count = ReadArrived(connection->request.get(), buffer, static_cast<DWORD>(size));
       if (count > 0) {
         activity.Touch();
       }
@@ -60,23 +49,39 @@ std::string FetchUrl(const std::wstring& url) {
   });
   if (!ended) {
     // The system's own code for a request that timed out, named after the call that waited.
-    RaiseNotConnected(fetch->opened ? L"InternetReadFile" : L"InternetOpenURL",
-                      ERROR_INTERNET_TIMEOUT);
+    support_log::Write(L"stalled in the answer's body");
+    result.outcome = SetupOutcome::kNotConnected;
+    result.call = L"InternetReadFile";
+    result.code = ERROR_INTERNET_TIMEOUT;
+    result.error_text = NetworkErrorText(ERROR_INTERNET_TIMEOUT);
+    return result;
   }
-  if (!fetch->request) {
-    RaiseNotConnected(L"InternetOpenURL", fetch->open_error);
-  }
-  return std::move(fetch->body);
+  body = std::move(read->bytes);
+  support_log::Write(L"answer: " + DecimalTextW(static_cast<std::int64_t>(body.size())) +
+                     L" bytes, status " + DecimalTextW(answer.status));
+  return result;
 }
 
-InstallAnswer QueryInstallLocation(const std::string& base_url) {
+SetupResult QueryInstallLocation(const std::string& base_url, HWND owner, InstallAnswer& answer) {
   const SystemAnsiCodePage code_page;
   const std::wstring request_url = code_page.ToUtf16(base_url + kInstallLocationPath);
-  const std::optional<InstallAnswer> answer = ParseInstallAnswer(FetchUrl(request_url), code_page);
-  if (!answer) {
-    throw fw::Error(L"Error communicating with " + request_url);
+  answer = {};
+  std::string body;
+  SetupResult result = FetchUrl(request_url, owner, body);
+  if (result.outcome != SetupOutcome::kReady) {
+    return result;
   }
-  return *answer;
+  const std::optional<InstallAnswer> parsed = ParseInstallAnswer(body, code_page);
+  if (!parsed) {
+    return QueryResult(SetupOutcome::kNoAnswer, request_url);
+  }
+  answer = *parsed;
+  support_log::Write(L"announced: " + RedactedUrl(code_page.ToUtf16(answer.url)) + L" | " +
+                     DecimalTextW(answer.size) + L" bytes");
+  if (answer.url.empty()) {
+    result.outcome = SetupOutcome::kNothingToInstall;
+  }
+  return result;
 }
 
 }  // namespace setup

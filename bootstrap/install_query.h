@@ -2,25 +2,28 @@
 // size.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "bootstrap/install_answer.h"
+#include "bootstrap/setup_outcome.h"
 
 namespace setup {
 
 inline constexpr char kInstallLocationPath[] = "/validate/installurl.php?get=url";
 inline constexpr wchar_t kQueryUserAgent[] = L"Mozilla/3.0 (compatible; Indy Library)";
 
-// The response body of a GET of the URL, whatever the status, read up to kAnswerReadCap bytes.
-// The request runs on a worker while the calling thread pumps the window's messages (see
-// bootstrap/network_worker.h). Raises fw::Error when the Internet handle or the URL cannot be
-// opened, and with code 12002 (ERROR_INTERNET_TIMEOUT) when the server sends nothing for the stall
-// limit.
-std::string FetchUrl(const std::wstring& url);
+// The response body of a GET of the URL over the HTTPS client, whatever the final status (an error
+// page too, never a proxy's 407 page), read up to kAnswerReadCap bytes. kReady with the body, or
+// the client's outcome (kRefusedInsecure, kTooManyRedirects, kProxySignInRefused, kNotConnected,
+// with the call, code and text of the failure; after a stall in the body, "InternetReadFile" and
+// 12002). The owner window owns the proxy's sign-in dialog.
+SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body);
 
-// Asks the service at the base URL (an origin, ANSI) where the installer is. An empty URL in the
-// result means there is nothing to install. Raises fw::Error on the failures of FetchUrl and when
-// the answer has no lines.
-InstallAnswer QueryInstallLocation(const std::string& base_url);
+// Asks the service at the base URL (an origin, ANSI) where the installer is. kReady with the
+// answer (an empty URL means there is nothing to install), kNoAnswer when the body has no lines,
+// or the outcome of FetchUrl.
+SetupResult QueryInstallLocation(const std::string& base_url, HWND owner, InstallAnswer& answer);
 
 }  // namespace setup

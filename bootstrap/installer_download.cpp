@@ -1,20 +1,17 @@
-// The installer download: one GET of the announced URL over HTTPS only, written as it arrives into
-// a file that Setup created itself, with the byte count and the meter following the transfer. The
-// requests run on a worker (bootstrap/network_worker.h): the window keeps pumping its messages,
-// shows the count within a pump interval of each read, and gives up on a server that stalls.
-#include <windows.h>
+#include "bootstrap/installer_download.h"
 
 #include <array>
 #include <atomic>
 #include <string>
 
 #include "bootstrap/ansi_code_page_win.h"
-#include "bootstrap/download_progress.h"
 #include "bootstrap/installer_transfer.h"
 #include "bootstrap/network_worker.h"
-#include "bootstrap/pre_setup.h"
+#include "bootstrap/https_client.h"
 #include "bootstrap/safe_temp_file.h"
 #include "bootstrap/short_text.h"
+#include "bootstrap/support_log.h"
+#include "bootstrap/url_text.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/error.h"
 #include "framework/handle.h"
@@ -87,11 +84,8 @@ DWORD HoldInstallerFile(fw::FileHandle& hold, const std::wstring& path,
 // Raised on the worker when the window has stopped waiting for it: nothing more is written.
 struct TransferAbandoned {};
 
-// What the window and the worker share. The worker keeps it alive when the window leaves it
-// behind; the URL handle is declared after the session it belongs to, so it closes first.
+// What the window and the worker share; the worker keeps it alive when the window leaves it behind.
 struct DownloadState {
-  InternetHandle internet;
-  InternetHandle request;
   fw::CriticalSection lock;  // guards file, abandoned and written
   HANDLE file = nullptr;     // owned by the window, written by the worker
   bool abandoned = false;
@@ -99,101 +93,81 @@ struct DownloadState {
   std::atomic<std::int64_t> received{0};  // for the display
 };
 
-}  // namespace
-
-void TPreSetupBox::ShowDownloadProgress(std::int64_t received, std::int32_t expected,
-                                        std::int64_t& shown) {
-  if (received == shown) {
-    return;
-  }
-  shown = received;
-  if (!Label1.Visible()) {
-    Label1.SetVisible(true);
-  }
-  Label1.SetCaption(DownloadCounterText(received, expected));
-  const int percent = DownloadPercentage(received, expected);
-  mMeter.SetLightText(PercentText(percent));
-  mMeter.SetLightValue(percent);
+SetupResult DownloadResult(SetupOutcome outcome, const std::wstring& url) {
+  SetupResult result;
+  result.outcome = outcome;
+  result.request = SetupRequest::kDownload;
+  result.url = url;
+  return result;
 }
 
-bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring& path,
-                                     std::int32_t expected) {
-  const WinInetLibrary& inet = WinInetLibrary::Get();
+}  // namespace
+
+SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
+                              std::int32_t expected, HWND owner, DownloadObserver& observer,
+                              fw::FileHandle& hold) {
   const std::wstring wide_url = SystemAnsiCodePage().ToUtf16(url);
-  // Setup starts what it downloads, as administrator: plain HTTP would let anyone on the way
-  // choose that program. No request at all.
-  if (!IsHttpsUrl(wide_url)) {
-    fw::ShowMessage(InsecureInstallerMessage(wide_url));
-    return false;
+  support_log::Write(L"download of " + RedactedUrl(wide_url) + L", announced " +
+                     DecimalTextW(expected) + L" bytes, into " + path);
+  switch (ClassifyUrl(wide_url)) {
+    case UrlKind::kHttps:
+      break;
+    case UrlKind::kOtherScheme:
+      // Setup starts what it downloads, as administrator: anything but HTTPS would let someone on
+      // the way choose that program. No request at all.
+      return DownloadResult(SetupOutcome::kRefusedInsecure, wide_url);
+    case UrlKind::kNotAUrl:
+      // An error page or a portal's text where the answer should be: nothing to open.
+      support_log::Write(L"not a URL: no request");
+      return DownloadResult(SetupOutcome::kNotDownloaded, wide_url);
   }
 
-  const SharedState<DownloadState> state;
-  state->internet.reset(
-      inet.InternetOpenW(OwnFileName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!state->internet) {
-    return false;
-  }
-  SetStallTimeouts(state->internet.get());
-  bool answered = false;
-  bool accepted = false;
-  {
+  const HttpsAnswer answer = [&] {
     // The hourglass while the request is made and answered; back on every way out of it.
-    SetBusyCursor();
-    const fw::ScopeExit restore_cursor([] { RestoreCursor(); });
-    answered = RunOffWindow([state, wide_url](NetworkActivity&) {
-      state->request.reset(WinInetLibrary::Get().InternetOpenUrlW(
-          state->internet.get(), wide_url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
-    });
-    if (answered) {
-      // Five UTF-16 units, terminator included; stays empty when the query fails.
-      std::array<wchar_t, 5> status{};
-      DWORD status_size = sizeof(status);
-      DWORD index = 0;
-      inet.HttpQueryInfoW(state->request.get(), HTTP_QUERY_STATUS_CODE, status.data(), &status_size,
-                          &index);
-      status.back() = L'\0';
-      const std::wstring status_text(status.data());
-      accepted = status_text == L"200" || status_text == L"302";
-    }
-  }
-  if (!answered) {
+    observer.RequestBusy(true);
+    const fw::ScopeExit restore_cursor([&observer] { observer.RequestBusy(false); });
+    return GetHttps(wide_url, OwnFileName().c_str(), owner);
+  }();
+  SetupResult result = DownloadResult(answer.outcome, answer.url);
+  result.expected = expected;
+  if (answer.outcome == SetupOutcome::kNotConnected) {
     // Nothing came within the stall limit: the same report as a transfer that ended early.
-    fw::ShowMessage(IncompleteDownloadMessage(expected, 0));
-    return false;
+    result.outcome = answer.stalled ? SetupOutcome::kIncomplete : SetupOutcome::kNotDownloaded;
+    return result;
   }
-  if (!accepted) {
-    return false;
+  if (answer.outcome != SetupOutcome::kReady) {
+    return result;
   }
-  // WinInet follows a redirect from HTTPS to plain HTTP silently: the URL the answer finally came
-  // from decides, before anything is written. One that cannot be read back counts as insecure.
-  if (const std::wstring final_url = FinalUrl(state->request.get()); !IsHttpsUrl(final_url)) {
-    fw::ShowMessage(InsecureInstallerMessage(final_url.empty() ? wide_url : final_url));
-    return false;
+  if (answer.status != 200 && answer.status != 302) {
+    result.outcome = SetupOutcome::kNotDownloaded;
+    return result;
   }
 
-  mMeter.SetLightText(PercentText(0));
-  mMeter.SetLightValue(0);
-  mMeter.SetVisible(true);
-
+  observer.TransferStarting();
   fw::FileHandle file;
   if (const DWORD code = CreateReplacingFile(file, path); code != 0) {
-    fw::ShowMessage(FileCreateErrorMessage(path, code));
-    return false;
+    result.outcome = SetupOutcome::kFileError;
+    result.path = path;
+    result.code = code;
+    return result;
   }
+  const SharedState<DownloadState> state;
   state->file = file.get();
+  const SharedState<HttpsConnection> connection = answer.connection;
 
-  std::int64_t shown = 0;
+  const std::uint64_t started_ms = ::GetTickCount64();
+  std::uint64_t logged_ms = started_ms;
   // The window shows the count of the last read before every pump: whenever a read waits, the
   // count before it is on the screen within a pump interval. Whether the transfer ended or
   // stalled makes no difference afterwards: a stalled one ends like one whose data ended early.
-  RunOffWindow(
-      [state, expected](NetworkActivity& activity) {
+  const bool ended = RunOffWindow(
+      [state, connection, expected](NetworkActivity& activity) {
         TransferInstaller(
             expected,
             [&](char* buffer, std::size_t size) -> std::size_t {
               // Only what has arrived: the count shown is never a read behind a pause.
               const DWORD count =
-                  ReadArrived(state->request.get(), buffer, static_cast<DWORD>(size));
+                  ReadArrived(connection->request.get(), buffer, static_cast<DWORD>(size));
               if (count > 0) {
                 activity.Touch();
               }
@@ -209,7 +183,14 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
             },
             [&](std::int64_t received) { state->received.store(received); });
       },
-      [&] { ShowDownloadProgress(state->received.load(), expected, shown); });
+      [&] {
+        const std::int64_t received = state->received.load();
+        observer.ShowProgress(received, expected);
+        if (const std::uint64_t now = ::GetTickCount64(); now - logged_ms >= 1000) {
+          logged_ms = now;
+          support_log::Write(DecimalTextW(received) + L" bytes");
+        }
+      });
   std::int64_t received = 0;
   {
     // From here on the worker writes nothing, so the file holds exactly the count shown.
@@ -217,24 +198,26 @@ bool TPreSetupBox::DownloadInstaller(const std::string& url, const std::wstring&
     state->abandoned = true;
     received = state->written;
   }
-  ShowDownloadProgress(received, expected, shown);
+  observer.ShowProgress(received, expected);
+  support_log::Write(DecimalTextW(received) + L" bytes in " +
+                     DecimalTextW(static_cast<std::int64_t>(::GetTickCount64() - started_ms)) +
+                     L" ms" + (ended ? L"" : L", stalled"));
+  result.received = received;
 
-  bool result = false;
   BY_HANDLE_FILE_INFORMATION written{};
   const bool identified = ::GetFileInformationByHandle(file.get(), &written) != FALSE;
   CloseInstallerFile(file);
-  if (received == expected) {
-    const DWORD code =
-        identified ? HoldInstallerFile(installer_hold_, path, written, received) : ::GetLastError();
-    if (code == 0) {
-      result = true;
-    } else {
-      fw::ShowMessage(FileOpenErrorMessage(path, code));
-    }
-  } else {
-    fw::ShowMessage(IncompleteDownloadMessage(expected, received));
+  if (received != expected) {
+    result.outcome = SetupOutcome::kIncomplete;
+    return result;
   }
-  mMeter.SetVisible(false);
+  if (const DWORD code =
+          identified ? HoldInstallerFile(hold, path, written, received) : ::GetLastError();
+      code != 0) {
+    result.outcome = SetupOutcome::kHoldError;
+    result.path = path;
+    result.code = code;
+  }
   return result;
 }
 

@@ -9,11 +9,12 @@
 #include "bootstrap/ansi_code_page_win.h"
 #include "bootstrap/download_progress.h"
 #include "bootstrap/environment.h"
-#include "bootstrap/install_query.h"
+#include "bootstrap/setup_outcome.h"
+#include "bootstrap/window_look.h"
 #include "bootstrap/wininet_library.h"
+#include "framework/error.h"
 #include "framework/handle.h"
 #include "framework/scope_exit.h"
-#include "build_settings.h"
 #include "resources/resource_ids.h"
 
 namespace setup {
@@ -31,55 +32,13 @@ void RestoreCursor() {
 namespace {
 
 constexpr fw::TColor kDarkGrey = 0x00303030;
-constexpr fw::TColor kHoverColor = 0x00EEE6D2;  // #D2E6EE
-constexpr fw::TColor kIdleColor = 0x00808080;   // #808080
-constexpr fw::TColor kLinkBlue = 0x00D7A034;    // #34A0D7
-constexpr fw::TColor kSilver = 0x00C0C0C0;
+constexpr fw::TColor kLinkBlue = 0x00D7A034;  // #34A0D7
 
-void SetFont(fw::Font& font, const wchar_t* name, int height, bool bold, fw::TColor color) {
-  font.BeginUpdate();
-  font.SetName(name);
-  font.SetHeight(height);
-  font.SetBold(bold);
-  font.SetColor(color);
-  font.EndUpdate();
-}
-
-// The look the three shape buttons share, set value by value: the button's own defaults differ.
-void StyleShapeButton(widgets::TShapeButton& button, int left, int top, const wchar_t* caption) {
+// A shape button of the window: its place, its caption, and the look the three share.
+void PlaceShapeButton(widgets::TShapeButton& button, int left, int top, const wchar_t* caption) {
   button.SetBounds(left, top, 94, 32);
   button.SetCaption(caption);
-  fw::Font& font = button.Font();
-  font.BeginUpdate();
-  SetFont(font, L"Arial", 11, true, fw::clWhite);
-  font.SetCharset(ANSI_CHARSET);
-  font.EndUpdate();
-  const fw::TColor white = fw::clWhite;
-  widgets::TShapeButtonColor& colors = button.Colors();
-  colors.SetUp(white);
-  colors.SetDown(white);
-  colors.SetMouseOver(white);
-  colors.SetOptionSet(white);
-  button.SetMode(widgets::sbmShapeFill);
-  widgets::TShape& shape = button.Shape();
-  shape.SetShape(widgets::stRoundRect);
-  shape.Bevel().SetWidth(1);
-  shape.Bevel().SetStyle(widgets::sbOffset);
-  shape.Bevel().SetLightColor(fw::clBlack);
-  shape.Bevel().SetShadowColor(fw::clBlack);
-  shape.Shadow().SetStyle(widgets::hssNone);
-  shape.Shadow().SetDepth(1);
-  shape.Shadow().SetColor(kIdleColor);
-  button.SetTransparent(true);
-  button.ShapeFill().SetStyle(widgets::sfGradient);
-  button.ShapeFill().Gradient().SetColor(kIdleColor);
-  button.ShapeFill().Gradient().SetStyle(widgets::gstElliptic);
-  // Caption and states: a plain push button whose caption stays white in every state.
-  button.SetAllowMouseOver(false);
-  button.SetEnterColor(fw::clRed);
-  button.SetEnterColorChange(true);
-  button.ButtonLayout().SetSpacing(4);
-  button.SetNumGlyphs(2);
+  StyleShapeButton(button);
 }
 
 // A single-line label of the window: no accelerator character, hand cursor.
@@ -89,38 +48,9 @@ void StyleLabel(widgets::TSimpleLabel& label, int left, int top, int width, int 
   label.SetBounds(left, top, width, height);
   label.SetShowAccelChar(false);
   label.SetCursor(fw::crHandPoint);
-  SetFont(label.Font(), font, font_height, bold, color);
+  StyleFont(label.Font(), font, font_height, bold, color);
   label.SetFontSmoothing(smoothing);
   label.SetCaption(caption);
-}
-
-// The installer is started with its exact path as the application name and a quoted command
-// line: an unquoted line would let a temporary path with a space start a different program,
-// elevated. Nothing waits for it and a failure is not reported, as the user can start it by hand.
-void LaunchInstaller(const std::wstring& path) {
-  std::wstring command_line = L"\"" + path + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION process{};
-  if (::CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                       nullptr, &startup, &process)) {
-    fw::KernelHandle thread(process.hThread);
-    fw::KernelHandle handle(process.hProcess);
-  }
-}
-
-// Tests check that nobody can change the installer between the end of the transfer and its start;
-// builds with test seams let them pause there (milliseconds in SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS).
-void PauseBeforeLaunchForTests() {
-  if constexpr (kTestSeams) {
-    wchar_t value[16] = {};
-    const DWORD length = ::GetEnvironmentVariableW(L"SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS", value, 16);
-    if (length > 0 && length < 16) {
-      ::Sleep(static_cast<DWORD>(std::wcstoul(value, nullptr, 10)));
-    }
-  }
 }
 
 bool IsInternetConnected() {
@@ -172,7 +102,7 @@ TPreSetupBox::~TPreSetupBox() = default;
 void TPreSetupBox::BuildLayout() {
   SetCaption(kApplicationTitle);
   SetClientSize(532, 307);
-  SetFont(Font(), L"MS Sans Serif", 13, true, fw::clBlack);
+  StyleFont(Font(), L"MS Sans Serif", 13, true, fw::clBlack);
 
   // The panels are taller than the window: only the upper part of the backdrop is ever seen, but
   // the gradient is laid out for the whole panel.
@@ -211,12 +141,12 @@ void TPreSetupBox::BuildLayout() {
 
   const auto enter = [this](fw::Control& sender) { RunSetupBtnMouseEnter(sender); };
   const auto leave = [this](fw::Control& sender) { RunSetupBtnMouseExit(sender); };
-  StyleShapeButton(CloseBtn, 277, 254, L"Close");
+  PlaceShapeButton(CloseBtn, 277, 254, L"Close");
   CloseBtn.OnClick = [this](fw::Control& sender) { CloseBtnClick(sender); };
   CloseBtn.SetHideHint(false);
-  StyleShapeButton(PanelSelectBtn, 159, 254, L"Contact");
+  PlaceShapeButton(PanelSelectBtn, 159, 254, L"Contact");
   PanelSelectBtn.OnClick = [this](fw::Control& sender) { PanelSelectBtnClick(sender); };
-  StyleShapeButton(RunSetupBtn, 218, 19, L"&Run Setup");
+  PlaceShapeButton(RunSetupBtn, 218, 19, L"&Run Setup");
   RunSetupBtn.OnClick = [this](fw::Control& sender) { RunSetupBtnClick(sender); };
   for (widgets::TShapeButton* button : {&CloseBtn, &PanelSelectBtn, &RunSetupBtn}) {
     button->OnMouseEnter = enter;
@@ -231,16 +161,13 @@ void TPreSetupBox::BuildLayout() {
   LabelKVSServer.SetBounds(1, 1, 528, 15);
   LabelKVSServer.SetAlign(fw::alTop);
   LabelKVSServer.SetAlignment(widgets::agCenter);
-  SetFont(LabelKVSServer.Font(), L"Arial", 13, true, fw::clRed);
+  StyleFont(LabelKVSServer.Font(), L"Arial", 13, true, fw::clRed);
   LabelKVSServer.SetActiveColor(fw::clBlack);
   LabelKVSServer.SetTwinkle(true);
   LabelKVSServer.SetVisible(false);
 
   WaitingProgress1.SetBounds(185, 230, 159, 4);
-  WaitingProgress1.SetColor(0x006B6B6B);
-  WaitingProgress1.SetProgressColor(kSilver);
-  WaitingProgress1.SetLength(400);
-  WaitingProgress1.SetRefreshInterval(1);
+  StyleWaitingBar(WaitingProgress1);
   WaitingProgress1.SetAccessibleName(L"Working");
 
   RunBtn2.SetBounds(164, 124, 75, 25);
@@ -249,14 +176,7 @@ void TPreSetupBox::BuildLayout() {
   SetActiveControl(&RunBtn2);
 
   mMeter.SetBounds(16, 64, 498, 10);
-  mMeter.SetColor(0x00FCF8C9);  // #C9F8FC
-  mMeter.SetLightColor(fw::clWhite);
-  mMeter.SetLightTextColor(fw::clBlack);
-  mMeter.SetLightTextFullLine(true);
-  mMeter.SetSmooth(true);
-  mMeter.SetLightGradient(true);
-  mMeter.SetThemeMode(widgets::ttmNone);
-  SetFont(mMeter.Font(), L"Calibri", 11, false, fw::clBlack);
+  StyleMeter(mMeter);
   mMeter.SetLightText(L"0%");
   mMeter.SetAccessibleName(L"Download progress");
   mMeter.SetVisible(false);
@@ -289,8 +209,13 @@ void TPreSetupBox::FormActivate(fw::Control&) {
   }
   WaitingProgress1.SetActive(true);
   FirstTimeActivate = false;
-  // Posted, not sent: the request is handled once the activation and the showing have finished.
-  ::PostMessageW(RunBtn2.Handle(), WM_CHAR, 82, 0);
+  PostSelfStartedRunSetup();
+}
+
+void TPreSetupBox::PostSelfStartedRunSetup() {
+  // Posted, not sent: the request is handled once the activation and the showing have finished,
+  // by the same accelerator routing as a typed R.
+  ::PostMessageW(RunBtn2.Handle(), WM_CHAR, L'R', 0);
 }
 
 void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
@@ -310,36 +235,72 @@ void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
 }
 
 void TPreSetupBox::RunSetup() {
-  InstallAnswer answer;
-  {
-    SetBusyCursor();
-    const fw::ScopeExit restore([] { RestoreCursor(); });
-    answer = QueryInstallLocation(gURL);
-  }
-  if (answer.url.empty()) {
-    return;
-  }
+  SetupRun run(gURL, Handle());
+  ShowOutcome(run.Run(*this));
+}
 
-  TempPath = SysInfo1.TempPath();
-  // Never a relative Install.exe in whatever the current directory is.
-  if (TempPath.empty()) {
-    fw::ShowMessage(NoTempPathMessage());
-    return;
+void TPreSetupBox::ShowOutcome(const SetupResult& result) {
+  const SetupNotice notice = NoticeFor(result);
+  switch (notice.kind) {
+    case SetupNotice::Kind::kNone:
+      break;
+    case SetupNotice::Kind::kMessage:
+      fw::ShowMessage(notice.text);
+      break;
+    case SetupNotice::Kind::kErrorReport:
+      // The query's failures are errors: the default error report shows them, the window idles.
+      throw fw::Error(notice.text);
   }
-  RunSetupBtn.SetEnabled(false);
-  Label1.SetCaption(L"");
-  Label1.SetVisible(true);
-  LabelPhase.SetVisible(true);
-
-  const std::wstring path = TempPath + L"Install.exe";
-  if (DownloadInstaller(answer.url, path, answer.size)) {
-    PauseBeforeLaunchForTests();
-    LaunchInstaller(path);
-    installer_hold_.reset();
+  // After a failure to create the file the meter stays, reading 0%.
+  if (result.outcome != SetupOutcome::kFileError) {
+    mMeter.SetVisible(false);
+  }
+  if (result.outcome == SetupOutcome::kReady) {
     Close();
     fw::App().Terminate();
   }
   RunSetupBtn.SetEnabled(true);
+}
+
+void TPreSetupBox::RequestBusy(bool busy) {
+  if (busy) {
+    SetBusyCursor();
+  } else {
+    RestoreCursor();
+  }
+}
+
+std::wstring TPreSetupBox::TemporaryFolder() {
+  TempPath = SysInfo1.TempPath();
+  return TempPath;
+}
+
+void TPreSetupBox::DownloadStarting() {
+  RunSetupBtn.SetEnabled(false);
+  Label1.SetCaption(L"");
+  Label1.SetVisible(true);
+  LabelPhase.SetVisible(true);
+  shown_received_ = 0;
+}
+
+void TPreSetupBox::TransferStarting() {
+  mMeter.SetLightText(PercentText(0));
+  mMeter.SetLightValue(0);
+  mMeter.SetVisible(true);
+}
+
+void TPreSetupBox::ShowProgress(std::int64_t received, std::int32_t expected) {
+  if (received == shown_received_) {
+    return;
+  }
+  shown_received_ = received;
+  if (!Label1.Visible()) {
+    Label1.SetVisible(true);
+  }
+  Label1.SetCaption(DownloadCounterText(received, expected));
+  const int percent = DownloadPercentage(received, expected);
+  mMeter.SetLightText(PercentText(percent));
+  mMeter.SetLightValue(percent);
 }
 
 void TPreSetupBox::PanelSelectBtnClick(fw::Control&) {
@@ -353,15 +314,15 @@ void TPreSetupBox::CloseBtnClick(fw::Control&) {
 
 void TPreSetupBox::RunSetupBtnMouseEnter(fw::Control& sender) {
   auto& gradient = static_cast<widgets::TShapeButton&>(sender).ShapeFill().Gradient();
-  if (gradient.Color() != kHoverColor) {
-    gradient.SetColor(kHoverColor);
+  if (gradient.Color() != kButtonHoverColor) {
+    gradient.SetColor(kButtonHoverColor);
   }
 }
 
 void TPreSetupBox::RunSetupBtnMouseExit(fw::Control& sender) {
   auto& gradient = static_cast<widgets::TShapeButton&>(sender).ShapeFill().Gradient();
-  if (gradient.Color() != kIdleColor) {
-    gradient.SetColor(kIdleColor);
+  if (gradient.Color() != kButtonIdleColor) {
+    gradient.SetColor(kButtonIdleColor);
   }
 }
 

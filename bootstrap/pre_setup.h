@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bootstrap/setup_run.h"
 #include "bootstrap/sys_info.h"
 #include "framework/app.h"
 #include "framework/form.h"
@@ -29,16 +30,10 @@ extern fw::TCursor SavedCursor;
 void SetBusyCursor();
 void RestoreCursor();
 
-class TPreSetupBox : public fw::Form {
+class TPreSetupBox : public fw::Form, private SetupRunObserver {
  public:
   TPreSetupBox();
   ~TPreSetupBox() override;
-
-  // Fields of the window; public so that tests can observe the run.
-  std::string gURL;                // base URL of the selected environment (ANSI)
-  std::uint8_t gUATSITServer = 0;  // 0 production, 1 UAT, 2 SIT, 3 DIT
-  std::wstring TempPath;           // temporary directory, ending in a backslash
-  bool FirstTimeActivate = true;
 
   // The layout, in creation order: each later graphic control paints over the earlier ones.
   fw::Panel Panel5;
@@ -59,14 +54,6 @@ class TPreSetupBox : public fw::Form {
   widgets::TBiProgressBar mMeter;
   TSysInfo SysInfo1;
 
-  // Downloads the installer into path, driving Label1 and mMeter and pumping messages between
-  // reads; true only when the received count equals the expected size.
-  bool DownloadInstaller(const std::string& url, const std::wstring& path, std::int32_t expected);
-
-  // True while Run Setup runs: its query and download pump messages, and a second request that
-  // arrives meanwhile is ignored.
-  bool Running() const { return running_; }
-
  private:
   void FormCreate(fw::Control& sender);
   void FormActivate(fw::Control& sender);
@@ -77,16 +64,29 @@ class TPreSetupBox : public fw::Form {
   void RunSetupBtnMouseEnter(fw::Control& sender);
   void RunSetupBtnMouseExit(fw::Control& sender);
 
-  // Label1 and the meter for a received count, unless shown already holds it (then updated).
-  void ShowDownloadProgress(std::int64_t received, std::int32_t expected, std::int64_t& shown);
+  // On the first activation the window asks for Run Setup by itself, as if the user typed R.
+  void PostSelfStartedRunSetup();
+
+  // What the run asks of the window (SetupRunObserver).
+  void RequestBusy(bool busy) override;
+  std::wstring TemporaryFolder() override;
+  void DownloadStarting() override;
+  void TransferStarting() override;
+  void ShowProgress(std::int64_t received, std::int32_t expected) override;
+  // Shows what the user is to read of an outcome, and the meter and buttons it leaves.
+  void ShowOutcome(const SetupResult& result);
 
   void BuildLayout();
   void SelectEnvironment();
 
+  std::string gURL;                // base URL of the selected environment (ANSI)
+  std::uint8_t gUATSITServer = 0;  // 0 production, 1 UAT, 2 SIT, 3 DIT
+  std::wstring TempPath;           // temporary directory, ending in a backslash
+  bool FirstTimeActivate = true;
+
+  // The query and the download pump messages: a second request that arrives meanwhile is ignored.
   bool running_ = false;
-  // The complete installer, held open from the end of the transfer until its process has been
-  // created, so that nobody can change it in between.
-  fw::FileHandle installer_hold_;
+  std::int64_t shown_received_ = -1;  // the count Label1 and the meter show
 };
 
 }  // namespace setup

@@ -7,8 +7,9 @@
 
 namespace setup {
 
-// FormatMessageW from the system table, default language, without trailing blanks, control
-// characters or "."; empty when the system has no text for the code.
-std::wstring SystemErrorText(DWORD code);
+// FormatMessageW from the system table (or from the module's own table, when one is given),
+// default language, without trailing blanks, control characters or "."; empty when there is no
+// text for the code.
+std::wstring SystemErrorText(DWORD code, HMODULE messages = nullptr);
 
 }  // namespace setup

@@ -45,6 +45,7 @@ WinInetLibrary::WinInetLibrary() : module_(fw::LoadSystemLibrary(L"wininet.dll")
   Resolve(module, "InternetCloseHandle", InternetCloseHandle);
   Resolve(module, "InternetSetOptionW", InternetSetOptionW);
   Resolve(module, "InternetQueryOptionW", InternetQueryOptionW);
+  Resolve(module, "InternetErrorDlg", InternetErrorDlg);
 }
 
 const WinInetLibrary& WinInetLibrary::Get() {
@@ -86,6 +87,15 @@ std::wstring FinalUrl(HINTERNET request) {
   }
   url.resize(std::wcslen(url.c_str()));
   return url;
+}
+
+std::wstring NetworkErrorText(DWORD code) {
+  if (code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST) {
+    if (std::wstring text = SystemErrorText(code, WinInetLibrary::Get().Module()); !text.empty()) {
+      return text;
+    }
+  }
+  return SystemErrorText(code);
 }
 
 }  // namespace setup

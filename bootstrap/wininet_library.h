@@ -27,6 +27,10 @@ class WinInetLibrary {
   decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
   decltype(&::InternetSetOptionW) InternetSetOptionW = nullptr;
   decltype(&::InternetQueryOptionW) InternetQueryOptionW = nullptr;
+  decltype(&::InternetErrorDlg) InternetErrorDlg = nullptr;
+
+  // Its own message table holds the texts of its error codes (12001 and on).
+  HMODULE Module() const { return module_.get(); }
 
  private:
   WinInetLibrary();
@@ -50,7 +54,11 @@ void SetStallTimeouts(HINTERNET internet);
 // would look silent with bytes already in hand). 0 at the end of the data or on a failure.
 DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size);
 
-// The URL a request handle ended at, after any redirects; empty when it cannot be read.
+// The URL a request handle ended at; empty when it cannot be read.
 std::wstring FinalUrl(HINTERNET request);
+
+// The text of a WinInet or system error code as the error messages quote it: WinInet's own
+// message table first (the system's has no words for 12001 and on), then the system's.
+std::wstring NetworkErrorText(DWORD code);
 
 }  // namespace setup

@@ -15,6 +15,9 @@ lets a test change both through GET requests under /_control/ on any of those po
   /_control/listen?port=N&on=0|1   closes (connections to it are then refused) or reopens one of
                               the service's ports; reset reopens every closed port
 
+  /_hops/N/answer, /_hops/N/installer   N more redirects (relative and absolute-path Locations
+                              in turn), then what the answer or the installer path serves
+
 Every call to /_control/answer or /_control/installer replaces that whole behaviour: parameters
 left out take their defaults again. delay_ms waits before the answer's headers; pause_after and
 pause_ms stop sending the installer's body for a while after that many bytes (a reset ends the
@@ -31,6 +34,7 @@ import http.server
 import json
 import logging
 import os
+import re
 import signal
 import socket
 import ssl
@@ -42,6 +46,9 @@ import urllib.parse
 
 ANSWER_PATH = "/validate/installurl.php"
 INSTALLER_PATH = "/downloads/setup-sample.exe"
+# /_hops/N/answer and /_hops/N/installer: a chain of N more redirects before the answer or the
+# installer, for tests of how many hops a client follows.
+HOPS_PATH = re.compile(r"/_hops/(\d{1,3})/(answer|installer)")
 CHUNK = 64 * 1024
 DEFAULT_INSTALLER_SIZE = 256 * 1024
 # Linux ioctl for the bytes still unacknowledged in a socket's send queue.
@@ -212,7 +219,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             # A redirect target on the same origin serves what the redirected path would have.
             if self.server.plain:
                 answer["redirect"] = installer["redirect"] = None
-            if path == ANSWER_PATH and answer["redirect"]:
+            hops = HOPS_PATH.fullmatch(path)
+            if hops:
+                self.serve_hop(int(hops.group(1)), hops.group(2), answer, installer)
+            elif path == ANSWER_PATH and answer["redirect"]:
                 self.redirect_to(answer["redirect"], answer["delay_ms"])
             elif path in (ANSWER_PATH, local_target(answer["redirect"])):
                 self.serve_answer(answer, len(installer["data"]))
@@ -283,6 +293,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def redirect_to(self, target, delay_ms):
         time.sleep(delay_ms / 1000)
         location = target if target.startswith("http") else self.origin() + target
+        self.reply(302, b"", extra={"Location": location})
+
+    def serve_hop(self, remaining, what, answer, installer):
+        """One hop of a redirect chain: the next one is named relative to this one when the
+        count is odd, by its absolute path when it is even; the last serves the target."""
+        if remaining == 0:
+            if what == "answer":
+                self.serve_answer(answer, len(installer["data"]))
+            else:
+                self.serve_installer(installer)
+            return
+        location = (f"../{remaining - 1}/{what}" if remaining % 2 else
+                    f"/_hops/{remaining - 1}/{what}")
         self.reply(302, b"", extra={"Location": location})
 
     def serve_answer(self, answer, installer_size):

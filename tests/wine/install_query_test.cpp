@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "bootstrap/ansi_code_page_win.h"
 #include "bootstrap/install_query.h"
+#include "bootstrap/setup_outcome.h"
 #include "bootstrap/network_worker.h"
 #include "bootstrap/short_text.h"
 #include "bootstrap/system_error_text.h"
@@ -102,6 +104,10 @@ std::vector<std::string> LogValues(const std::string& json, const std::string& k
   return values;
 }
 
+std::wstring ToWide(const std::string& ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
+
 std::string ExpectedInstallerUrl() {
   std::string url = Origin() + "/downloads/setup-sample.exe";
   for (char& c : url) {
@@ -114,14 +120,20 @@ std::wstring RequestUrl(const std::string& origin) {
   return std::wstring(origin.begin(), origin.end()) + L"/validate/installurl.php?get=url";
 }
 
-// The message of the fw::Error that the query raises, or "" when it raises none.
+// The answer of a query that succeeds (an empty URL when there is nothing to install).
+InstallAnswer Query(const std::string& origin) {
+  InstallAnswer answer;
+  const SetupResult result = QueryInstallLocation(origin, nullptr, answer);
+  EXPECT_TRUE(result.outcome == SetupOutcome::kReady ||
+              result.outcome == SetupOutcome::kNothingToInstall)
+      << OutcomeName(result.outcome) << " " << result.code;
+  return answer;
+}
+
+// What the user reads when the query fails, or "" when it does not.
 std::wstring QueryError(const std::string& origin) {
-  try {
-    QueryInstallLocation(origin);
-  } catch (const fw::Error& error) {
-    return error.Message();
-  }
-  return {};
+  InstallAnswer answer;
+  return NoticeFor(QueryInstallLocation(origin, nullptr, answer)).text;
 }
 
 class InstallQueryTest : public testing::Test {
@@ -134,7 +146,7 @@ TEST_F(InstallQueryTest, AsksTheServiceWithItsPathAndUserAgent) {
   const std::string installer = Get(Origin() + "/_control/installer_bytes");
   ASSERT_FALSE(installer.empty());
 
-  const InstallAnswer answer = QueryInstallLocation(Origin());
+  const InstallAnswer answer = Query(Origin());
   EXPECT_EQ(answer.url, ExpectedInstallerUrl());
   EXPECT_EQ(answer.size, static_cast<std::int32_t>(installer.size()));
 
@@ -165,7 +177,7 @@ TEST_F(InstallQueryTest, TakesWhateverBodyArrivesAsTheAnswer) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Control("answer?status=" + std::to_string(c.status) + "&body=" + Percent(c.body));
-    EXPECT_EQ(QueryInstallLocation(Origin()), c.expected);
+    EXPECT_EQ(Query(Origin()), c.expected);
   }
 }
 
@@ -191,7 +203,7 @@ TEST_F(InstallQueryTest, BodyThatNeverEndsIsReadUpToTheCap) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     Control("answer?forever=1&body=" + Percent(c.body));
-    EXPECT_EQ(QueryInstallLocation(Origin()), c.expected);
+    EXPECT_EQ(Query(Origin()), c.expected);
   }
 }
 
@@ -207,14 +219,14 @@ TEST_F(InstallQueryTest, BodyLargerThanTheCapParsesLikeTheWholeBody) {
     const std::optional<InstallAnswer> expected = ParseInstallAnswer(whole, portable);
     ASSERT_TRUE(expected);
     EXPECT_EQ(expected->url, fill == 'a' ? std::string(kShortStrMax, 'A') : std::string());
-    EXPECT_EQ(QueryInstallLocation(Origin()), *expected);
+    EXPECT_EQ(Query(Origin()), *expected);
   }
 }
 
 // The query's error for a server that goes silent: the call that waited, the system's text for
 // the timeout and its code. The answer path redirects to the installer path, whose body can pause.
 TEST_F(InstallQueryTest, ServerSilentForTheStallLimitEndsTheQuery) {
-  const std::wstring timeout = L" " + SystemErrorText(ERROR_INTERNET_TIMEOUT) + L" EC=12002";
+  const std::wstring timeout = L" " + NetworkErrorText(ERROR_INTERNET_TIMEOUT) + L" EC=12002";
   const struct {
     const char* name;
     std::string installer;
@@ -246,7 +258,7 @@ TEST_F(InstallQueryTest, SlowButSteadyServerIsNoStall) {
   Control("installer?size=5000&fill=97&delay_ms=" + gap + "&pause_after=100&pause_ms=" + gap);
   Control("answer?redirect=" + Percent(Origin() + "/downloads/setup-sample.exe"));
   const ULONGLONG started = ::GetTickCount64();
-  EXPECT_EQ(QueryInstallLocation(Origin()), (InstallAnswer{std::string(kShortStrMax, 'A'), 1}));
+  EXPECT_EQ(Query(Origin()), (InstallAnswer{std::string(kShortStrMax, 'A'), 1}));
   EXPECT_GE(::GetTickCount64() - started, StallLimitMs());
 }
 
@@ -258,8 +270,94 @@ TEST_F(InstallQueryTest, FetchUrlReturnsTheBodyUpToTheCap) {
     const std::string whole = Get(Origin() + "/_control/installer_bytes");
     ASSERT_EQ(whole.size(), size);
     const std::string url = Origin() + "/DOWNLOADS/SETUP-SAMPLE.EXE";
-    EXPECT_EQ(FetchUrl(std::wstring(url.begin(), url.end())), whole.substr(0, kAnswerReadCap));
+    std::string body;
+    EXPECT_EQ(FetchUrl(std::wstring(url.begin(), url.end()), nullptr, body).outcome,
+              SetupOutcome::kReady);
+    EXPECT_EQ(body, whole.substr(0, kAnswerReadCap));
   }
+}
+
+// The plain-HTTP port of the service: the target of insecure answers and redirects.
+std::string PlainOrigin() {
+  const std::string info = Get(Origin() + "/_control/info");
+  const auto at = info.find("\"http_port\": ");
+  EXPECT_NE(at, std::string::npos) << info;
+  return "http://localhost:" + std::to_string(std::atoi(info.c_str() + at + 13));
+}
+
+// Redirects are followed by Setup itself, each Location resolved against the URL that gave it, up
+// to ten of them; the chain's answers come alternately as relative and absolute-path Locations.
+TEST_F(InstallQueryTest, FollowsUpToTenRedirectsAndNoMore) {
+  const struct {
+    int hops;
+    SetupOutcome outcome;
+  } cases[] = {
+      {1, SetupOutcome::kReady}, {10, SetupOutcome::kReady}, {11, SetupOutcome::kTooManyRedirects}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hops);
+    Control("reset");
+    Control("answer?body=" + Percent("https://x/a.exe|5") +
+            "&redirect=" + Percent("/_hops/" + std::to_string(c.hops - 1) + "/answer"));
+    InstallAnswer answer;
+    const SetupResult result = QueryInstallLocation(Origin(), nullptr, answer);
+    EXPECT_EQ(result.outcome, c.outcome) << OutcomeName(result.outcome);
+    const std::vector<std::string> paths = LogValues(Get(Origin() + "/_control/log"), "path");
+    if (c.outcome == SetupOutcome::kReady) {
+      EXPECT_EQ(answer, (InstallAnswer{"HTTPS://X/A.EXE", 5}));
+      EXPECT_EQ(result.url, ToWide(Origin()) + L"/_hops/0/answer");
+      EXPECT_EQ(paths.size(), static_cast<std::size_t>(c.hops) + 1);
+    } else {
+      // The eleventh Location is never requested.
+      EXPECT_EQ(paths.size(), 11u);
+      EXPECT_EQ(NoticeFor(result).text,
+                L"Error!  The server redirected the request more than 10 times.\r\r"
+                L"Last address: " +
+                    ToWide(Origin()) + L"/_hops/1/answer");
+    }
+  }
+}
+
+// An answer that arrives over plain HTTP would decide what an elevated program runs: a redirect to
+// it is refused and never requested, whatever comes before it in the chain.
+TEST_F(InstallQueryTest, RedirectToPlainHttpIsRefusedUnrequested) {
+  const std::string plain = PlainOrigin() + "/validate/installurl.php?get=url";
+  Control("answer?redirect=" + Percent(plain));
+  InstallAnswer answer;
+  const SetupResult result = QueryInstallLocation(Origin(), nullptr, answer);
+  EXPECT_EQ(result.outcome, SetupOutcome::kRefusedInsecure);
+  EXPECT_EQ(answer, (InstallAnswer{"", 0}));
+  const SetupNotice notice = NoticeFor(result);
+  EXPECT_EQ(notice.kind, SetupNotice::Kind::kMessage);
+  EXPECT_EQ(notice.text,
+            L"Error!  The installer's location is only asked for over a secure connection "
+            L"(https).\r\rNot asked at: " +
+                ToWide(plain));
+  const std::string log = Get(Origin() + "/_control/log");
+  EXPECT_EQ(LogValues(log, "path"), std::vector<std::string>{"/validate/installurl.php?get=url"})
+      << log;
+}
+
+// The answer comes from the server every time and leaves nothing in WinInet's cache: a cached
+// answer could name an old installer.
+TEST_F(InstallQueryTest, AsksTheServerEveryTime) {
+  Control("answer?body=" + Percent("https://x/first.exe|1"));
+  EXPECT_EQ(Query(Origin()).url, "HTTPS://X/FIRST.EXE");
+  Control("answer?body=" + Percent("https://x/second.exe|2"));
+  EXPECT_EQ(Query(Origin()).url, "HTTPS://X/SECOND.EXE");
+  EXPECT_EQ(LogValues(Get(Origin() + "/_control/log"), "path").size(), 2u);
+}
+
+// WinInet's error codes have their words in WinInet's own message table, not the system's. (Wine's
+// table lacks some that Windows has, such as 12045 for an unknown certificate authority.)
+TEST(NetworkErrorTextTest, WinInetCodesHaveWords) {
+  for (const DWORD code :
+       {ERROR_INTERNET_TIMEOUT, ERROR_INTERNET_CANNOT_CONNECT, ERROR_INTERNET_NAME_NOT_RESOLVED}) {
+    EXPECT_EQ(SystemErrorText(code), L"") << code;
+    const std::wstring text = NetworkErrorText(code);
+    EXPECT_FALSE(text.empty()) << code;
+    EXPECT_NE(text.back(), L'.') << code;
+  }
+  EXPECT_EQ(NetworkErrorText(ERROR_FILE_NOT_FOUND), SystemErrorText(ERROR_FILE_NOT_FOUND));
 }
 
 // A local port that nothing listens on: bound by the system, then let go.
@@ -281,7 +379,7 @@ int UnusedPort() {
 TEST(InstallQueryErrorTest, NothingListeningIsNotConnected) {
   const std::string origin = "https://localhost:" + std::to_string(UnusedPort());
   const DWORD code = ERROR_INTERNET_CANNOT_CONNECT;
-  EXPECT_EQ(QueryError(origin), L"Not connected: (InternetOpenURL) " + SystemErrorText(code) +
+  EXPECT_EQ(QueryError(origin), L"Not connected: (InternetOpenURL) " + NetworkErrorText(code) +
                                     L" EC=" + std::to_wstring(code));
 }
 

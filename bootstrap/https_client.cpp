@@ -1,0 +1,233 @@
+#include "bootstrap/https_client.h"
+
+#include <vector>
+
+#include "bootstrap/short_text.h"
+#include "bootstrap/support_log.h"
+#include "bootstrap/url_text.h"
+
+namespace setup {
+namespace {
+
+// Redirects are ours to check, and both requests go to the server every time: a cached answer
+// could name an old installer, and a cached installer is a second copy nobody cleans up.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_RELOAD |
+                                INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+
+// A string option of a WinInet handle; empty when it has none.
+std::wstring QueryStringOption(HINTERNET handle, DWORD option) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  DWORD size = 0;
+  inet.InternetQueryOptionW(handle, option, nullptr, &size);
+  if (size == 0 || size > 64 * 1024) {
+    return {};
+  }
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (!inet.InternetQueryOptionW(handle, option, value.data(), &size)) {
+    return {};
+  }
+  value.resize(std::char_traits<wchar_t>::length(value.c_str()));
+  return value;
+}
+
+void SetStringOption(HINTERNET handle, DWORD option, const std::wstring& value) {
+  WinInetLibrary::Get().InternetSetOptionW(handle, option, const_cast<wchar_t*>(value.c_str()),
+                                           static_cast<DWORD>(value.size()));
+}
+
+// The user signs in to the proxy once per run: what the sign-in dialog gathered is handed to every
+// later session (WinInet keeps it with the session it was given to). Main thread only.
+class ProxySignIn {
+ public:
+  static ProxySignIn& Get() {
+    static ProxySignIn sign_in;
+    return sign_in;
+  }
+  ProxySignIn(const ProxySignIn&) = delete;
+  ProxySignIn& operator=(const ProxySignIn&) = delete;
+  ~ProxySignIn() { Forget(); }
+
+  void TakeFrom(HINTERNET request, HINTERNET internet) {
+    Forget();
+    for (const HINTERNET handle : {request, internet}) {
+      user_ = QueryStringOption(handle, INTERNET_OPTION_PROXY_USERNAME);
+      password_ = QueryStringOption(handle, INTERNET_OPTION_PROXY_PASSWORD);
+      if (!user_.empty()) {
+        return;
+      }
+    }
+  }
+
+  void ApplyTo(HINTERNET internet) const {
+    if (!user_.empty()) {
+      SetStringOption(internet, INTERNET_OPTION_PROXY_USERNAME, user_);
+      SetStringOption(internet, INTERNET_OPTION_PROXY_PASSWORD, password_);
+    }
+  }
+
+ private:
+  ProxySignIn() = default;
+  void Forget() {
+    ::SecureZeroMemory(password_.data(), password_.size() * sizeof(wchar_t));
+    password_.clear();
+    user_.clear();
+  }
+  std::wstring user_;
+  std::wstring password_;
+};
+
+// The proxy the system's settings give the session, for the support log.
+std::wstring ProxyInUse(HINTERNET internet) {
+  DWORD size = 0;
+  WinInetLibrary::Get().InternetQueryOptionW(internet, INTERNET_OPTION_PROXY, nullptr, &size);
+  if (size < sizeof(INTERNET_PROXY_INFO) || size > 64 * 1024) {
+    return L"unknown";
+  }
+  std::vector<unsigned char> buffer(size);
+  auto* info = reinterpret_cast<INTERNET_PROXY_INFO*>(buffer.data());
+  if (!WinInetLibrary::Get().InternetQueryOptionW(internet, INTERNET_OPTION_PROXY, info, &size)) {
+    return L"unknown";
+  }
+  if (info->dwAccessType != INTERNET_OPEN_TYPE_PROXY || info->lpszProxy == nullptr) {
+    return L"none";
+  }
+  // The structure's text pointers are declared narrow; the wide query fills them with wide text.
+  return reinterpret_cast<const wchar_t*>(info->lpszProxy);
+}
+
+DWORD QueryStatus(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  WinInetLibrary::Get().HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                                       &status, &size, nullptr);
+  return status;
+}
+
+std::wstring QueryLocation(HINTERNET request) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  DWORD size = 0;
+  DWORD index = 0;
+  inet.HttpQueryInfoW(request, HTTP_QUERY_LOCATION, nullptr, &size, &index);
+  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0 || size > 64 * 1024) {
+    return {};
+  }
+  std::wstring location(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(location.size() * sizeof(wchar_t));
+  index = 0;
+  if (!inet.HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &size, &index)) {
+    return {};
+  }
+  location.resize(std::char_traits<wchar_t>::length(location.c_str()));
+  return location;
+}
+
+bool IsRedirect(DWORD status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The platform's own proxy sign-in dialog, owned by the window. Under Wine it gives 0 on Cancel
+// where Windows gives ERROR_CANCELLED: anything but a retry is a cancel.
+bool SignInToProxy(HWND owner, const HttpsConnection& connection) {
+  support_log::Write(L"the proxy asks for a sign-in");
+  const DWORD result = WinInetLibrary::Get().InternetErrorDlg(
+      owner, connection.request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
+      FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA |
+          FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
+      nullptr);
+  if (result != ERROR_INTERNET_FORCE_RETRY) {
+    support_log::Write(L"proxy sign-in cancelled (" + DecimalTextW(result) + L")");
+    return false;
+  }
+  ProxySignIn::Get().TakeFrom(connection.request.get(), connection.internet.get());
+  support_log::Write(L"proxy sign-in given; sending again");
+  return true;
+}
+
+HttpsAnswer Failed(HttpsAnswer answer, SetupOutcome outcome, const std::wstring& url) {
+  answer.outcome = outcome;
+  answer.url = url;
+  support_log::Write(std::wstring(OutcomeName(outcome)) + L": " + RedactedUrl(url));
+  return answer;
+}
+
+HttpsAnswer NotConnected(HttpsAnswer answer, const wchar_t* call, DWORD code,
+                         const std::wstring& url) {
+  answer.call = call;
+  answer.code = code;
+  support_log::Write(std::wstring(L"error: (") + call + L") " + NetworkErrorText(code) + L" EC=" +
+                     DecimalTextW(code));
+  return Failed(std::move(answer), SetupOutcome::kNotConnected, url);
+}
+
+}  // namespace
+
+HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND owner) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  HttpsAnswer answer;
+  HttpsConnection& connection = *answer.connection;
+  if (!IsHttpsUrl(url)) {
+    return Failed(std::move(answer), SetupOutcome::kRefusedInsecure, url);
+  }
+  connection.internet.reset(
+      inet.InternetOpenW(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!connection.internet) {
+    return NotConnected(std::move(answer), L"InternetOpen", ::GetLastError(), url);
+  }
+  SetStallTimeouts(connection.internet.get());
+  ProxySignIn::Get().ApplyTo(connection.internet.get());
+  support_log::Write(L"proxy: " + ProxyInUse(connection.internet.get()));
+
+  std::wstring current = url;
+  int redirects = 0;
+  for (;;) {
+    support_log::Write(L"GET " + RedactedUrl(current));
+    connection.request.reset();
+    const bool ended = RunOffWindow([shared = answer.connection, current](NetworkActivity&) {
+      shared->request.reset(WinInetLibrary::Get().InternetOpenUrlW(
+          shared->internet.get(), current.c_str(), nullptr, 0, kRequestFlags, 0));
+      shared->open_error = shared->request ? 0 : ::GetLastError();
+    });
+    if (!ended) {
+      answer.stalled = true;
+      support_log::Write(L"stalled: nothing for " + DecimalTextW(StallLimitMs()) + L" ms");
+      return NotConnected(std::move(answer), L"InternetOpenURL", ERROR_INTERNET_TIMEOUT, current);
+    }
+    if (!connection.request) {
+      return NotConnected(std::move(answer), L"InternetOpenURL", connection.open_error, current);
+    }
+    const DWORD status = QueryStatus(connection.request.get());
+    support_log::Write(L"status " + DecimalTextW(status));
+    if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
+      if (!SignInToProxy(owner, connection)) {
+        return Failed(std::move(answer), SetupOutcome::kProxySignInRefused, current);
+      }
+      // A new request on the same session: the proxy's connection is not reused after a 407.
+      continue;
+    }
+    if (IsRedirect(status)) {
+      if (const std::wstring location = QueryLocation(connection.request.get());
+          !location.empty()) {
+        if (++redirects > kMaxRedirects) {
+          return Failed(std::move(answer), SetupOutcome::kTooManyRedirects, current);
+        }
+        current = ResolveUrl(current, location);
+        support_log::Write(L"redirect " + DecimalTextW(redirects) + L" to " + RedactedUrl(current));
+        if (!IsHttpsUrl(current)) {
+          return Failed(std::move(answer), SetupOutcome::kRefusedInsecure, current);
+        }
+        continue;
+      }
+    }
+    // Nothing was followed behind our back, but the handle's own word is checked all the same.
+    if (const std::wstring final_url = FinalUrl(connection.request.get()); !IsHttpsUrl(final_url)) {
+      return Failed(std::move(answer), SetupOutcome::kRefusedInsecure,
+                    final_url.empty() ? current : final_url);
+    }
+    answer.url = current;
+    answer.status = status;
+    return answer;
+  }
+}
+
+}  // namespace setup

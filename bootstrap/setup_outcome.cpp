@@ -1,0 +1,93 @@
+#include "bootstrap/setup_outcome.h"
+
+#include "bootstrap/download_progress.h"
+#include "bootstrap/short_text.h"
+
+namespace setup {
+
+std::wstring InsecureQueryMessage(const std::wstring& url) {
+  return L"Error!  The installer's location is only asked for over a secure connection "
+         L"(https).\r\rNot asked at: " +
+         url;
+}
+
+std::wstring TooManyRedirectsMessage(const std::wstring& url) {
+  return L"Error!  The server redirected the request more than " + DecimalTextW(kMaxRedirects) +
+         L" times.\r\rLast address: " + url;
+}
+
+std::wstring ProxySignInMessage() {
+  return L"Error!  The proxy server requires a sign-in. Setup cannot connect without it.";
+}
+
+std::wstring NotConnectedMessage(const std::wstring& call, const std::wstring& error_text,
+                                 std::uint32_t code) {
+  return L"Not connected: (" + call + L") " + error_text + L" EC=" + DecimalTextW(code);
+}
+
+SetupNotice NoticeFor(const SetupResult& r) {
+  using Kind = SetupNotice::Kind;
+  const bool query = r.request == SetupRequest::kQuery;
+  switch (r.outcome) {
+    case SetupOutcome::kReady:
+    case SetupOutcome::kNothingToInstall:
+    case SetupOutcome::kNotDownloaded:
+      return {};
+    case SetupOutcome::kRefusedInsecure:
+      return {Kind::kMessage,
+              query ? InsecureQueryMessage(r.url) : InsecureInstallerMessage(r.url)};
+    case SetupOutcome::kTooManyRedirects:
+      return {Kind::kMessage, TooManyRedirectsMessage(r.url)};
+    case SetupOutcome::kProxySignInRefused:
+      return {Kind::kMessage, ProxySignInMessage()};
+    case SetupOutcome::kNotConnected:
+      // The download fails silently when it cannot connect; the query's failure is an error.
+      if (!query) {
+        return {};
+      }
+      return {Kind::kErrorReport, NotConnectedMessage(r.call, r.error_text, r.code)};
+    case SetupOutcome::kNoAnswer:
+      return {Kind::kErrorReport, L"Error communicating with " + r.url};
+    case SetupOutcome::kNoTempFolder:
+      return {Kind::kMessage, NoTempPathMessage()};
+    case SetupOutcome::kFileError:
+      return {Kind::kMessage, FileCreateErrorMessage(r.path, r.code)};
+    case SetupOutcome::kHoldError:
+      return {Kind::kMessage, FileOpenErrorMessage(r.path, r.code)};
+    case SetupOutcome::kIncomplete:
+      return {Kind::kMessage, IncompleteDownloadMessage(r.expected, r.received)};
+  }
+  return {};
+}
+
+const wchar_t* OutcomeName(SetupOutcome outcome) {
+  switch (outcome) {
+    case SetupOutcome::kReady:
+      return L"ready";
+    case SetupOutcome::kNothingToInstall:
+      return L"nothing to install";
+    case SetupOutcome::kRefusedInsecure:
+      return L"refused as insecure";
+    case SetupOutcome::kTooManyRedirects:
+      return L"too many redirects";
+    case SetupOutcome::kProxySignInRefused:
+      return L"proxy sign-in refused";
+    case SetupOutcome::kNotConnected:
+      return L"not connected";
+    case SetupOutcome::kNoAnswer:
+      return L"no answer";
+    case SetupOutcome::kNotDownloaded:
+      return L"not downloaded";
+    case SetupOutcome::kNoTempFolder:
+      return L"no temporary folder";
+    case SetupOutcome::kFileError:
+      return L"file error";
+    case SetupOutcome::kHoldError:
+      return L"installer not held";
+    case SetupOutcome::kIncomplete:
+      return L"incomplete";
+  }
+  return L"unknown";
+}
+
+}  // namespace setup

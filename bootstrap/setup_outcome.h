@@ -1,0 +1,62 @@
+// What a setup run ends in, and what the user then reads. The run (bootstrap/setup_run.h) returns
+// an outcome; the window maps it to its labels, its meter and one notice.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace setup {
+
+enum class SetupOutcome {
+  kReady,               // the installer is complete and held for its start
+  kNothingToInstall,    // the service announced no installer, or no URL at all
+  kRefusedInsecure,     // a URL or a redirect hop that is not https://, never requested
+  kTooManyRedirects,    // more hops than kMaxRedirects
+  kProxySignInRefused,  // the proxy asked for a sign-in and none was given
+  kNotConnected,        // a request could not be made or was not answered in time
+  kNoAnswer,            // the service's answer has no lines
+  kNotDownloaded,       // the installer request was answered with a status other than 200 or 302
+  kNoTempFolder,        // no temporary folder to download into
+  kFileError,           // the installer file cannot be created
+  kHoldError,           // the complete installer cannot be held for its start
+  kIncomplete,          // the transfer ended short of, or past, the expected size
+};
+
+// Which of the two requests an outcome belongs to: their texts and their silences differ.
+enum class SetupRequest { kQuery, kDownload };
+
+inline constexpr int kMaxRedirects = 10;
+
+struct SetupResult {
+  SetupOutcome outcome = SetupOutcome::kReady;
+  SetupRequest request = SetupRequest::kQuery;
+  std::wstring url;         // the refused hop, the last URL, or the request URL
+  std::wstring call;        // kNotConnected: the call that failed ("InternetOpenURL")
+  std::uint32_t code = 0;   // kNotConnected, kFileError, kHoldError: the system's error code
+  std::wstring error_text;  // kNotConnected: the system's text for the code
+  std::int64_t received = 0;
+  std::int32_t expected = 0;
+  std::wstring path;  // kFileError, kHoldError: the installer file
+};
+
+// How the user learns of an outcome: not at all, a message box of the program's own, or the
+// application's default error report (error icon, "." rule), as for every raised error.
+struct SetupNotice {
+  enum class Kind { kNone, kMessage, kErrorReport };
+  Kind kind = Kind::kNone;
+  std::wstring text;
+};
+
+SetupNotice NoticeFor(const SetupResult& result);
+
+// The texts of the outcomes that the download and the query share with other callers.
+std::wstring InsecureQueryMessage(const std::wstring& url);
+std::wstring TooManyRedirectsMessage(const std::wstring& url);
+std::wstring ProxySignInMessage();
+std::wstring NotConnectedMessage(const std::wstring& call, const std::wstring& error_text,
+                                 std::uint32_t code);
+
+// A short name of the outcome for the support log: "ready", "refused as insecure", ...
+const wchar_t* OutcomeName(SetupOutcome outcome);
+
+}  // namespace setup

@@ -1,0 +1,91 @@
+#include "bootstrap/setup_run.h"
+
+#include <cwchar>
+#include <utility>
+
+#include "bootstrap/install_query.h"
+#include "bootstrap/short_text.h"
+#include "bootstrap/support_log.h"
+#include "build_settings.h"
+#include "framework/scope_exit.h"
+
+namespace setup {
+namespace {
+
+// Tests check that nobody can change the installer between the end of the transfer and its start;
+// builds with test seams let them pause there (milliseconds in SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS).
+void PauseBeforeLaunchForTests() {
+  if constexpr (kTestSeams) {
+    wchar_t value[16] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS", value, 16);
+    if (length > 0 && length < 16) {
+      ::Sleep(static_cast<DWORD>(std::wcstoul(value, nullptr, 10)));
+    }
+  }
+}
+
+SetupResult Logged(SetupResult result) {
+  std::wstring line = L"outcome: ";
+  line += OutcomeName(result.outcome);
+  if (result.code != 0) {
+    line += L" EC=" + DecimalTextW(result.code);
+  }
+  support_log::Write(line);
+  return result;
+}
+
+}  // namespace
+
+SetupRun::SetupRun(std::string base_url, HWND owner)
+    : base_url_(std::move(base_url)), owner_(owner) {}
+
+SetupResult SetupRun::Run(SetupRunObserver& observer) {
+  InstallAnswer answer;
+  SetupResult result;
+  {
+    observer.RequestBusy(true);
+    const fw::ScopeExit restore_cursor([&observer] { observer.RequestBusy(false); });
+    result = QueryInstallLocation(base_url_, owner_, answer);
+  }
+  if (result.outcome != SetupOutcome::kReady) {
+    return Logged(std::move(result));
+  }
+  const std::wstring folder = observer.TemporaryFolder();
+  // Never a relative Install.exe in whatever the current directory is.
+  if (folder.empty()) {
+    result.outcome = SetupOutcome::kNoTempFolder;
+    result.request = SetupRequest::kDownload;
+    return Logged(std::move(result));
+  }
+  observer.DownloadStarting();
+  const std::wstring path = folder + L"Install.exe";
+  result = DownloadInstaller(answer.url, path, answer.size, owner_, observer, installer_hold_);
+  if (result.outcome == SetupOutcome::kReady) {
+    PauseBeforeLaunchForTests();
+    LaunchInstaller(path);
+  }
+  return Logged(std::move(result));
+}
+
+// The installer is started with its exact path as the application name and a quoted command
+// line: an unquoted line would let a temporary path with a space start a different program,
+// elevated. Nothing waits for it and a failure is not reported, as the user can start it by hand.
+void SetupRun::LaunchInstaller(const std::wstring& path) {
+  std::wstring command_line = L"\"" + path + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION process{};
+  if (::CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       nullptr, &startup, &process)) {
+    fw::KernelHandle thread(process.hThread);
+    fw::KernelHandle handle(process.hProcess);
+    support_log::Write(L"installer started, process " + DecimalTextW(process.dwProcessId));
+  } else {
+    support_log::Write(L"installer not started EC=" + DecimalTextW(::GetLastError()));
+  }
+  installer_hold_.reset();
+}
+
+}  // namespace setup
