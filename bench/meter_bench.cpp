@@ -22,6 +22,7 @@
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
+#include "bootstrap/window_look.h"
 #include "widgets/bi_progress_bar.h"
 #include "widgets/waiting_progress.h"
 
@@ -43,15 +44,7 @@ double Now() {
 
 void ConfigureMeter(widgets::TBiProgressBar& meter) {
   meter.SetBounds(16, 64, 498, 10);
-  meter.SetColor(0x00FCF8C9);
-  meter.SetLightColor(fw::clWhite);
-  meter.SetLightTextColor(fw::clBlack);
-  meter.SetLightTextFullLine(true);
-  meter.SetSmooth(true);
-  meter.SetLightGradient(true);
-  meter.SetThemeMode(widgets::ttmNone);
-  meter.Font().SetName(L"Calibri");
-  meter.Font().SetHeight(11);
+  setup::StyleMeter(meter);
 }
 
 // Counts every tick that reaches the main thread, running or not.

@@ -10,6 +10,7 @@
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "widgets/gradient_background.h"
+#include "bootstrap/window_look.h"
 #include "widgets/shape_button.h"
 
 namespace {
@@ -21,31 +22,11 @@ double Now() {
   return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// The look of the setup window's buttons.
+// A button with the setup window's look.
 void StyleButton(widgets::TShapeButton& button) {
   button.SetBounds(0, 0, 94, 32);
   button.SetCaption(L"Contact");
-  fw::Font& font = button.Font();
-  font.BeginUpdate();
-  font.SetName(L"Arial");
-  font.SetHeight(11);
-  font.SetBold(true);
-  font.SetColor(fw::clWhite);
-  font.SetCharset(ANSI_CHARSET);
-  font.EndUpdate();
-  button.SetMode(widgets::sbmShapeFill);
-  button.Shape().SetShape(widgets::stRoundRect);
-  button.Shape().Bevel().SetWidth(1);
-  button.Shape().Bevel().SetStyle(widgets::sbOffset);
-  button.Shape().Bevel().SetLightColor(fw::clBlack);
-  button.Shape().Bevel().SetShadowColor(fw::clBlack);
-  button.Shape().Shadow().SetStyle(widgets::hssNone);
-  button.Shape().Shadow().SetDepth(1);
-  button.SetTransparent(true);
-  button.ShapeFill().SetStyle(widgets::sfGradient);
-  button.ShapeFill().Gradient().SetColor(0x00808080);
-  button.ShapeFill().Gradient().SetStyle(widgets::gstElliptic);
-  button.SetAllowMouseOver(false);
+  setup::StyleShapeButton(button);
 }
 
 int BenchShapeButton() {

@@ -19,6 +19,7 @@
 #include "framework/gdi.h"
 #include "framework/handle.h"
 #include "framework/visual_style.h"
+#include "bootstrap/window_look.h"
 #include "widgets/bi_progress_bar.h"
 #include "tests/wine/canvas.h"
 #include "tests/wine/widget_fixture.h"
@@ -51,15 +52,7 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 // The setup window's meter: 498 x 10, smooth, light gradient of 64 steps to white, no theme.
 void ConfigureAsInTheWindow(TBiProgressBar& meter) {
   meter.SetBounds(0, 0, 498, 10);
-  meter.SetColor(kMeterColor);
-  meter.SetLightColor(fw::clWhite);
-  meter.SetLightTextColor(fw::clBlack);
-  meter.SetLightTextFullLine(true);
-  meter.SetSmooth(true);
-  meter.SetLightGradient(true);
-  meter.SetThemeMode(widgets::ttmNone);
-  meter.Font().SetName(L"Calibri");
-  meter.Font().SetHeight(11);
+  setup::StyleMeter(meter);
 }
 
 // Colour i of the 64-colour ramp from the meter's colour to white, computed independently.

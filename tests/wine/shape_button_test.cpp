@@ -17,6 +17,7 @@
 #include "framework/handle.h"
 #include "framework/panel.h"
 #include "framework/push_button.h"
+#include "bootstrap/window_look.h"
 #include "widgets/shape_button.h"
 #include "widgets/shape_paint.h"
 #include "tests/wine/canvas.h"
@@ -46,41 +47,11 @@ class CountingButton : public TShapeButton {
 constexpr fw::TColor kIdle = 0x00808080;
 constexpr fw::TColor kHover = 0x00EEE6D2;
 
-// The setup window's look, value by value (the button's own defaults differ).
+// A button with the setup window's look.
 void StyleAsInTheWindow(TShapeButton& button, int left, int top, const wchar_t* caption) {
   button.SetBounds(left, top, 94, 32);
   button.SetCaption(caption);
-  fw::Font& font = button.Font();
-  font.BeginUpdate();
-  font.SetName(L"Arial");
-  font.SetHeight(11);
-  font.SetBold(true);
-  font.SetColor(fw::clWhite);
-  font.SetCharset(ANSI_CHARSET);
-  font.EndUpdate();
-  button.Colors().SetUp(fw::clWhite);
-  button.Colors().SetDown(fw::clWhite);
-  button.Colors().SetMouseOver(fw::clWhite);
-  button.Colors().SetOptionSet(fw::clWhite);
-  button.SetMode(widgets::sbmShapeFill);
-  widgets::TShape& shape = button.Shape();
-  shape.SetShape(widgets::stRoundRect);
-  shape.Bevel().SetWidth(1);
-  shape.Bevel().SetStyle(widgets::sbOffset);
-  shape.Bevel().SetLightColor(fw::clBlack);
-  shape.Bevel().SetShadowColor(fw::clBlack);
-  shape.Shadow().SetStyle(widgets::hssNone);
-  shape.Shadow().SetDepth(1);
-  shape.Shadow().SetColor(kIdle);
-  button.SetTransparent(true);
-  button.ShapeFill().SetStyle(widgets::sfGradient);
-  button.ShapeFill().Gradient().SetColor(kIdle);
-  button.ShapeFill().Gradient().SetStyle(widgets::gstElliptic);
-  button.SetAllowMouseOver(false);
-  button.SetEnterColor(fw::clRed);
-  button.SetEnterColorChange(true);
-  button.ButtonLayout().SetSpacing(4);
-  button.SetNumGlyphs(2);
+  setup::StyleShapeButton(button);
 }
 
 struct AccelCase {

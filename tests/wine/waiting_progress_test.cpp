@@ -16,6 +16,7 @@
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
+#include "bootstrap/window_look.h"
 #include "widgets/waiting_progress.h"
 #include "tests/wine/canvas.h"
 #include "tests/wine/widget_fixture.h"
@@ -57,10 +58,7 @@ class RecordingBar : public TWaitingProgress {
 // The setup window's bar.
 void ConfigureAsInTheWindow(TWaitingProgress& bar) {
   bar.SetBounds(0, 0, 159, 4);
-  bar.SetColor(0x006B6B6B);
-  bar.SetProgressColor(fw::clSilver);
-  bar.SetLength(400);
-  bar.SetRefreshInterval(1);
+  setup::StyleWaitingBar(bar);
 }
 
 // Frame in grey, silver in columns 1..filled of rows 1 and 2, grey after them.

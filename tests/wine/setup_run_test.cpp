@@ -1,0 +1,223 @@
+// The setup run against the local HTTPS service (origin from SETUP_TEST_ORIGIN): the outcome each
+// answer and each installer response leads to, what the window is asked to show on the way, and
+// what reaches the service and the disk. The installers served here are no programs: their start
+// fails quietly, as the run allows.
+#include "bootstrap/setup_run.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "bootstrap/setup_outcome.h"
+#include "bootstrap/wininet_library.h"
+
+namespace setup {
+namespace {
+
+std::string Origin() {
+  std::array<char, 256> value{};
+  const DWORD length = ::GetEnvironmentVariableA("SETUP_TEST_ORIGIN", value.data(),
+                                                 static_cast<DWORD>(value.size()));
+  return length > 0 && length < value.size() ? value.data() : "https://localhost:47443";
+}
+
+std::wstring ToWide(const std::string& ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::string Get(const std::string& url) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  const InternetHandle internet(
+      inet.InternetOpenW(L"setup_run_tests", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  const std::wstring wide = ToWide(url);
+  const InternetHandle request(inet.InternetOpenUrlW(
+      internet.get(), wide.c_str(), nullptr, 0,
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0));
+  EXPECT_TRUE(request) << url;
+  std::string body;
+  std::array<char, 4096> buffer{};
+  DWORD count = 0;
+  while (request &&
+         inet.InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                               &count) &&
+         count > 0) {
+    body.append(buffer.data(), count);
+  }
+  return body;
+}
+
+std::string Percent(const std::string& text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    out += {'%', kHex[byte >> 4], kHex[byte & 15]};
+  }
+  return out;
+}
+
+void Control(const std::string& what) {
+  ASSERT_EQ(Get(Origin() + "/_control/" + what), "ok\n") << what;
+}
+
+std::string PlainOrigin() {
+  const std::string info = Get(Origin() + "/_control/info");
+  const auto at = info.find("\"http_port\": ");
+  return "http://localhost:" + std::to_string(std::atoi(info.c_str() + at + 13));
+}
+
+// How many requests reached the service since the last reset, and how many of them on the port.
+std::size_t Requests(const std::string& needle = "\"path\"") {
+  const std::string log = Get(Origin() + "/_control/log");
+  std::size_t count = 0;
+  for (auto at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+std::string ReadFile(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Records what the run asks of the window.
+class Recorder : public SetupRunObserver {
+ public:
+  explicit Recorder(std::wstring folder) : folder_(std::move(folder)) {}
+  void RequestBusy(bool busy) override { busy_changes += busy ? L"+" : L"-"; }
+  std::wstring TemporaryFolder() override { return folder_; }
+  void DownloadStarting() override { ++download_starts; }
+  void TransferStarting() override { ++transfer_starts; }
+  void ShowProgress(std::int64_t received, std::int32_t) override { last_progress = received; }
+
+  std::wstring busy_changes;
+  int download_starts = 0;
+  int transfer_starts = 0;
+  std::int64_t last_progress = -1;
+
+ private:
+  std::wstring folder_;
+};
+
+class SetupRunTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::array<wchar_t, MAX_PATH + 1> temp{};
+    ::GetTempPathW(MAX_PATH, temp.data());
+    folder_ = std::wstring(temp.data()) + L"setup_run_test_" +
+              std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    ::CreateDirectoryW(folder_.c_str(), nullptr);
+    Control("reset");
+  }
+  void TearDown() override {
+    ::DeleteFileW(Installer().c_str());
+    ::RemoveDirectoryW(folder_.c_str());
+    Control("reset");
+  }
+  std::wstring Installer() const { return folder_ + L"Install.exe"; }
+
+  std::wstring folder_;
+};
+
+TEST_F(SetupRunTest, EachAnswerAndInstallerResponseEndsInItsOutcome) {
+  const std::string installer_url = Origin() + "/downloads/setup-sample.exe";
+  const std::string plain_installer = PlainOrigin() + "/downloads/setup-sample.exe";
+  const struct {
+    const char* name;
+    std::string answer;     // control query of the answer path
+    std::string installer;  // control query of the installer path
+    SetupOutcome outcome;
+    std::size_t requests;  // reaching the service, all ports
+    bool written;          // Install.exe holds the served bytes
+  } cases[] = {
+      {"nothing to install", "body=" + Percent("0"), "", SetupOutcome::kNothingToInstall, 1, false},
+      {"ready", "", "size=30000", SetupOutcome::kReady, 2, true},
+      {"a valid answer with status 500 is used", "status=500", "size=3000", SetupOutcome::kReady, 2,
+       true},
+      {"final 302 without Location", "", "size=3000&status=302", SetupOutcome::kReady, 2, true},
+      {"ten redirects of the installer", "", "size=3000&redirect=" + Percent("/_hops/9/installer"),
+       SetupOutcome::kReady, 12, true},
+      {"eleven redirects", "", "size=3000&redirect=" + Percent("/_hops/10/installer"),
+       SetupOutcome::kTooManyRedirects, 12, false},
+      {"installer over plain HTTP", "plain=1", "", SetupOutcome::kRefusedInsecure, 1, false},
+      {"installer redirected to plain HTTP", "", "redirect=" + Percent(plain_installer),
+       SetupOutcome::kRefusedInsecure, 2, false},
+      {"another scheme", "body=" + Percent("ftp://localhost/x.exe|5"), "",
+       SetupOutcome::kRefusedInsecure, 1, false},
+      {"an HTML page is no URL", "body=" + Percent("<html><body>Sign in</body></html>"), "",
+       SetupOutcome::kNotDownloaded, 1, false},
+      {"00 is no URL", "body=00", "", SetupOutcome::kNotDownloaded, 1, false},
+      {"installer not found", "", "status=404", SetupOutcome::kNotDownloaded, 2, false},
+      {"connection closed early", "", "size=30000&close_after=20000", SetupOutcome::kIncomplete, 2,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Control("reset");
+    if (!c.answer.empty()) {
+      Control("answer?" + c.answer);
+    }
+    if (!c.installer.empty()) {
+      Control("installer?" + c.installer);
+    }
+    ::DeleteFileW(Installer().c_str());
+    Recorder recorder(folder_);
+    SetupResult result;
+    {
+      SetupRun run(Origin(), nullptr);
+      result = run.Run(recorder);
+    }
+    EXPECT_EQ(result.outcome, c.outcome) << OutcomeName(result.outcome);
+    EXPECT_EQ(Requests(), c.requests);
+    EXPECT_EQ(Requests("\"port\": " + PlainOrigin().substr(17)), 0u) << "plain HTTP requested";
+    // The hourglass comes and goes with the query and with the installer's request, if made.
+    EXPECT_EQ(recorder.busy_changes, c.requests >= 2 ? L"+-+-" : L"+-");
+    const std::string served = Get(Origin() + "/_control/installer_bytes");
+    const std::string on_disk = ReadFile(Installer());
+    if (c.written) {
+      EXPECT_EQ(on_disk, served);
+      EXPECT_EQ(recorder.last_progress, static_cast<std::int64_t>(served.size()));
+    } else if (c.outcome != SetupOutcome::kIncomplete) {
+      EXPECT_EQ(::GetFileAttributesW(Installer().c_str()), INVALID_FILE_ATTRIBUTES);
+      EXPECT_EQ(recorder.transfer_starts, 0);
+    }
+  }
+}
+
+TEST_F(SetupRunTest, RefusedUrlsAndIncompleteTransfersSayWhy) {
+  Control("installer?redirect=" + Percent(PlainOrigin() + "/downloads/setup-sample.exe"));
+  Recorder recorder(folder_);
+  SetupRun run(Origin(), nullptr);
+  const SetupResult refused = run.Run(recorder);
+  EXPECT_EQ(NoticeFor(refused).text,
+            L"Error!  The installer is only downloaded over a secure connection (https).\r\r"
+            L"Not downloaded from: " +
+                ToWide(PlainOrigin()) + L"/downloads/setup-sample.exe");
+
+  Control("installer?size=30000&close_after=20000");
+  const SetupResult incomplete = run.Run(recorder);
+  EXPECT_EQ(incomplete.outcome, SetupOutcome::kIncomplete);
+  EXPECT_EQ(NoticeFor(incomplete).text,
+            L"Error\rDownload was incomplete.\r\rBytes expected: 30000\rBytes received: 20000");
+  EXPECT_EQ(ReadFile(Installer()).size(), 20000u);
+}
+
+TEST_F(SetupRunTest, NoTemporaryFolderDownloadsNothing) {
+  Recorder recorder(L"");
+  SetupRun run(Origin(), nullptr);
+  const SetupResult result = run.Run(recorder);
+  EXPECT_EQ(result.outcome, SetupOutcome::kNoTempFolder);
+  EXPECT_EQ(recorder.download_starts, 0);
+  EXPECT_EQ(Requests(), 1u);
+}
+
+}  // namespace
+}  // namespace setup
