@@ -42,6 +42,16 @@ std::wstring ExpandLongPath(const std::wstring& path, const StoredNameLookup& lo
   return parent + L"\\" + (stored ? *stored : name);
 }
 
+std::wstring ExpandTempDirectory(const std::wstring& directory, const StoredNameLookup& lookup) {
+  std::wstring expanded = ExpandLongPath(directory, lookup);
+  // A root expands to the drive alone, and "C:" + "Install.exe" would name a file relative to the
+  // drive's current directory.
+  if (directory.ends_with(L'\\') && !expanded.ends_with(L'\\')) {
+    expanded += L'\\';
+  }
+  return expanded;
+}
+
 std::wstring NtPathName(const std::wstring& path) {
   if (path.rfind(L"\\\\?\\", 0) == 0) {
     return L"\\??\\" + path.substr(4);

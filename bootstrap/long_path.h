@@ -15,6 +15,11 @@ using StoredNameLookup = std::function<std::optional<std::wstring>(const std::ws
 // whose lookup fails stays as it is; a trailing backslash survives.
 std::wstring ExpandLongPath(const std::wstring& path, const StoredNameLookup& lookup);
 
+// The temporary directory the system gives, with long names (ExpandLongPath). Given with a
+// trailing backslash, it keeps it even at a root ("C:\", "\\server\share\" stay as they are), so a
+// file name can be appended.
+std::wstring ExpandTempDirectory(const std::wstring& directory, const StoredNameLookup& lookup);
+
 // The NT form of a full path, which the kernel takes as it is: "C:\x" gives "\??\C:\x", a UNC
 // path "\\server\share\x" gives "\??\UNC\server\share\x", and "\\?\C:\x" gives "\??\C:\x".
 std::wstring NtPathName(const std::wstring& path);

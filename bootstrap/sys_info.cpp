@@ -13,15 +13,15 @@ std::wstring TSysInfo::TempPath() const {
   if (length == 0 || length > MAX_PATH) {
     return {};
   }
-  return ExpandLongPath(std::wstring(buffer, length),
-                        [](const std::wstring& path) -> std::optional<std::wstring> {
-                          WIN32_FIND_DATAW data{};
-                          fw::FindHandle find(::FindFirstFileW(path.c_str(), &data));
-                          if (!find) {
-                            return std::nullopt;
-                          }
-                          return std::wstring(data.cFileName);
-                        });
+  return ExpandTempDirectory(std::wstring(buffer, length),
+                             [](const std::wstring& path) -> std::optional<std::wstring> {
+                               WIN32_FIND_DATAW data{};
+                               fw::FindHandle find(::FindFirstFileW(path.c_str(), &data));
+                               if (!find) {
+                                 return std::nullopt;
+                               }
+                               return std::wstring(data.cFileName);
+                             });
 }
 
 }  // namespace setup

@@ -12,6 +12,7 @@ Environment (scripts/test.sh and the ctest properties set it):
   DISPLAY, WINEPREFIX            the X display and the Wine prefix (CA trusted, wineserver running)
 """
 
+import fnmatch
 import json
 import os
 import re
@@ -237,6 +238,23 @@ class InstallTest(SetupCase):
         # Quoted, the path stays the program's own name instead of splitting at the space.
         self.assertEqual(run["args"], [])
         self.assertFalse(os.path.exists(self.installer_file))
+
+    def test_temp_directory_at_a_drive_root(self):
+        # The prefix's drive root is shared with later tests: what Setup writes there goes again.
+        self.remove(os.path.join(self.drive_c, "Install.exe"))
+        self.addCleanup(self.remove_new_installer_files, set(os.listdir(self.drive_c)))
+        process = self.start_setup(temp="C:\\")
+        # "C:\Install.exe", never the drive-relative "C:Install.exe".
+        run = self.assert_installed(process, self.drive_c, "C:")
+        self.assertEqual(run["args"], [])
+        self.assertFalse(os.path.exists(self.installer_file))
+
+    def remove_new_installer_files(self, earlier):
+        """Removes Install.exe from the drive root, and the unique names it is created under that
+        were not there before."""
+        for name in set(os.listdir(self.drive_c)) - earlier:
+            if name == "Install.exe" or fnmatch.fnmatch(name, "Install-*.tmp"):
+                self.remove(os.path.join(self.drive_c, name))
 
     def test_close_during_a_slow_download_still_finishes_and_starts_the_installer(self):
         size = len(self.service.installer_bytes())

@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "tests/native/split_stream.h"
+
 namespace setup {
 
 void PrintTo(const InstallAnswer& answer, std::ostream* os) {
@@ -285,6 +287,37 @@ TEST(InstallAnswerTest, ReadAnswerBodyStopsAtTheEndOrTheCap) {
     EXPECT_EQ(source.Sent(), c.expected);  // never asked for more than the cap
     for (std::size_t i = 0; i < body.size(); ++i) {
       ASSERT_EQ(body[i], pattern[i % pattern.size()]) << i;
+    }
+  }
+}
+
+// The body is the stream's first kAnswerReadCap bytes whatever pieces it arrives in, and nothing
+// past the cap is taken from the reader.
+TEST(InstallAnswerTest, ReadAnswerBodyIsTheSameForEverySplit) {
+  const std::size_t lengths[] = {0,
+                                 1,
+                                 1023,
+                                 1024,
+                                 1025,
+                                 5000,
+                                 kAnswerReadCap - 1,
+                                 kAnswerReadCap,
+                                 kAnswerReadCap + 1,
+                                 kAnswerReadCap + 1024,
+                                 2 * kAnswerReadCap};
+  const auto cap = static_cast<std::int64_t>(kAnswerReadCap);
+  for (const std::size_t length : lengths) {
+    SCOPED_TRACE(length);
+    const std::string stream = StreamBytes(length);
+    const std::size_t kept = std::min(length, kAnswerReadCap);
+    for (const Delivery& delivery : Deliveries(length, 1024, {cap - 1, cap, cap + 1})) {
+      SCOPED_TRACE(delivery.name);
+      SplitStream source(stream, delivery.pieces);
+      const std::string body = ReadAnswerBody(std::ref(source));
+      EXPECT_EQ(body.size(), kept);
+      EXPECT_TRUE(body == stream.substr(0, kept));
+      EXPECT_EQ(source.Delivered(), kept);
+      EXPECT_FALSE(source.AskedAfterEnd());
     }
   }
 }

@@ -15,6 +15,7 @@ std::optional<std::wstring> FakeLookup(const std::wstring& path) {
       {L"C:\\USERS\\JOHNSM~1\\APPDATA", L"AppData"},
       {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL", L"Local"},
       {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL\\TEMP", L"Temp"},
+      {L"\\\\server\\share\\TEMPOR~1", L"Temporary Files"},
   };
   const auto it = stored.find(path);
   if (it == stored.end()) {
@@ -41,6 +42,29 @@ TEST(LongPathTest, ExpandsEachComponentFromTheDriveOutwards) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ExpandLongPath(c.in, FakeLookup), c.out) << "input: " << testing::PrintToString(c.in);
+  }
+}
+
+TEST(LongPathTest, TheTemporaryDirectoryKeepsItsTrailingBackslash) {
+  struct Case {
+    const wchar_t* in;
+    const wchar_t* out;
+  };
+  const Case cases[] = {
+      {L"C:\\", L"C:\\"},
+      {L"D:\\", L"D:\\"},
+      {L"\\\\server\\share\\", L"\\\\server\\share\\"},
+      {L"\\\\?\\C:\\", L"\\\\?\\C:\\"},
+      {L"C:\\USERS\\JOHNSM~1\\APPDATA\\LOCAL\\TEMP\\",
+       L"C:\\Users\\John Smith\\AppData\\Local\\Temp\\"},
+      {L"C:\\USERS\\", L"C:\\Users\\"},
+      {L"\\\\server\\share\\TEMPOR~1\\", L"\\\\server\\share\\Temporary Files\\"},
+      {L"D:\\TMP\\", L"D:\\TMP\\"},                          // nothing stored under it: as it is
+      {L"C:\\USERS\\NOSUCH~1\\", L"C:\\Users\\NOSUCH~1\\"},  // a failed lookup keeps the name
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExpandTempDirectory(c.in, FakeLookup), c.out)
+        << "input: " << testing::PrintToString(c.in);
   }
 }
 
