@@ -4,6 +4,7 @@
 
 #include "bootstrap/short_text.h"
 #include "bootstrap/support_log.h"
+#include "bootstrap/support_log_text.h"
 #include "bootstrap/url_text.h"
 
 namespace setup {

@@ -5,6 +5,7 @@
 #include "bootstrap/network_worker.h"
 #include "bootstrap/short_text.h"
 #include "bootstrap/support_log.h"
+#include "bootstrap/support_log_text.h"
 #include "bootstrap/url_text.h"
 #include "bootstrap/wininet_library.h"
 

@@ -11,6 +11,7 @@
 #include "bootstrap/safe_temp_file.h"
 #include "bootstrap/short_text.h"
 #include "bootstrap/support_log.h"
+#include "bootstrap/support_log_text.h"
 #include "bootstrap/url_text.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/error.h"

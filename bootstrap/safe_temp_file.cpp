@@ -45,7 +45,7 @@ DWORD LockedFileCode(const std::wstring& path, DWORD rename_code) {
 
 }  // namespace
 
-DWORD CreateReplacingFile(fw::FileHandle& file, const std::wstring& path) {
+DWORD CreateReplacingFile(fw::FileHandle& file, const std::wstring& path, DWORD share_mode) {
   const auto slash = path.find_last_of(L'\\');
   const std::wstring folder = path.substr(0, slash + 1);
   // The unique name keeps the target's stem, so a leftover says whose it is: Install-..., Setup-...
@@ -56,7 +56,7 @@ DWORD CreateReplacingFile(fw::FileHandle& file, const std::wstring& path) {
     const std::wstring name = folder + stem + L"-" + DecimalTextW(::GetCurrentProcessId()) + L"-" +
                               DecimalTextW(::GetTickCount64()) + L"-" + DecimalTextW(attempt) +
                               L".tmp";
-    file.reset(::CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+    file.reset(::CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, share_mode, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     code = file ? 0 : ::GetLastError();
     if (code == ERROR_ALREADY_EXISTS) {

@@ -173,19 +173,4 @@ std::wstring ResolveUrl(std::wstring_view base, std::wstring_view reference) {
   return Join(target, path);
 }
 
-std::wstring RedactedUrl(std::wstring_view url) {
-  const std::size_t scheme = SchemeLength(url);
-  const std::size_t authority = scheme > 0 ? scheme + 1 : 0;
-  if (url.substr(authority, 2) != L"//") {
-    return std::wstring(url);
-  }
-  const std::size_t host = authority + 2;
-  const std::size_t end = std::min(url.find_first_of(L"/?#", host), url.size());
-  const std::size_t at = url.substr(0, end).rfind(L'@');
-  if (at == std::wstring_view::npos || at < host) {
-    return std::wstring(url);
-  }
-  return std::wstring(url.substr(0, host)) + std::wstring(url.substr(at + 1));
-}
-
 }  // namespace setup

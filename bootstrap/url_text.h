@@ -25,8 +25,4 @@ UrlKind ClassifyUrl(std::wstring_view url);
 // A fragment is dropped: it is never sent.
 std::wstring ResolveUrl(std::wstring_view base, std::wstring_view reference);
 
-// The URL without any user name or password in front of its host ("https://user:pw@host/x" gives
-// "https://host/x"): what the support log may hold.
-std::wstring RedactedUrl(std::wstring_view url);
-
 }  // namespace setup
