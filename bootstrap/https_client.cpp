@@ -137,7 +137,7 @@ bool SignInToProxy(HWND owner, const HttpsConnection& connection) {
           FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
       nullptr);
   if (result != ERROR_INTERNET_FORCE_RETRY) {
-    support_log::Write(L"proxy sign-in cancelled (" + DecimalTextW(result) + L")");
+    support_log::Write({L"proxy sign-in cancelled (", support_log::Number(result), L")"});
     return false;
   }
   ProxySignIn::Get().TakeFrom(connection.request.get(), connection.internet.get());
@@ -148,7 +148,7 @@ bool SignInToProxy(HWND owner, const HttpsConnection& connection) {
 HttpsAnswer Failed(HttpsAnswer answer, SetupOutcome outcome, const std::wstring& url) {
   answer.outcome = outcome;
   answer.url = url;
-  support_log::Write(std::wstring(OutcomeName(outcome)) + L": " + RedactedUrl(url));
+  support_log::Write({OutcomeName(outcome), L": ", RedactedUrl(url)});
   return answer;
 }
 
@@ -156,8 +156,8 @@ HttpsAnswer NotConnected(HttpsAnswer answer, const wchar_t* call, DWORD code,
                          const std::wstring& url) {
   answer.call = call;
   answer.code = code;
-  support_log::Write(std::wstring(L"error: (") + call + L") " + NetworkErrorText(code) + L" EC=" +
-                     DecimalTextW(code));
+  support_log::Write(
+      {L"error: (", call, L") ", NetworkErrorText(code), L" EC=", support_log::Number(code)});
   return Failed(std::move(answer), SetupOutcome::kNotConnected, url);
 }
 
@@ -177,12 +177,12 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
   }
   SetStallTimeouts(connection.internet.get());
   ProxySignIn::Get().ApplyTo(connection.internet.get());
-  support_log::Write(L"proxy: " + ProxyInUse(connection.internet.get()));
+  support_log::Write({L"proxy: ", ProxyInUse(connection.internet.get())});
 
   std::wstring current = url;
   int redirects = 0;
   for (;;) {
-    support_log::Write(L"GET " + RedactedUrl(current));
+    support_log::Write({L"GET ", RedactedUrl(current)});
     connection.request.reset();
     const bool ended = RunOffWindow([shared = answer.connection, current](NetworkActivity&) {
       shared->request.reset(WinInetLibrary::Get().InternetOpenUrlW(
@@ -191,14 +191,14 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
     });
     if (!ended) {
       answer.stalled = true;
-      support_log::Write(L"stalled: nothing for " + DecimalTextW(StallLimitMs()) + L" ms");
+      support_log::Write({L"stalled: nothing for ", support_log::Number(StallLimitMs()), L" ms"});
       return NotConnected(std::move(answer), L"InternetOpenURL", ERROR_INTERNET_TIMEOUT, current);
     }
     if (!connection.request) {
       return NotConnected(std::move(answer), L"InternetOpenURL", connection.open_error, current);
     }
     const DWORD status = QueryStatus(connection.request.get());
-    support_log::Write(L"status " + DecimalTextW(status));
+    support_log::Write({L"status ", support_log::Number(status)});
     if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
       if (!SignInToProxy(owner, connection)) {
         return Failed(std::move(answer), SetupOutcome::kProxySignInRefused, current);
@@ -213,7 +213,8 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
           return Failed(std::move(answer), SetupOutcome::kTooManyRedirects, current);
         }
         current = ResolveUrl(current, location);
-        support_log::Write(L"redirect " + DecimalTextW(redirects) + L" to " + RedactedUrl(current));
+        support_log::Write(
+            {L"redirect ", support_log::Number(redirects), L" to ", RedactedUrl(current)});
         if (!IsHttpsUrl(current)) {
           return Failed(std::move(answer), SetupOutcome::kRefusedInsecure, current);
         }

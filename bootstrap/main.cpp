@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "bootstrap/pre_setup.h"
+#include "bootstrap/support_log.h"
 #include "framework/app.h"
 
 namespace {
@@ -48,5 +49,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   app.SetTitle(setup::kApplicationTitle);
   setup::TPreSetupBox PreSetupBox;
   app.Run(PreSetupBox);
+  setup::support_log::Write(L"Setup ends");
+  setup::support_log::Stop();
   return 0;
 }

@@ -10,6 +10,8 @@
 #include "bootstrap/download_progress.h"
 #include "bootstrap/environment.h"
 #include "bootstrap/setup_outcome.h"
+#include "bootstrap/short_text.h"
+#include "bootstrap/support_log.h"
 #include "bootstrap/window_look.h"
 #include "bootstrap/wininet_library.h"
 #include "framework/error.h"
@@ -196,6 +198,9 @@ void TPreSetupBox::SelectEnvironment() {
   const Environment env = setup::SelectEnvironment(ReadServerValue());
   gURL = env.origin;
   gUATSITServer = env.code;
+  support_log::Start(SysInfo1.TempPath());
+  support_log::Write({L"environment ", support_log::Number(gUATSITServer), L", base URL ",
+                      SystemAnsiCodePage().ToUtf16(gURL)});
   if (gUATSITServer != 0) {
     LabelKVSServer.SetCaption(EnvironmentBanner(env.value));
     LabelKVSServer.SetVisible(true);
@@ -241,6 +246,9 @@ void TPreSetupBox::RunSetup() {
 
 void TPreSetupBox::ShowOutcome(const SetupResult& result) {
   const SetupNotice notice = NoticeFor(result);
+  if (notice.kind != SetupNotice::Kind::kNone) {
+    support_log::Write({L"shown: ", notice.text});
+  }
   switch (notice.kind) {
     case SetupNotice::Kind::kNone:
       break;

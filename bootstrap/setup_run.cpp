@@ -25,12 +25,8 @@ void PauseBeforeLaunchForTests() {
 }
 
 SetupResult Logged(SetupResult result) {
-  std::wstring line = L"outcome: ";
-  line += OutcomeName(result.outcome);
-  if (result.code != 0) {
-    line += L" EC=" + DecimalTextW(result.code);
-  }
-  support_log::Write(line);
+  support_log::Write(
+      {L"outcome: ", OutcomeName(result.outcome), L" EC=", support_log::Number(result.code)});
   return result;
 }
 
@@ -81,9 +77,9 @@ void SetupRun::LaunchInstaller(const std::wstring& path) {
                        nullptr, &startup, &process)) {
     fw::KernelHandle thread(process.hThread);
     fw::KernelHandle handle(process.hProcess);
-    support_log::Write(L"installer started, process " + DecimalTextW(process.dwProcessId));
+    support_log::Write({L"installer started, process ", support_log::Number(process.dwProcessId)});
   } else {
-    support_log::Write(L"installer not started EC=" + DecimalTextW(::GetLastError()));
+    support_log::Write({L"installer not started EC=", support_log::Number(::GetLastError())});
   }
   installer_hold_.reset();
 }

@@ -170,6 +170,31 @@ void Write(std::wstring_view text) {
   }
 }
 
+void Write(std::initializer_list<std::wstring_view> pieces) {
+  try {
+    std::wstring text;
+    for (const std::wstring_view piece : pieces) {
+      text += piece;
+    }
+    fw::Lock hold(g_log.lock);
+    AddLine(g_log, text);
+  } catch (...) {
+  }
+}
+
+Number::Number(std::int64_t value) noexcept : digits_{} {
+  // The magnitude as unsigned, so the most negative value has one too.
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  do {
+    digits_[--start_] = static_cast<wchar_t>(L'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) {
+    digits_[--start_] = L'-';
+  }
+}
+
 void Stop() {
   fw::Lock hold(g_log.lock);
   g_log.file.reset();
