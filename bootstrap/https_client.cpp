@@ -226,6 +226,7 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
       return Failed(std::move(answer), SetupOutcome::kRefusedInsecure,
                     final_url.empty() ? current : final_url);
     }
+    support_log::Write({L"answered by ", RedactedUrl(current)});
     answer.url = current;
     answer.status = status;
     return answer;

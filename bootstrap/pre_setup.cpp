@@ -199,7 +199,8 @@ void TPreSetupBox::SelectEnvironment() {
   gURL = env.origin;
   gUATSITServer = env.code;
   support_log::Start(SysInfo1.TempPath());
-  support_log::Write({L"environment ", support_log::Number(gUATSITServer), L", base URL ",
+  static constexpr const wchar_t* kEnvironmentNames[] = {L"production", L"UAT", L"SIT", L"DIT"};
+  support_log::Write({L"environment ", kEnvironmentNames[gUATSITServer & 3], L", base URL ",
                       SystemAnsiCodePage().ToUtf16(gURL)});
   if (gUATSITServer != 0) {
     LabelKVSServer.SetCaption(EnvironmentBanner(env.value));

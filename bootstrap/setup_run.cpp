@@ -25,8 +25,12 @@ void PauseBeforeLaunchForTests() {
 }
 
 SetupResult Logged(SetupResult result) {
-  support_log::Write(
-      {L"outcome: ", OutcomeName(result.outcome), L" EC=", support_log::Number(result.code)});
+  if (result.code != 0) {
+    support_log::Write(
+        {L"outcome: ", OutcomeName(result.outcome), L" EC=", support_log::Number(result.code)});
+  } else {
+    support_log::Write({L"outcome: ", OutcomeName(result.outcome)});
+  }
   return result;
 }
 
