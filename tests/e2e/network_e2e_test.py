@@ -46,8 +46,6 @@ def sample_installer():
 class NetworkCase(SetupCase):
     """Setup in the DIT environment, whose port nginx serves for the length of each test."""
 
-    servers_dir = None
-
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -70,9 +68,8 @@ class NetworkCase(SetupCase):
                             self.dit_port, self.cdn_port])
 
     def start_servers(self, *calls):
-        servers = harness.ScriptServers(*calls, log_path=os.path.join(self.workdir, "servers.log"))
-        servers.__enter__()
-        self.addCleanup(servers.__exit__, None, None, None)
+        log_path = os.path.join(self.workdir, f"{calls[0][0]}.log")
+        self.enterContext(harness.ScriptServers(*calls, log_path=log_path))
 
     # -- what the servers saw ---------------------------------------------------------------------
 
