@@ -7,6 +7,9 @@
 // - window TITLE [--class NAME] [--timeout-ms N]: the topmost visible window with that title (of
 //   that class when given); prints its class, client area, outer frame and pid.
 // - gone TITLE [--timeout-ms N]: no window with that title is left, hidden ones included.
+// - signin TITLE --user NAME --password TEXT [--timeout-ms N]: a sign-in dialog (a user name box
+//   and a password box) appears; types both into it, prints what it holds, presses OK and waits
+//   until it closes.
 // Exit codes: 0 as asked, 1 timed out (or, for none, a dialog appeared), 2 usage error.
 #include <windows.h>
 
@@ -28,6 +31,9 @@ struct Options {
   std::wstring title;
   std::wstring button = L"OK";
   std::wstring class_name;
+  std::wstring user;
+  std::wstring password;
+  bool credentials_given = false;
   DWORD timeout_ms = 10000;
   DWORD for_ms = 0;
   bool for_given = false;
@@ -145,18 +151,24 @@ std::string HwndJson(HWND hwnd) {
   return std::to_string(reinterpret_cast<ULONG_PTR>(hwnd));
 }
 
-std::string DescribeDialog(HWND dialog) {
-  const HWND message = ::GetDlgItem(dialog, kMessageTextId);
-  const std::wstring text = message != nullptr ? ControlText(message) : std::wstring();
+// The captions of the visible buttons, as the elements of a JSON array.
+std::string ButtonsJson(HWND dialog) {
   std::string buttons;
   for (HWND child : Children(dialog)) {
     if (IsVisibleButton(child)) {
       buttons += (buttons.empty() ? "" : ",") + tools::JsonString(ControlText(child));
     }
   }
+  return buttons;
+}
+
+std::string DescribeDialog(HWND dialog) {
+  const HWND message = ::GetDlgItem(dialog, kMessageTextId);
+  const std::wstring text = message != nullptr ? ControlText(message) : std::wstring();
   return "{\"hwnd\":" + HwndJson(dialog) + ",\"title\":" + tools::JsonString(WindowText(dialog)) +
          ",\"text\":" + tools::JsonString(text) +
-         ",\"icon\":" + (HasIcon(dialog) ? "true" : "false") + ",\"buttons\":[" + buttons + "]}";
+         ",\"icon\":" + (HasIcon(dialog) ? "true" : "false") + ",\"buttons\":[" +
+         ButtonsJson(dialog) + "]}";
 }
 
 std::string DescribeWindow(HWND hwnd) {
@@ -217,6 +229,22 @@ bool WaitUntilClosed(HWND dialog, DWORD timeout_ms) {
   return true;
 }
 
+// Posted, so that a dialog busy in its owner's code cannot block the probe; a click that did not
+// take (the box was not active yet) is repeated as the command the button would send.
+int Click(HWND dialog, HWND button, DWORD timeout_ms) {
+  ::PostMessageW(button, BM_CLICK, 0, 0);
+  if (WaitUntilClosed(dialog, 1000)) {
+    return 0;
+  }
+  const auto id = static_cast<WORD>(::GetDlgCtrlID(button));
+  ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  if (WaitUntilClosed(dialog, timeout_ms)) {
+    return 0;
+  }
+  std::fprintf(stderr, "dialog_probe: the dialog did not close\n");
+  return 1;
+}
+
 int Press(const Options& options) {
   const HWND dialog = WaitForTopLevel(options.title, kDialogClass, options.timeout_ms);
   if (dialog == nullptr) {
@@ -224,25 +252,62 @@ int Press(const Options& options) {
     return 1;
   }
   const HWND button = FindButton(dialog, options.button);
+  Print(DescribeDialog(dialog));
   if (button == nullptr) {
-    Print(DescribeDialog(dialog));
     std::fprintf(stderr, "dialog_probe: the dialog has no such button\n");
     return 1;
   }
-  Print(DescribeDialog(dialog));
-  // Posted, so that a dialog busy in its owner's code cannot block the probe; a click that did
-  // not take (the box was not active yet) is repeated as the command the button would send.
-  ::PostMessageW(button, BM_CLICK, 0, 0);
-  if (WaitUntilClosed(dialog, 1000)) {
-    return 0;
+  return Click(dialog, button, options.timeout_ms);
+}
+
+bool IsVisibleEdit(HWND child) {
+  return ::IsWindowVisible(child) && ::lstrcmpiW(ClassOf(child).c_str(), L"Edit") == 0;
+}
+
+bool IsPasswordBox(HWND edit) {
+  return (::GetWindowLongW(edit, GWL_STYLE) & ES_PASSWORD) != 0;
+}
+
+bool SetControlText(HWND control, const std::wstring& text) {
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG, 2000, &result) != 0 &&
+         result != 0;
+}
+
+// The user name box is the first plain edit box, the password box the first one that hides what
+// is typed: the order a person reads them in.
+int SignIn(const Options& options) {
+  const HWND dialog = WaitForTopLevel(options.title, kDialogClass, options.timeout_ms);
+  if (dialog == nullptr) {
+    std::fprintf(stderr, "dialog_probe: no dialog titled as given appeared\n");
+    return 1;
   }
-  const auto id = static_cast<WORD>(::GetDlgCtrlID(button));
-  ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-  if (WaitUntilClosed(dialog, options.timeout_ms)) {
-    return 0;
+  HWND user_box = nullptr;
+  HWND password_box = nullptr;
+  for (HWND child : Children(dialog)) {
+    if (!IsVisibleEdit(child)) {
+      continue;
+    }
+    HWND& box = IsPasswordBox(child) ? password_box : user_box;
+    if (box == nullptr) {
+      box = child;
+    }
   }
-  std::fprintf(stderr, "dialog_probe: the dialog did not close\n");
-  return 1;
+  const HWND ok = FindButton(dialog, L"OK");
+  const bool typed = user_box != nullptr && password_box != nullptr &&
+                     SetControlText(user_box, options.user) &&
+                     SetControlText(password_box, options.password);
+  Print("{\"hwnd\":" + HwndJson(dialog) + ",\"title\":" + tools::JsonString(WindowText(dialog)) +
+        ",\"user_box\":" + (user_box != nullptr ? "true" : "false") +
+        ",\"password_box\":" + (password_box != nullptr ? "true" : "false") +
+        ",\"user\":" + tools::JsonString(user_box != nullptr ? ControlText(user_box) : L"") +
+        ",\"buttons\":[" + ButtonsJson(dialog) + "]}");
+  if (!typed || ok == nullptr) {
+    std::fprintf(stderr, "dialog_probe: the dialog has no user name box, password box or OK\n");
+    return 1;
+  }
+  return Click(dialog, ok, options.timeout_ms);
 }
 
 int Run(const Options& options) {
@@ -265,6 +330,9 @@ int Run(const Options& options) {
   }
   if (options.command == L"press") {
     return Press(options);
+  }
+  if (options.command == L"signin") {
+    return SignIn(options);
   }
   if (options.command == L"none") {
     const HWND hwnd = WaitForTopLevel(options.title, kDialogClass, options.for_ms);
@@ -319,9 +387,17 @@ bool ParseArguments(int argc, wchar_t** argv, Options& options) {
       options.button = argv[i + 1];
     } else if (name == L"--class") {
       options.class_name = argv[i + 1];
+    } else if (name == L"--user") {
+      options.user = argv[i + 1];
+      options.credentials_given = true;
+    } else if (name == L"--password") {
+      options.password = argv[i + 1];
     } else {
       return false;
     }
+  }
+  if (options.command == L"signin") {
+    return options.credentials_given;
   }
   for (const wchar_t* known : {L"wait", L"press", L"none", L"window", L"gone"}) {
     if (options.command == known) {
@@ -337,9 +413,10 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseArguments(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: dialog_probe.exe wait|press|none|window|gone TITLE [--timeout-ms N] "
-                 "[--for-ms N] [--button TEXT] [--class NAME]\n"
-                 "       none needs --for-ms N\n");
+                 "usage: dialog_probe.exe wait|press|none|window|gone|signin TITLE "
+                 "[--timeout-ms N] [--for-ms N] [--button TEXT] [--class NAME] [--user NAME] "
+                 "[--password TEXT]\n"
+                 "       none needs --for-ms N, signin needs --user NAME\n");
     return 2;
   }
   return Run(options);

@@ -1,5 +1,6 @@
-"""What the end-to-end tests stand on: the local install service, Wine, dialog_probe.exe, the
-pointer and keyboard (xdotool) and screenshots (ImageMagick). Standard library only.
+"""What the end-to-end tests stand on: the local install service, nginx and squid (started by
+scripts/wine-env.sh), Wine and its registry, dialog_probe.exe, the pointer and keyboard (xdotool)
+and screenshots (ImageMagick). Standard library only.
 
 Environment:
   SETUP_BUILD_DIR    the Windows build directory (Setup.exe, tools/*.exe)
@@ -10,6 +11,7 @@ Environment:
 
 import json
 import os
+import shlex
 import shutil
 import ssl
 import subprocess
@@ -22,6 +24,7 @@ import urllib.request
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SERVICE_SCRIPT = os.path.join(REPO, "tools", "install_service.py")
+WINE_ENV_SCRIPT = os.path.join(REPO, "scripts", "wine-env.sh")
 APP_TITLE = "Ostrevo Software - Setup"
 
 
@@ -122,9 +125,8 @@ class Service:
 
 def make_certificates(directory):
     """The test CA and the server chain, made with the project's own script function."""
-    script = os.path.join(REPO, "scripts", "wine-env.sh")
-    subprocess.run(["bash", "-c", 'source "$0"; setup_certificates "$1"', script, directory],
-                   check=True, stdin=subprocess.DEVNULL)
+    subprocess.run(["bash", "-c", 'source "$0"; setup_certificates "$1"', WINE_ENV_SCRIPT,
+                    directory], check=True, stdin=subprocess.DEVNULL)
     return {name: os.path.join(directory, name) for name in ("ca.pem", "server.pem", "server.key")}
 
 
@@ -169,6 +171,50 @@ class LocalService:
             self.process.terminate()
             try:
                 self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        return False
+
+
+# -- servers started by the scripts --------------------------------------------------------------
+
+
+class ScriptServers:
+    """Servers started by functions of scripts/wine-env.sh (setup_start_nginx, setup_start_squid)
+    for the length of a with-block. Each call is a list: the function's name and its arguments.
+    They run under a bash process of their own, which waits until every server listens; leaving
+    the block ends that process, whose exit trap stops each server by its process id."""
+
+    def __init__(self, *calls, log_path):
+        self.calls, self.log_path = calls, log_path
+        self.process = None
+
+    def __enter__(self):
+        ready = self.log_path + ".ready"
+        if os.path.exists(ready):
+            os.remove(ready)
+        starts = "".join(f"{shlex.join(map(str, call))} || exit 1\n" for call in self.calls)
+        script = ('source "$0"\ntrap setup_stop_all EXIT\ntrap "exit 0" TERM INT\n'
+                  f'{starts}: >"$1"\nwait\n')
+        with open(self.log_path, "wb") as log_file:
+            self.process = subprocess.Popen(["bash", "-c", script, WINE_ENV_SCRIPT, ready],
+                                            stdin=subprocess.DEVNULL, stdout=log_file,
+                                            stderr=subprocess.STDOUT)
+        deadline = time.monotonic() + 60
+        while not os.path.exists(ready):
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                self.__exit__(None, None, None)
+                with open(self.log_path, errors="replace") as f:
+                    raise ServiceError(f"the servers did not start: {f.read().strip()}")
+            time.sleep(0.05)
+        return self
+
+    def __exit__(self, *exc):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(30)
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
@@ -273,6 +319,32 @@ def kill_windows_process(pid):
     return result.returncode == 0
 
 
+def registry_value(key, name):
+    """A value of the prefix's registry as reg.exe shows it, (type, data), e.g. ("REG_DWORD",
+    "0x1"); None when it is not there."""
+    result = wine_run("reg", ["query", key, "/v", name], timeout=60)
+    if result.returncode != 0:
+        return None
+    for line in result.stdout.splitlines():
+        fields = line.strip().split(None, 2)
+        if len(fields) >= 2 and fields[0].lower() == name.lower() and fields[1].startswith("REG_"):
+            return fields[1], fields[2] if len(fields) == 3 else ""
+    return None
+
+
+def set_registry_value(key, name, value):
+    """Sets a value of the prefix's registry from a (type, data) pair, or deletes it for None."""
+    if value is None:
+        args = ["delete", key, "/v", name, "/f"]
+        if registry_value(key, name) is None:
+            return
+    else:
+        args = ["add", key, "/v", name, "/t", value[0], "/d", value[1], "/f"]
+    result = wine_run("reg", args, timeout=60)
+    if result.returncode != 0:
+        raise RuntimeError(f"reg {' '.join(args)} failed: {result.stdout}{result.stderr}")
+
+
 def sample_runs(record_path):
     """The runs sample_installer.exe recorded in its record file (one JSON object each)."""
     if not os.path.exists(record_path):
@@ -307,6 +379,19 @@ def probe(command, title, timeout_ms=None, for_ms=None, button=None, class_name=
         raise ProbeError(f"dialog_probe {command} failed ({result.returncode}): {result.stderr}")
     line = result.stdout.strip().splitlines()[-1] if result.stdout.strip() else ""
     return result.returncode == 0, (json.loads(line) if line else None)
+
+
+def sign_in(title, user, password, timeout_ms=15000):
+    """Types a user name and a password into a sign-in dialog and presses OK; returns what the
+    dialog held: {"title", "user_box", "password_box", "user", "buttons"}."""
+    result = wine_run(tool_exe("dialog_probe.exe"),
+                      ["signin", title, "--user", user, "--password", password, "--timeout-ms",
+                       timeout_ms], timeout=60 + 2 * timeout_ms / 1000)
+    lines = result.stdout.strip().splitlines()
+    dialog = json.loads(lines[-1]) if lines else None
+    if result.returncode != 0:
+        raise ProbeError(f"could not sign in through {title!r}: {dialog} {result.stderr.strip()}")
+    return dialog
 
 
 def wait_dialog(title=APP_TITLE, timeout_ms=15000):
