@@ -37,8 +37,10 @@ void SetStringOption(HINTERNET handle, DWORD option, const std::wstring& value) 
                                            static_cast<DWORD>(value.size()));
 }
 
-// The user signs in to the proxy once per run: what the sign-in dialog gathered is handed to every
-// later session (WinInet keeps it with the session it was given to). Main thread only.
+// The user signs in to the proxy once per run. WinInet keeps what the sign-in dialog gathered with
+// the session of the request it was given to, and a session of its own opened later (the
+// download's, or one after a redirect to another host) does not see it: a 407 there gets this run's
+// sign-in once, through the refused request, before the user is asked again. Main thread only.
 class ProxySignIn {
  public:
   static ProxySignIn& Get() {
@@ -60,11 +62,15 @@ class ProxySignIn {
     }
   }
 
-  void ApplyTo(HINTERNET internet) const {
-    if (!user_.empty()) {
-      SetStringOption(internet, INTERNET_OPTION_PROXY_USERNAME, user_);
-      SetStringOption(internet, INTERNET_OPTION_PROXY_PASSWORD, password_);
+  // Hands this run's sign-in to the session through a request the proxy refused; false when the
+  // user has not signed in yet.
+  bool ApplyTo(HINTERNET request) const {
+    if (user_.empty()) {
+      return false;
     }
+    SetStringOption(request, INTERNET_OPTION_PROXY_USERNAME, user_);
+    SetStringOption(request, INTERNET_OPTION_PROXY_PASSWORD, password_);
+    return true;
   }
 
  private:
@@ -176,11 +182,11 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
     return NotConnected(std::move(answer), L"InternetOpen", ::GetLastError(), url);
   }
   SetStallTimeouts(connection.internet.get());
-  ProxySignIn::Get().ApplyTo(connection.internet.get());
   support_log::Write({L"proxy: ", ProxyInUse(connection.internet.get())});
 
   std::wstring current = url;
   int redirects = 0;
+  bool offered_sign_in = false;  // this run's sign-in, handed to this session for this hop
   for (;;) {
     support_log::Write({L"GET ", RedactedUrl(current)});
     connection.request.reset();
@@ -200,12 +206,18 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
     const DWORD status = QueryStatus(connection.request.get());
     support_log::Write({L"status ", support_log::Number(status)});
     if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
+      if (!offered_sign_in && ProxySignIn::Get().ApplyTo(connection.request.get())) {
+        offered_sign_in = true;
+        support_log::Write(L"proxy: sending again with this run's sign-in");
+        continue;
+      }
       if (!SignInToProxy(owner, connection)) {
         return Failed(std::move(answer), SetupOutcome::kProxySignInRefused, current);
       }
       // A new request on the same session: the proxy's connection is not reused after a 407.
       continue;
     }
+    offered_sign_in = false;
     if (IsRedirect(status)) {
       if (const std::wstring location = QueryLocation(connection.request.get());
           !location.empty()) {
