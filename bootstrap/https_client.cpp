@@ -151,20 +151,20 @@ bool SignInToProxy(HWND owner, const HttpsConnection& connection) {
   return true;
 }
 
-HttpsAnswer Failed(HttpsAnswer answer, SetupOutcome outcome, const std::wstring& url) {
+// Fills in a failure; the caller returns the answer as it is (one object, no copies).
+void Fail(HttpsAnswer& answer, SetupOutcome outcome, const std::wstring& url) {
   answer.outcome = outcome;
   answer.url = url;
   support_log::Write({OutcomeName(outcome), L": ", RedactedUrl(url)});
-  return answer;
 }
 
-HttpsAnswer NotConnected(HttpsAnswer answer, const wchar_t* call, DWORD code,
-                         const std::wstring& url) {
+void FailNotConnected(HttpsAnswer& answer, const wchar_t* call, DWORD code,
+                      const std::wstring& url) {
   answer.call = call;
   answer.code = code;
   support_log::Write(
       {L"error: (", call, L") ", NetworkErrorText(code), L" EC=", support_log::Number(code)});
-  return Failed(std::move(answer), SetupOutcome::kNotConnected, url);
+  Fail(answer, SetupOutcome::kNotConnected, url);
 }
 
 }  // namespace
@@ -174,12 +174,14 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
   HttpsAnswer answer;
   HttpsConnection& connection = *answer.connection;
   if (!IsHttpsUrl(url)) {
-    return Failed(std::move(answer), SetupOutcome::kRefusedInsecure, url);
+    Fail(answer, SetupOutcome::kRefusedInsecure, url);
+    return answer;
   }
   connection.internet.reset(
       inet.InternetOpenW(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!connection.internet) {
-    return NotConnected(std::move(answer), L"InternetOpen", ::GetLastError(), url);
+    FailNotConnected(answer, L"InternetOpen", ::GetLastError(), url);
+    return answer;
   }
   SetStallTimeouts(connection.internet.get());
   support_log::Write({L"proxy: ", ProxyInUse(connection.internet.get())});
@@ -198,10 +200,12 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
     if (!ended) {
       answer.stalled = true;
       support_log::Write({L"stalled: nothing for ", support_log::Number(StallLimitMs()), L" ms"});
-      return NotConnected(std::move(answer), L"InternetOpenURL", ERROR_INTERNET_TIMEOUT, current);
+      FailNotConnected(answer, L"InternetOpenURL", ERROR_INTERNET_TIMEOUT, current);
+      return answer;
     }
     if (!connection.request) {
-      return NotConnected(std::move(answer), L"InternetOpenURL", connection.open_error, current);
+      FailNotConnected(answer, L"InternetOpenURL", connection.open_error, current);
+      return answer;
     }
     const DWORD status = QueryStatus(connection.request.get());
     support_log::Write({L"status ", support_log::Number(status)});
@@ -212,7 +216,8 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
         continue;
       }
       if (!SignInToProxy(owner, connection)) {
-        return Failed(std::move(answer), SetupOutcome::kProxySignInRefused, current);
+        Fail(answer, SetupOutcome::kProxySignInRefused, current);
+        return answer;
       }
       // A new request on the same session: the proxy's connection is not reused after a 407.
       continue;
@@ -222,21 +227,23 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
       if (const std::wstring location = QueryLocation(connection.request.get());
           !location.empty()) {
         if (++redirects > kMaxRedirects) {
-          return Failed(std::move(answer), SetupOutcome::kTooManyRedirects, current);
+          Fail(answer, SetupOutcome::kTooManyRedirects, current);
+          return answer;
         }
         current = ResolveUrl(current, location);
         support_log::Write(
             {L"redirect ", support_log::Number(redirects), L" to ", RedactedUrl(current)});
         if (!IsHttpsUrl(current)) {
-          return Failed(std::move(answer), SetupOutcome::kRefusedInsecure, current);
+          Fail(answer, SetupOutcome::kRefusedInsecure, current);
+          return answer;
         }
         continue;
       }
     }
     // Nothing was followed behind our back, but the handle's own word is checked all the same.
     if (const std::wstring final_url = FinalUrl(connection.request.get()); !IsHttpsUrl(final_url)) {
-      return Failed(std::move(answer), SetupOutcome::kRefusedInsecure,
-                    final_url.empty() ? current : final_url);
+      Fail(answer, SetupOutcome::kRefusedInsecure, final_url.empty() ? current : final_url);
+      return answer;
     }
     support_log::Write({L"answered by ", RedactedUrl(current)});
     answer.url = current;

@@ -169,8 +169,4 @@ std::wstring RedactedUrl(std::wstring_view url) {
   return WithoutUserInfo(url);
 }
 
-std::string RedactedUrl(std::string_view url) {
-  return WithoutUserInfo(url);
-}
-
 }  // namespace setup

@@ -34,6 +34,5 @@ std::string SupportLogLine(std::uint64_t elapsed_ms, std::wstring_view text);
 // neither) and ends at the first "/", "\", "?" or "#"; everything up to its last "@" goes. Any
 // text is safe: it only ever removes characters, and leaves text without an "@" there unchanged.
 std::wstring RedactedUrl(std::wstring_view url);
-std::string RedactedUrl(std::string_view url);
 
 }  // namespace setup

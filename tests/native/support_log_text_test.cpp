@@ -133,6 +133,12 @@ TEST(SupportLogTextTest, NoUnitMakesASecondLine) {
   }
 }
 
+// The tables below are ASCII: each text goes through the program's wide function.
+std::string RedactedUrl(const std::string& url) {
+  const std::wstring wide = setup::RedactedUrl(std::wstring(url.begin(), url.end()));
+  return std::string(wide.begin(), wide.end());
+}
+
 TEST(SupportLogTextTest, RedactedUrlRemovesUserInfo) {
   const struct {
     std::string url;
@@ -168,8 +174,6 @@ TEST(SupportLogTextTest, RedactedUrlRemovesUserInfo) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url);
     EXPECT_EQ(RedactedUrl(c.url), c.expected);
-    const std::wstring wide(c.url.begin(), c.url.end());
-    EXPECT_EQ(RedactedUrl(wide), std::wstring(c.expected.begin(), c.expected.end()));
   }
 }
 
