@@ -205,6 +205,13 @@ class ProxyTest(NetworkCase):
             wanted = {(f"localhost:{port}", PROXY_USER) for port in (self.dit_port, self.cdn_port)}
             return tunnels if wanted <= set(tunnels) else None
 
+        # The support log says that the user signed in, never as whom or with what.
+        with open(os.path.join(harness.wine_temp_dir(), "Setup.log"), "rb") as f:
+            log = f.read()
+        self.assertIn(b"proxy sign-in given", log)
+        self.assertNotIn(PROXY_USER.encode(), log)
+        self.assertNotIn(PROXY_PASSWORD.encode(), log)
+
         tunnels = self.wait_for("the signed-in tunnels in squid's log", signed_in_tunnels)
         self.assertGreater(tunnels[(f"localhost:{self.cdn_port}", PROXY_USER)],
                            len(self.installer_bytes))

@@ -227,6 +227,24 @@ class InstallTest(SetupCase):
         process = self.start_setup()
         run = self.assert_installed(process, self.temp_dir, self.temp_path)
         self.assertEqual(run["args"], [])
+        # The support log tells the run's story: who, where, each request and how it ended.
+        with open(os.path.join(self.temp_dir, "Setup.log"), "rb") as f:
+            log = f.read()
+        self.assertTrue(log.startswith(b"\xef\xbb\xbf["), log[:20])
+        lines = [line.split(b"] ", 1)[1].decode("utf-8") for line in log[3:].split(b"\r\n")
+                 if line]
+        origin = self.origins["PROD"]
+        size = len(self.service.installer_bytes())
+        installer_url = (origin + "/downloads/setup-sample.exe").upper()
+        self.assertRegex(lines[0], r"^Setup \d+\.\d+\.\d+$")
+        for expected in [f"Temporary folder {self.temp_path}\\",
+                         f"environment production, base URL {origin}",
+                         f"GET {origin}/validate/installurl.php?get=url", "status 200",
+                         f"announced: {installer_url} | {size} bytes", f"GET {installer_url}",
+                         "outcome: ready", "Setup ends"]:
+            self.assertIn(expected, lines)
+        self.assertTrue(any(re.fullmatch(f"{size} bytes in \\d+ ms", line) for line in lines),
+                        lines)
 
     def test_temp_directory_with_a_space(self):
         directory = os.path.join(self.temp_dir, "with space")
