@@ -144,7 +144,9 @@ TEST(DesktopShellTest, WinesDesktopStartsTheTargetAndComIsLeftAsItWasFound) {
     EXPECT_TRUE(opened);
     EXPECT_EQ(trace.after_work, apartment);
     EXPECT_EQ(trace.after_undo, Apartment::kNone);
-    EXPECT_EQ(batch.Recorded(), LowerAscii(system));
+    if (opened) {
+      EXPECT_EQ(batch.Recorded(), LowerAscii(system));
+    }
   }
 }
 
