@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bootstrap/ansi_code_page_win.h"
+#include "bootstrap/desktop_shell.h"
 #include "bootstrap/download_progress.h"
 #include "bootstrap/environment.h"
 #include "bootstrap/setup_outcome.h"
@@ -313,8 +314,12 @@ void TPreSetupBox::ShowProgress(std::int64_t received, std::int32_t expected) {
 }
 
 void TPreSetupBox::PanelSelectBtnClick(fw::Control&) {
-  WebSiteLabel.SetJump(SystemAnsiCodePage().ToUtf16(gURL + "/about-us/contact"));
-  WebSiteLabel.Execute();
+  const std::wstring contact = SystemAnsiCodePage().ToUtf16(gURL + "/about-us/contact");
+  WebSiteLabel.SetJump(contact);
+  // Setup runs elevated: the desktop's shell opens the page without Setup's rights when it can.
+  if (!OpenInDesktopShell(contact)) {
+    WebSiteLabel.Execute();
+  }
 }
 
 void TPreSetupBox::CloseBtnClick(fw::Control&) {

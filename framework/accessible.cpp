@@ -9,48 +9,39 @@
 
 #include "framework/form.h"
 #include "framework/handle.h"
+#include "framework/ole_library.h"
 #include "framework/reading_order.h"
 #include "framework/system_library.h"
 
 namespace fw {
 
-// The COM and accessibility functions the form needs, from the system directory only.
-struct OleLibraries {
+// The accessibility functions the form needs, from the system directory only, with COM's.
+struct OleaccLibrary {
   ModuleHandle oleacc;
-  ModuleHandle ole32;
-  ModuleHandle oleaut32;
+  const OleLibraries* ole = nullptr;
   decltype(&::LresultFromObject) LresultFromObject = nullptr;
   decltype(&::AccessibleObjectFromWindow) AccessibleObjectFromWindow = nullptr;
-  decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
-  decltype(&::CoUninitialize) CoUninitialize = nullptr;
-  decltype(&::CoDisconnectObject) CoDisconnectObject = nullptr;
-  decltype(&::SysAllocStringLen) SysAllocStringLen = nullptr;
 
   // Loaded once and kept to the end of the program; null when something is missing (the window
   // then simply has no accessible object of its own).
-  static const OleLibraries* Get();
+  static const OleaccLibrary* Get();
 };
 
-const OleLibraries* OleLibraries::Get() {
-  static const std::unique_ptr<OleLibraries> libraries = []() -> std::unique_ptr<OleLibraries> {
-    auto ole = std::make_unique<OleLibraries>();
-    ole->oleacc.reset(LoadSystemLibrary(L"oleacc.dll"));
-    ole->ole32.reset(LoadSystemLibrary(L"ole32.dll"));
-    ole->oleaut32.reset(LoadSystemLibrary(L"oleaut32.dll"));
-    if (!ole->oleacc || !ole->ole32 || !ole->oleaut32) {
+const OleaccLibrary* OleaccLibrary::Get() {
+  static const std::unique_ptr<OleaccLibrary> library = []() -> std::unique_ptr<OleaccLibrary> {
+    auto oleacc = std::make_unique<OleaccLibrary>();
+    oleacc->ole = OleLibraries::Get();
+    oleacc->oleacc.reset(LoadSystemLibrary(L"oleacc.dll"));
+    if (oleacc->ole == nullptr || !oleacc->oleacc) {
       return nullptr;
     }
     const bool complete =
-        ResolveFunction(ole->oleacc.get(), "LresultFromObject", ole->LresultFromObject) &&
-        ResolveFunction(ole->oleacc.get(), "AccessibleObjectFromWindow",
-                        ole->AccessibleObjectFromWindow) &&
-        ResolveFunction(ole->ole32.get(), "CoInitializeEx", ole->CoInitializeEx) &&
-        ResolveFunction(ole->ole32.get(), "CoUninitialize", ole->CoUninitialize) &&
-        ResolveFunction(ole->ole32.get(), "CoDisconnectObject", ole->CoDisconnectObject) &&
-        ResolveFunction(ole->oleaut32.get(), "SysAllocStringLen", ole->SysAllocStringLen);
-    return complete ? std::move(ole) : nullptr;
+        ResolveFunction(oleacc->oleacc.get(), "LresultFromObject", oleacc->LresultFromObject) &&
+        ResolveFunction(oleacc->oleacc.get(), "AccessibleObjectFromWindow",
+                        oleacc->AccessibleObjectFromWindow);
+    return complete ? std::move(oleacc) : nullptr;
   }();
-  return libraries.get();
+  return library.get();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -143,7 +134,7 @@ LONG PlatformRole(const Control& control) {
 
 class AccessibleObject final : public IAccessible {
  public:
-  AccessibleObject(Form& form, const OleLibraries& ole) : form_(&form), ole_(ole) {}
+  AccessibleObject(Form& form, const OleaccLibrary& ole) : form_(&form), ole_(ole) {}
 
   // The form is going away: from now on every call fails.
   void Disconnect() { form_ = nullptr; }
@@ -522,7 +513,7 @@ class AccessibleObject final : public IAccessible {
       if (text.empty()) {
         return S_FALSE;
       }
-      *out = ole_.SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+      *out = ole_.ole->SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     } catch (...) {
       return E_OUTOFMEMORY;
     }
@@ -568,7 +559,7 @@ class AccessibleObject final : public IAccessible {
 
   LONG refs_ = 1;
   Form* form_;
-  const OleLibraries& ole_;
+  const OleaccLibrary& ole_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -584,25 +575,22 @@ FormAccessibility::~FormAccessibility() {
   if (object_ != nullptr) {
     object_->Disconnect();
     // COM's stubs keep references after the clients let go; this releases them.
-    ole_->CoDisconnectObject(object_, 0);
+    ole_->ole->CoDisconnectObject(object_, 0);
     object_->Release();
     object_ = nullptr;
-  }
-  if (com_initialised_) {
-    ole_->CoUninitialize();
   }
 }
 
 LRESULT FormAccessibility::AnswerGetObject(WPARAM wp) {
   if (object_ == nullptr) {
-    ole_ = OleLibraries::Get();
+    ole_ = OleaccLibrary::Get();
     if (ole_ == nullptr) {
       return 0;
     }
-    if (!com_initialised_) {
-      // S_FALSE (already initialised here) is balanced by CoUninitialize too; a thread that
-      // runs in another apartment model still marshals the object, so carry on either way.
-      com_initialised_ = SUCCEEDED(ole_->CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    if (!com_) {
+      // A thread that runs in another apartment model still marshals the object, so carry on
+      // whatever COM said.
+      com_ = std::make_unique<ComApartment>(*ole_->ole);
     }
     object_ = new AccessibleObject(form_, *ole_);
   }

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "framework/timer.h"
@@ -23,7 +24,8 @@ namespace fw {
 class Control;
 class Form;
 class AccessibleObject;
-struct OleLibraries;
+struct OleaccLibrary;
+class ComApartment;
 
 // The controls of the form a person perceives, in reading order: each control with a role that
 // lies at least partly inside the client area of every parent (a control moved out of view is
@@ -74,9 +76,9 @@ class FormAccessibility {
   void RaiseHeld();
 
   Form& form_;
-  const OleLibraries* ole_ = nullptr;   // loaded with the first client
+  const OleaccLibrary* ole_ = nullptr;  // loaded with the first client
   AccessibleObject* object_ = nullptr;  // one reference held here
-  bool com_initialised_ = false;
+  std::unique_ptr<ComApartment> com_;   // from the first client to the form's end
   std::vector<HeldChange> changes_;
   Timer timer_;
 };

@@ -187,9 +187,9 @@ BROWSER_KEY = "HKCU\\Software\\Wine\\WineBrowser"
 class KeyboardTest(SetupCase):
     """A keyboard-only user reaches Contact and Close; a mouse user sees no change."""
 
-    def start_idle(self):
+    def start_idle(self, env=None):
         self.service.answer(body=b"0")
-        process = self.start_setup()
+        process = self.start_setup(env=env)
         self.wait_for_requests(1)
         self.assert_idle(process)
         return process
@@ -229,24 +229,67 @@ class KeyboardTest(SetupCase):
         self.keys("Escape")
         self.assert_ended(process)
 
-    def test_tab_enter_on_contact_opens_the_contact_page(self):
+    def open_contact(self, env=None):
+        """Tab, Enter on Contact; gives what the browser was asked to open, and who started it."""
         # The shell opens https URLs with winebrowser, which starts the first browser it finds in
-        # this list: a script that records what it was asked to open.
+        # this list: a script that records what it was asked to open and the directory it runs
+        # in. A program inherits its starter's working directory: Setup's is this test's, that of
+        # Wine's desktop process the system directory. (The desktop process is started by the
+        # first program that needs it, with that program's environment: the environment would
+        # not tell them apart.)
         record = os.path.join(self.workdir, "opened.txt")
         browser = os.path.join(self.workdir, "browser.sh")
         with open(browser, "w") as f:
-            f.write(f'#!/bin/sh\nprintf "%s\\n" "$1" >> "{record}"\n')
+            f.write(f'#!/bin/sh\nprintf "%s\\n%s\\n" "$1" "$(pwd -P)" >> "{record}"\n')
         os.chmod(browser, 0o755)
         harness.wine_run("reg", ["add", BROWSER_KEY, "/v", "Browsers", "/d", browser, "/f"])
         self.addCleanup(harness.wine_run, "reg", ["delete", BROWSER_KEY, "/v", "Browsers", "/f"])
-        process = self.start_idle()
+        process = self.start_idle(env=env)
         self.keys("Tab", "Return")
-        opened = self.wait_for("the contact page to be opened",
-                               lambda: os.path.exists(record) and open(record).read())
-        self.assertEqual(opened.splitlines(), [self.origins["PROD"] + "/about-us/contact"])
+
+        def recorded():
+            if not os.path.exists(record):
+                return None
+            with open(record) as f:
+                return f.read() or None
+
+        lines = self.wait_for("the contact page to be opened", recorded).splitlines()
         # Contact leaves the window as it was, its focus included.
         self.assert_idle(process)
         self.wait_for_focus("Contact")
+        starters = {os.path.realpath(harness.unix_path("C:\\windows\\system32")): "the desktop",
+                    os.path.realpath(os.getcwd()): "Setup"}
+        return [f"{url} from {starters.get(directory, directory)}"
+                for url, directory in zip(lines[::2], lines[1::2])]
+
+    def test_tab_enter_on_contact_opens_the_contact_page_from_the_desktop(self):
+        # Wine's desktop (explorer.exe) gives Setup its shell's automation object: the browser is
+        # started there, without Setup's rights.
+        self.assertEqual(self.open_contact(),
+                         [self.origins["PROD"] + "/about-us/contact from the desktop"])
+
+    def hold_desktop(self):
+        """Makes sure Wine's desktop process runs, started by a program of the test's, and keeps it
+        running to the end of the test."""
+        holder = harness.wine_start(harness.tool_exe("accessibility_probe.exe"),
+                                    ["events", "No such window", "--for-ms", 600000],
+                                    output_dir=self.workdir)
+        self.addCleanup(harness.stop, holder)
+        self.wait_for("the desktop's holder", lambda: "ready" in harness.read_output(
+            holder.stdout_path))
+        # Looking for a window needs the desktop: it is up once this returns.
+        harness.probe("window", "No such window", timeout_ms=0)
+
+    def test_contact_opens_the_page_itself_when_the_desktop_shell_is_out_of_reach(self):
+        # Without Wine's proxies of the shell's interfaces Setup cannot reach the desktop's shell
+        # (as on a machine without Explorer): it opens the page as before, from its own process.
+        # Were Setup the program that starts the desktop process, that process would lack the
+        # proxies too, and so would every later test's desktop shell.
+        self.hold_desktop()
+        overrides = os.environ.get("WINEDLLOVERRIDES", "")
+        env = {"WINEDLLOVERRIDES": (overrides + ";" if overrides else "") + "actxprxy="}
+        self.assertEqual(self.open_contact(env),
+                         [self.origins["PROD"] + "/about-us/contact from Setup"])
 
     def test_space_before_any_tab_still_runs_setup(self):
         process = self.start_idle()

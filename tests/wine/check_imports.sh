@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Setup.exe runs elevated, usually from a downloads folder where anyone can drop a DLL beside it.
 # Its static imports must therefore all be known system DLLs, which Windows always loads from the
-# system directory; everything else (WinInet, and oleacc, ole32 and oleaut32 for screen readers) is
-# loaded at run time from there explicitly. Nor may it import a function that Windows 7 has only
-# with an update (the DLL-search ones): Setup would then not start there at all. It resolves those
-# at run time.
+# system directory; everything else (WinInet; oleacc, ole32 and oleaut32 for screen readers and the
+# desktop's shell) is loaded at run time from there explicitly. Nor may it import a function that
+# Windows 7 has only with an update (the DLL-search ones): Setup would then not start there at all.
+# It resolves those at run time.
 #   check_imports.sh OBJDUMP EXE
 set -euo pipefail
 objdump=$1 exe=$2

@@ -1,0 +1,63 @@
+// COM (ole32.dll) and OLE Automation (oleaut32.dll), for the screen-reader support and for the
+// desktop's shell. Loaded at run time from the system directory only: the program runs elevated
+// from a downloads folder, where a DLL planted beside it would be loaded by a static import.
+#pragma once
+
+#include <windows.h>
+
+#include <ole2.h>
+
+#include "framework/handle.h"
+
+namespace fw {
+
+struct OleLibraries {
+  ModuleHandle ole32;
+  ModuleHandle oleaut32;
+  decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
+  decltype(&::CoUninitialize) CoUninitialize = nullptr;
+  decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
+  decltype(&::CoDisconnectObject) CoDisconnectObject = nullptr;
+  decltype(&::SysAllocStringLen) SysAllocStringLen = nullptr;
+  decltype(&::SysFreeString) SysFreeString = nullptr;
+
+  // Loaded on the first call, which is on the main thread (statics take no lock in this build),
+  // and kept to the end of the program; null when something is missing.
+  static const OleLibraries* Get();
+};
+
+// COM on the calling thread for the guard's life: an apartment-threaded one unless the thread is
+// already in an apartment, which it then joins. Only its own initialisation is undone, so the
+// thread is left as it was found.
+class ComApartment {
+ public:
+  explicit ComApartment(const OleLibraries& ole) noexcept;
+  ~ComApartment();
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+  // Whether COM can be used on this thread now (a multithreaded apartment counts).
+  bool Usable() const noexcept { return usable_; }
+
+ private:
+  const OleLibraries& ole_;
+  bool initialised_ = false;  // S_OK and S_FALSE both count, and both are balanced
+  bool usable_ = false;
+};
+
+template <typename Interface>
+void ReleaseInterface(Interface* object) noexcept {
+  object->Release();
+}
+
+// One reference to a COM object.
+template <typename Interface>
+using ComPtr = UniqueHandle<Interface*, NullHandleTraits<Interface*, ReleaseInterface<Interface>>>;
+
+// A BSTR from OleLibraries; exists only once they are loaded.
+inline void FreeBstr(BSTR text) noexcept {
+  OleLibraries::Get()->SysFreeString(text);
+}
+using BstrHandle = UniqueHandle<BSTR, NullHandleTraits<BSTR, FreeBstr>>;
+
+}  // namespace fw
