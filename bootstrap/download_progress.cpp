@@ -3,17 +3,6 @@
 #include "bootstrap/short_text.h"
 
 namespace setup {
-namespace {
-
-std::wstring Widen(const std::string& ascii) {
-  return std::wstring(ascii.begin(), ascii.end());
-}
-
-std::wstring Decimal(std::int64_t value) {
-  return DecimalTextW(value);
-}
-
-}  // namespace
 
 int DownloadPercentage(std::int64_t received, std::int32_t expected) {
   if (expected == 0) {
@@ -25,31 +14,33 @@ int DownloadPercentage(std::int64_t received, std::int32_t expected) {
 }
 
 std::wstring DownloadCounterText(std::int64_t received, std::int32_t expected) {
-  return Decimal(received) + L"/" + Widen(IntToShortStr(expected)) +
-         L" bytes downloaded.  Please wait...";
+  return JoinedText({DecimalPiece(received), L"/", DecimalPiece(expected),
+                     L" bytes downloaded.  Please wait..."});
 }
 
 std::wstring PercentText(int percent) {
-  return Widen(IntToShortStr(percent)) + L"%";
+  return JoinedText({DecimalPiece(percent), L"%"});
 }
 
 std::wstring IncompleteDownloadMessage(std::int32_t expected, std::int64_t received) {
-  return L"Error\rDownload was incomplete.\r\rBytes expected: " + Widen(IntToShortStr(expected)) +
-         L"\rBytes received: " + Decimal(received);
+  return JoinedText({L"Error\rDownload was incomplete.\r\rBytes expected: ", DecimalPiece(expected),
+                     L"\rBytes received: ", DecimalPiece(received)});
 }
 
 std::wstring FileCreateErrorMessage(const std::wstring& path, std::uint32_t error_code) {
-  return L"File I/O Error!  Creating File= " + path + L"  EC=" + Decimal(error_code);
+  return JoinedText(
+      {L"File I/O Error!  Creating File= ", path, L"  EC=", DecimalPiece(error_code)});
 }
 
 std::wstring FileOpenErrorMessage(const std::wstring& path, std::uint32_t error_code) {
-  return L"File I/O Error!  Opening File= " + path + L"  EC=" + Decimal(error_code);
+  return JoinedText({L"File I/O Error!  Opening File= ", path, L"  EC=", DecimalPiece(error_code)});
 }
 
 std::wstring InsecureInstallerMessage(const std::wstring& url) {
-  return L"Error!  The installer is only downloaded over a secure connection (https).\r\r"
-         L"Not downloaded from: " +
-         url;
+  return JoinedText(
+      {L"Error!  The installer is only downloaded over a secure connection (https).\r\r"
+       L"Not downloaded from: ",
+       url});
 }
 
 std::wstring NoTempPathMessage() {

@@ -15,23 +15,6 @@ namespace {
 constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_RELOAD |
                                 INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 
-// A string option of a WinInet handle; empty when it has none.
-std::wstring QueryStringOption(HINTERNET handle, DWORD option) {
-  const WinInetLibrary& inet = WinInetLibrary::Get();
-  DWORD size = 0;
-  inet.InternetQueryOptionW(handle, option, nullptr, &size);
-  if (size == 0 || size > 64 * 1024) {
-    return {};
-  }
-  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (!inet.InternetQueryOptionW(handle, option, value.data(), &size)) {
-    return {};
-  }
-  value.resize(std::char_traits<wchar_t>::length(value.c_str()));
-  return value;
-}
-
 void SetStringOption(HINTERNET handle, DWORD option, const std::wstring& value) {
   WinInetLibrary::Get().InternetSetOptionW(handle, option, const_cast<wchar_t*>(value.c_str()),
                                            static_cast<DWORD>(value.size()));
@@ -54,8 +37,8 @@ class ProxySignIn {
   void TakeFrom(HINTERNET request, HINTERNET internet) {
     Forget();
     for (const HINTERNET handle : {request, internet}) {
-      user_ = QueryStringOption(handle, INTERNET_OPTION_PROXY_USERNAME);
-      password_ = QueryStringOption(handle, INTERNET_OPTION_PROXY_PASSWORD);
+      user_ = QueryOptionText(handle, INTERNET_OPTION_PROXY_USERNAME);
+      password_ = QueryOptionText(handle, INTERNET_OPTION_PROXY_PASSWORD);
       if (!user_.empty()) {
         return;
       }
@@ -111,24 +94,6 @@ DWORD QueryStatus(HINTERNET request) {
   return status;
 }
 
-std::wstring QueryLocation(HINTERNET request) {
-  const WinInetLibrary& inet = WinInetLibrary::Get();
-  DWORD size = 0;
-  DWORD index = 0;
-  inet.HttpQueryInfoW(request, HTTP_QUERY_LOCATION, nullptr, &size, &index);
-  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0 || size > 64 * 1024) {
-    return {};
-  }
-  std::wstring location(size / sizeof(wchar_t) + 1, L'\0');
-  size = static_cast<DWORD>(location.size() * sizeof(wchar_t));
-  index = 0;
-  if (!inet.HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &size, &index)) {
-    return {};
-  }
-  location.resize(std::char_traits<wchar_t>::length(location.c_str()));
-  return location;
-}
-
 bool IsRedirect(DWORD status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -143,7 +108,7 @@ bool SignInToProxy(HWND owner, const HttpsConnection& connection) {
           FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
       nullptr);
   if (result != ERROR_INTERNET_FORCE_RETRY) {
-    support_log::Write({L"proxy sign-in cancelled (", support_log::Number(result), L")"});
+    support_log::Write({L"proxy sign-in cancelled (", DecimalPiece(result), L")"});
     return false;
   }
   ProxySignIn::Get().TakeFrom(connection.request.get(), connection.internet.get());
@@ -163,7 +128,7 @@ void FailNotConnected(HttpsAnswer& answer, const wchar_t* call, DWORD code,
   answer.call = call;
   answer.code = code;
   support_log::Write(
-      {L"error: (", call, L") ", NetworkErrorText(code), L" EC=", support_log::Number(code)});
+      {L"error: (", call, L") ", NetworkErrorText(code), L" EC=", DecimalPiece(code)});
   Fail(answer, SetupOutcome::kNotConnected, url);
 }
 
@@ -199,7 +164,7 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
     });
     if (!ended) {
       answer.stalled = true;
-      support_log::Write({L"stalled: nothing for ", support_log::Number(StallLimitMs()), L" ms"});
+      support_log::Write({L"stalled: nothing for ", DecimalPiece(StallLimitMs()), L" ms"});
       FailNotConnected(answer, L"InternetOpenURL", ERROR_INTERNET_TIMEOUT, current);
       return answer;
     }
@@ -208,7 +173,7 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
       return answer;
     }
     const DWORD status = QueryStatus(connection.request.get());
-    support_log::Write({L"status ", support_log::Number(status)});
+    support_log::Write({L"status ", DecimalPiece(status)});
     if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
       if (!offered_sign_in && ProxySignIn::Get().ApplyTo(connection.request.get())) {
         offered_sign_in = true;
@@ -224,15 +189,15 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
     }
     offered_sign_in = false;
     if (IsRedirect(status)) {
-      if (const std::wstring location = QueryLocation(connection.request.get());
+      if (const std::wstring location =
+              QueryHeaderText(connection.request.get(), HTTP_QUERY_LOCATION);
           !location.empty()) {
         if (++redirects > kMaxRedirects) {
           Fail(answer, SetupOutcome::kTooManyRedirects, current);
           return answer;
         }
         current = ResolveUrl(current, location);
-        support_log::Write(
-            {L"redirect ", support_log::Number(redirects), L" to ", RedactedUrl(current)});
+        support_log::Write({L"redirect ", DecimalPiece(redirects), L" to ", RedactedUrl(current)});
         if (!IsHttpsUrl(current)) {
           Fail(answer, SetupOutcome::kRefusedInsecure, current);
           return answer;
@@ -241,7 +206,9 @@ HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND ow
       }
     }
     // Nothing was followed behind our back, but the handle's own word is checked all the same.
-    if (const std::wstring final_url = FinalUrl(connection.request.get()); !IsHttpsUrl(final_url)) {
+    if (const std::wstring final_url =
+            QueryOptionText(connection.request.get(), INTERNET_OPTION_URL);
+        !IsHttpsUrl(final_url)) {
       Fail(answer, SetupOutcome::kRefusedInsecure, final_url.empty() ? current : final_url);
       return answer;
     }

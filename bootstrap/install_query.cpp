@@ -58,8 +58,8 @@ SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body) {
     return result;
   }
   body = std::move(read->bytes);
-  support_log::Write({L"answer: ", support_log::Number(static_cast<std::int64_t>(body.size())),
-                      L" bytes, status ", support_log::Number(answer.status)});
+  support_log::Write(
+      {L"answer: ", DecimalPiece(static_cast<std::int64_t>(body.size())), L" bytes"});
   return result;
 }
 
@@ -78,7 +78,7 @@ SetupResult QueryInstallLocation(const std::string& base_url, HWND owner, Instal
   }
   answer = *parsed;
   support_log::Write({L"announced: ", RedactedUrl(code_page.ToUtf16(answer.url)), L" | ",
-                      support_log::Number(answer.size), L" bytes"});
+                      DecimalPiece(answer.size), L" bytes"});
   if (answer.url.empty()) {
     result.outcome = SetupOutcome::kNothingToInstall;
   }

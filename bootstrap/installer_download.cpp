@@ -31,8 +31,8 @@ std::wstring OwnFileName() {
 
 // What the runtime reports for a failed write or close; it reaches the default error report.
 [[noreturn]] void RaiseIoError(DWORD code) {
-  support_log::Write({L"error: I/O error ", support_log::Number(code)});
-  throw fw::Error(L"I/O error " + DecimalTextW(code));
+  support_log::Write({L"error: I/O error ", DecimalPiece(code)});
+  throw fw::Error(JoinedText({L"I/O error ", DecimalPiece(code)}));
 }
 
 void WriteAll(HANDLE file, const char* data, DWORD size) {
@@ -109,8 +109,7 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
                               std::int32_t expected, HWND owner, DownloadObserver& observer,
                               fw::FileHandle& hold) {
   const std::wstring wide_url = SystemAnsiCodePage().ToUtf16(url);
-  support_log::Write({L"download of ", RedactedUrl(wide_url), L", announced ",
-                      support_log::Number(expected), L" bytes, into ", path});
+  support_log::Write({L"download into ", path});
   switch (ClassifyUrl(wide_url)) {
     case UrlKind::kHttps:
       break;
@@ -190,7 +189,7 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
         observer.ShowProgress(received, expected);
         if (const std::uint64_t now = ::GetTickCount64(); now - logged_ms >= 1000) {
           logged_ms = now;
-          support_log::Write({support_log::Number(received), L" bytes"});
+          support_log::Write({DecimalPiece(received), L" bytes"});
         }
       });
   std::int64_t received = 0;
@@ -201,10 +200,9 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
     received = state->written;
   }
   observer.ShowProgress(received, expected);
-  support_log::Write(
-      {support_log::Number(received), L" bytes in ",
-       support_log::Number(static_cast<std::int64_t>(::GetTickCount64() - started_ms)), L" ms",
-       ended ? L"" : L", stalled"});
+  support_log::Write({DecimalPiece(received), L" bytes in ",
+                      DecimalPiece(static_cast<std::int64_t>(::GetTickCount64() - started_ms)),
+                      L" ms", ended ? L"" : L", stalled"});
   result.received = received;
 
   BY_HANDLE_FILE_INFORMATION written{};

@@ -1,5 +1,7 @@
 #include "bootstrap/long_path.h"
 
+#include "bootstrap/short_text.h"
+
 namespace setup {
 namespace {
 
@@ -39,7 +41,7 @@ std::wstring ExpandLongPath(const std::wstring& path, const StoredNameLookup& lo
     return parent + L"\\";
   }
   const auto stored = lookup(path);
-  return parent + L"\\" + (stored ? *stored : name);
+  return JoinedText({parent, L"\\", stored ? *stored : name});
 }
 
 std::wstring ExpandTempDirectory(const std::wstring& directory, const StoredNameLookup& lookup) {
@@ -53,13 +55,14 @@ std::wstring ExpandTempDirectory(const std::wstring& directory, const StoredName
 }
 
 std::wstring NtPathName(const std::wstring& path) {
-  if (path.rfind(L"\\\\?\\", 0) == 0) {
-    return L"\\??\\" + path.substr(4);
+  const std::wstring_view whole = path;
+  if (whole.starts_with(L"\\\\?\\")) {
+    return JoinedText({L"\\??\\", whole.substr(4)});
   }
-  if (path.rfind(L"\\\\", 0) == 0) {
-    return L"\\??\\UNC\\" + path.substr(2);
+  if (whole.starts_with(L"\\\\")) {
+    return JoinedText({L"\\??\\UNC\\", whole.substr(2)});
   }
-  return L"\\??\\" + path;
+  return JoinedText({L"\\??\\", whole});
 }
 
 }  // namespace setup

@@ -53,9 +53,10 @@ DWORD CreateReplacingFile(fw::FileHandle& file, const std::wstring& path, DWORD 
   const std::wstring stem = name_part.substr(0, name_part.find_last_of(L'.'));
   DWORD code = ERROR_FILE_EXISTS;
   for (unsigned attempt = 0; attempt < 100 && code == ERROR_FILE_EXISTS; ++attempt) {
-    const std::wstring name = folder + stem + L"-" + DecimalTextW(::GetCurrentProcessId()) + L"-" +
-                              DecimalTextW(::GetTickCount64()) + L"-" + DecimalTextW(attempt) +
-                              L".tmp";
+    const std::wstring name =
+        JoinedText({folder, stem, L"-", DecimalPiece(::GetCurrentProcessId()), L"-",
+                    DecimalPiece(static_cast<std::int64_t>(::GetTickCount64())), L"-",
+                    DecimalPiece(attempt), L".tmp"});
     file.reset(::CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, share_mode, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     code = file ? 0 : ::GetLastError();

@@ -6,23 +6,24 @@
 namespace setup {
 
 std::wstring InsecureQueryMessage(const std::wstring& url) {
-  return L"Error!  The installer's location is only asked for over a secure connection "
-         L"(https).\r\rNot asked at: " +
-         url;
+  return JoinedText(
+      {L"Error!  The installer's location is only asked for over a secure connection "
+       L"(https).\r\rNot asked at: ",
+       url});
 }
 
 std::wstring TooManyRedirectsMessage(const std::wstring& url) {
-  return L"Error!  The server redirected the request more than " + DecimalTextW(kMaxRedirects) +
-         L" times.\r\rLast address: " + url;
+  return JoinedText({L"Error!  The server redirected the request more than ",
+                     DecimalPiece(kMaxRedirects), L" times.\r\rLast address: ", url});
 }
 
 std::wstring ProxySignInMessage() {
   return L"Error!  The proxy server requires a sign-in. Setup cannot connect without it.";
 }
 
-std::wstring NotConnectedMessage(const std::wstring& call, const std::wstring& error_text,
+std::wstring NotConnectedMessage(const wchar_t* call, const std::wstring& error_text,
                                  std::uint32_t code) {
-  return L"Not connected: (" + call + L") " + error_text + L" EC=" + DecimalTextW(code);
+  return JoinedText({L"Not connected: (", call, L") ", error_text, L" EC=", DecimalPiece(code)});
 }
 
 SetupNotice NoticeFor(const SetupResult& r) {
@@ -47,7 +48,7 @@ SetupNotice NoticeFor(const SetupResult& r) {
       }
       return {Kind::kErrorReport, NotConnectedMessage(r.call, r.error_text, r.code)};
     case SetupOutcome::kNoAnswer:
-      return {Kind::kErrorReport, L"Error communicating with " + r.url};
+      return {Kind::kErrorReport, JoinedText({L"Error communicating with ", r.url})};
     case SetupOutcome::kNoTempFolder:
       return {Kind::kMessage, NoTempPathMessage()};
     case SetupOutcome::kFileError:

@@ -30,10 +30,10 @@ inline constexpr int kMaxRedirects = 10;
 struct SetupResult {
   SetupOutcome outcome = SetupOutcome::kReady;
   SetupRequest request = SetupRequest::kQuery;
-  std::wstring url;         // the refused hop, the last URL, or the request URL
-  std::wstring call;        // kNotConnected: the call that failed ("InternetOpenURL")
-  std::uint32_t code = 0;   // kNotConnected, kFileError, kHoldError: the system's error code
-  std::wstring error_text;  // kNotConnected: the system's text for the code
+  std::wstring url;           // the refused hop, the last URL, or the request URL
+  const wchar_t* call = L"";  // kNotConnected: the call that failed ("InternetOpenURL")
+  std::uint32_t code = 0;     // kNotConnected, kFileError, kHoldError: the system's error code
+  std::wstring error_text;    // kNotConnected: the system's text for the code
   std::int64_t received = 0;
   std::int32_t expected = 0;
   std::wstring path;  // kFileError, kHoldError: the installer file
@@ -53,7 +53,7 @@ SetupNotice NoticeFor(const SetupResult& result);
 std::wstring InsecureQueryMessage(const std::wstring& url);
 std::wstring TooManyRedirectsMessage(const std::wstring& url);
 std::wstring ProxySignInMessage();
-std::wstring NotConnectedMessage(const std::wstring& call, const std::wstring& error_text,
+std::wstring NotConnectedMessage(const wchar_t* call, const std::wstring& error_text,
                                  std::uint32_t code);
 
 // A short name of the outcome for the support log: "ready", "refused as insecure", ...

@@ -27,7 +27,7 @@ void PauseBeforeLaunchForTests() {
 SetupResult Logged(SetupResult result) {
   if (result.code != 0) {
     support_log::Write(
-        {L"outcome: ", OutcomeName(result.outcome), L" EC=", support_log::Number(result.code)});
+        {L"outcome: ", OutcomeName(result.outcome), L" EC=", DecimalPiece(result.code)});
   } else {
     support_log::Write({L"outcome: ", OutcomeName(result.outcome)});
   }
@@ -71,7 +71,7 @@ SetupResult SetupRun::Run(SetupRunObserver& observer) {
 // line: an unquoted line would let a temporary path with a space start a different program,
 // elevated. Nothing waits for it and a failure is not reported, as the user can start it by hand.
 void SetupRun::LaunchInstaller(const std::wstring& path) {
-  std::wstring command_line = L"\"" + path + L"\"";
+  std::wstring command_line = JoinedText({L"\"", path, L"\""});
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -81,9 +81,9 @@ void SetupRun::LaunchInstaller(const std::wstring& path) {
                        nullptr, &startup, &process)) {
     fw::KernelHandle thread(process.hThread);
     fw::KernelHandle handle(process.hProcess);
-    support_log::Write({L"installer started, process ", support_log::Number(process.dwProcessId)});
+    support_log::Write({L"installer started, process ", DecimalPiece(process.dwProcessId)});
   } else {
-    support_log::Write({L"installer not started EC=", support_log::Number(::GetLastError())});
+    support_log::Write({L"installer not started EC=", DecimalPiece(::GetLastError())});
   }
   installer_hold_.reset();
 }

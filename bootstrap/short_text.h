@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace setup {
 
@@ -19,6 +21,21 @@ std::string IntToShortStr(std::int32_t value);
 // The same for any 64-bit value (received byte counts, system error codes).
 std::string DecimalText(std::int64_t value);
 std::wstring DecimalTextW(std::int64_t value);
+
+// A number as a piece of a text, with no string of its own: JoinedText({L"EC=", DecimalPiece(5)}).
+class DecimalPiece {
+ public:
+  explicit DecimalPiece(std::int64_t value) noexcept;
+  operator std::wstring_view() const noexcept { return {digits_ + start_, kSize - start_}; }
+
+ private:
+  static constexpr std::size_t kSize = 20;
+  wchar_t digits_[kSize];
+  std::size_t start_ = kSize;
+};
+
+// The pieces one after another, in one allocation: the way the program's messages are built.
+std::wstring JoinedText(std::initializer_list<std::wstring_view> pieces);
 
 struct ShortStrInt {
   std::int32_t value;  // the number, or the 1-based position where parsing failed

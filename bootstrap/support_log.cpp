@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <iterator>
 #include <utility>
 
 #include "bootstrap/safe_temp_file.h"
+#include "bootstrap/short_text.h"
 #include "bootstrap/support_log_text.h"
 #include "build_settings.h"
 #include "framework/handle.h"
@@ -72,37 +74,13 @@ void AddLine(LogState& log, std::wstring_view text, std::wstring_view more = {})
 }
 
 // RtlGetVersion tells the truth where GetVersionExW reports the version the manifest declares.
-std::wstring WindowsVersionText() {
+bool TrueWindowsVersion(RTL_OSVERSIONINFOW& info) {
   using RtlGetVersionFunction = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
   const fw::ModuleHandle ntdll(fw::LoadSystemLibrary(L"ntdll.dll"));
   RtlGetVersionFunction rtl_get_version = nullptr;
-  RTL_OSVERSIONINFOW info{};
   info.dwOSVersionInfoSize = sizeof(info);
-  if (!ntdll || !fw::ResolveFunction(ntdll.get(), "RtlGetVersion", rtl_get_version) ||
-      rtl_get_version(&info) != 0) {
-    return L"Windows (version unknown)";
-  }
-  std::wstring text = L"Windows " + fw::DecimalText<wchar_t>(info.dwMajorVersion) + L"." +
-                      fw::DecimalText<wchar_t>(info.dwMinorVersion) + L"." +
-                      fw::DecimalText<wchar_t>(info.dwBuildNumber);
-  std::wstring_view service_pack(info.szCSDVersion, std::size(info.szCSDVersion));
-  service_pack = service_pack.substr(0, service_pack.find(L'\0'));
-  if (!service_pack.empty()) {
-    text += L" ";
-    text += service_pack;
-  }
-  return text;
-}
-
-std::wstring LanguageText() {
-  const LANGID language = ::GetUserDefaultUILanguage();
-  wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
-  const int length =
-      ::LCIDToLocaleName(MAKELCID(language, SORT_DEFAULT), name, LOCALE_NAME_MAX_LENGTH, 0);
-  if (length > 1) {
-    return L"User interface language " + std::wstring(name, static_cast<std::size_t>(length - 1));
-  }
-  return L"User interface language " + fw::DecimalText<wchar_t>(language);
+  return ntdll && fw::ResolveFunction(ntdll.get(), "RtlGetVersion", rtl_get_version) &&
+         rtl_get_version(&info) == 0;
 }
 
 // The file is created exclusive and with delete access for its rename, which would keep every
@@ -115,13 +93,15 @@ fw::FileHandle ForWritingOnly(fw::FileHandle created) {
 
 void StartLog(const std::wstring& temp_folder) {
   // The system is asked before the lock is taken, so no writer waits for it.
-  const std::wstring windows = WindowsVersionText();
-  const std::wstring language = LanguageText();
-  std::wstring path = temp_folder;
-  if (!path.empty() && path.back() != L'\\') {
-    path += L'\\';
-  }
-  path += L"Setup.log";
+  RTL_OSVERSIONINFOW windows{};
+  const bool windows_known = TrueWindowsVersion(windows);
+  wchar_t language[LOCALE_NAME_MAX_LENGTH] = {};
+  const LANGID language_id = ::GetUserDefaultUILanguage();
+  const bool language_known = ::LCIDToLocaleName(MAKELCID(language_id, SORT_DEFAULT), language,
+                                                 LOCALE_NAME_MAX_LENGTH, 0) > 1;
+  const std::wstring path = temp_folder +
+                            (!temp_folder.empty() && temp_folder.back() != L'\\' ? L"\\" : L"") +
+                            L"Setup.log";
 
   fw::Lock hold(g_log.lock);
   if (g_log.phase != Phase::kEarly) {
@@ -138,16 +118,26 @@ void StartLog(const std::wstring& temp_folder) {
   g_log.phase = Phase::kWriting;
   WriteBytes(g_log, kByteOrderMark);
   AddLine(g_log, L"Setup ", kVersionText);
-  AddLine(g_log, windows);
-  AddLine(g_log, L"ANSI code page ", fw::DecimalText<wchar_t>(::GetACP()));
-  AddLine(g_log, language);
+  if (windows_known) {
+    const std::wstring_view service_pack(
+        windows.szCSDVersion, ::wcsnlen(windows.szCSDVersion, std::size(windows.szCSDVersion)));
+    AddLine(g_log, JoinedText({L"Windows ", DecimalPiece(windows.dwMajorVersion), L".",
+                               DecimalPiece(windows.dwMinorVersion), L".",
+                               DecimalPiece(windows.dwBuildNumber),
+                               service_pack.empty() ? L"" : L" ", service_pack}));
+  } else {
+    AddLine(g_log, L"Windows (version unknown)");
+  }
+  AddLine(g_log, L"ANSI code page ", DecimalPiece(::GetACP()));
+  AddLine(g_log, L"User interface language ",
+          language_known ? std::wstring_view(language) : DecimalPiece(language_id));
   AddLine(g_log, L"Temporary folder ", temp_folder);
   if (g_log.phase == Phase::kWriting && !early_lines.empty()) {
     WriteBytes(g_log, early_lines);
   }
   if (g_log.dropped_early_lines > 0) {
     AddLine(g_log, L"Lines dropped before the log started: ",
-            fw::DecimalText<wchar_t>(static_cast<std::int64_t>(g_log.dropped_early_lines)));
+            DecimalPiece(static_cast<std::int64_t>(g_log.dropped_early_lines)));
   }
 }
 
@@ -172,26 +162,10 @@ void Write(std::wstring_view text) {
 
 void Write(std::initializer_list<std::wstring_view> pieces) {
   try {
-    std::wstring text;
-    for (const std::wstring_view piece : pieces) {
-      text += piece;
-    }
+    const std::wstring text = JoinedText(pieces);
     fw::Lock hold(g_log.lock);
     AddLine(g_log, text);
   } catch (...) {
-  }
-}
-
-Number::Number(std::int64_t value) noexcept : digits_{} {
-  // The magnitude as unsigned, so the most negative value has one too.
-  std::uint64_t magnitude =
-      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  do {
-    digits_[--start_] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) {
-    digits_[--start_] = L'-';
   }
 }
 

@@ -6,7 +6,6 @@
 // Safe from any thread (the network requests run on workers). Never give it credentials.
 #pragma once
 
-#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -26,20 +25,8 @@ void Start(const std::wstring& temp_folder);
 void Write(std::wstring_view text);
 
 // One line of several pieces, joined inside the log: building a line never costs the caller a
-// temporary string, nor an error.
+// temporary string, nor an error. Numbers as DecimalPiece (bootstrap/short_text.h).
 void Write(std::initializer_list<std::wstring_view> pieces);
-
-// A number as a piece of a line: Write({L"status ", Number(404)}).
-class Number {
- public:
-  explicit Number(std::int64_t value) noexcept;
-  operator std::wstring_view() const noexcept { return {digits_ + start_, kSize - start_}; }
-
- private:
-  static constexpr std::size_t kSize = 20;
-  wchar_t digits_[kSize];
-  std::size_t start_ = kSize;
-};
 
 // Closes the file (written lines are already on disk). Later lines are dropped.
 void Stop();

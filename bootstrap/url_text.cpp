@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <vector>
 
 namespace setup {
 namespace {
@@ -64,29 +63,30 @@ UrlParts Split(std::wstring_view url) {
   return parts;
 }
 
-std::wstring RemoveDotSegments(std::wstring_view path) {
-  const bool absolute = !path.empty() && path.front() == L'/';
-  std::vector<std::wstring_view> segments;
-  std::size_t start = absolute ? 1 : 0;
-  bool directory = false;  // ends in "/", "/." or "/.."
-  while (start <= path.size()) {
-    const std::size_t end = std::min(path.find(L'/', start), path.size());
-    const std::wstring_view segment = path.substr(start, end - start);
-    directory = end < path.size() || segment.empty() || segment == L"." || segment == L"..";
-    if (segment == L"..") {
-      if (!segments.empty()) {
-        segments.pop_back();
-      }
-    } else if (segment != L"." && (end < path.size() || !segment.empty())) {
-      segments.push_back(segment);
-    }
-    start = end + 1;
-  }
-  std::wstring out = absolute ? L"/" : L"";
-  for (std::size_t i = 0; i < segments.size(); ++i) {
-    out.append(segments[i]);
-    if (i + 1 < segments.size() || directory) {
-      out += L'/';
+// The standard's own loop over the input: "." and ".." segments go, each ".." with the segment
+// before it.
+std::wstring RemoveDotSegments(std::wstring_view in) {
+  std::wstring out;
+  const auto drop_last_segment = [&out] { out.erase(std::min(out.rfind(L'/'), out.size())); };
+  while (!in.empty()) {
+    if (in.starts_with(L"../")) {
+      in.remove_prefix(3);
+    } else if (in.starts_with(L"./") || in.starts_with(L"/./")) {
+      in.remove_prefix(2);
+    } else if (in == L"/.") {
+      in = L"/";
+    } else if (in.starts_with(L"/../")) {
+      in.remove_prefix(3);
+      drop_last_segment();
+    } else if (in == L"/..") {
+      in = L"/";
+      drop_last_segment();
+    } else if (in == L"." || in == L"..") {
+      in = {};
+    } else {
+      const std::size_t end = std::min(in.find(L'/', 1), in.size());
+      out.append(in.substr(0, end));
+      in.remove_prefix(end);
     }
   }
   return out;

@@ -15,16 +15,16 @@ namespace {
 
 // The failure reads like the program's other network errors: what failed, the system text and the
 // code, e.g. "Cannot load wininet.dll: The specified module could not be found EC=126".
-[[noreturn]] void RaiseLoadError(const std::wstring& what) {
+[[noreturn]] void RaiseLoadError(std::wstring_view what, std::wstring_view from = {}) {
   const DWORD code = ::GetLastError();
-  throw fw::Error(L"Cannot load " + what + L": " + SystemErrorText(code) + L" EC=" +
-                  DecimalTextW(code));
+  throw fw::Error(JoinedText(
+      {L"Cannot load ", what, from, L": ", SystemErrorText(code), L" EC=", DecimalPiece(code)}));
 }
 
 template <typename Function>
 void Resolve(HMODULE module, const char* name, Function& function) {
   if (!fw::ResolveFunction(module, name, function)) {
-    RaiseLoadError(std::wstring(name, name + std::char_traits<char>::length(name)) +
+    RaiseLoadError(std::wstring(name, name + std::char_traits<char>::length(name)),
                    L" from wininet.dll");
   }
 }
@@ -73,20 +73,44 @@ DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size) {
   return count;
 }
 
-std::wstring FinalUrl(HINTERNET request) {
-  const WinInetLibrary& inet = WinInetLibrary::Get();
-  DWORD size = 0;
-  inet.InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
-  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
+namespace {
+
+using TextQuery = BOOL (*)(HINTERNET handle, DWORD what, void* buffer, DWORD* bytes);
+
+BOOL QueryOption(HINTERNET handle, DWORD option, void* buffer, DWORD* bytes) {
+  return WinInetLibrary::Get().InternetQueryOptionW(handle, option, buffer, bytes);
+}
+
+BOOL QueryHeader(HINTERNET request, DWORD header, void* buffer, DWORD* bytes) {
+  DWORD index = 0;
+  return WinInetLibrary::Get().HttpQueryInfoW(request, header, buffer, bytes, &index);
+}
+
+// Asks for the size first, then for the text. What a server sends is capped: a header or URL of
+// more than 64 KiB is no text Setup takes.
+std::wstring QueryText(HINTERNET handle, DWORD what, TextQuery query) {
+  DWORD bytes = 0;
+  query(handle, what, nullptr, &bytes);
+  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0 || bytes > 64 * 1024) {
     return {};
   }
-  std::wstring url(size / sizeof(wchar_t) + 1, L'\0');
-  size = static_cast<DWORD>(url.size() * sizeof(wchar_t));
-  if (!inet.InternetQueryOptionW(request, INTERNET_OPTION_URL, url.data(), &size)) {
+  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  if (!query(handle, what, text.data(), &bytes)) {
     return {};
   }
-  url.resize(std::wcslen(url.c_str()));
-  return url;
+  text.resize(std::char_traits<wchar_t>::length(text.c_str()));
+  return text;
+}
+
+}  // namespace
+
+std::wstring QueryOptionText(HINTERNET handle, DWORD option) {
+  return QueryText(handle, option, QueryOption);
+}
+
+std::wstring QueryHeaderText(HINTERNET request, DWORD header) {
+  return QueryText(request, header, QueryHeader);
 }
 
 std::wstring NetworkErrorText(DWORD code) {

@@ -54,8 +54,12 @@ void SetStallTimeouts(HINTERNET internet);
 // would look silent with bytes already in hand). 0 at the end of the data or on a failure.
 DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size);
 
-// The URL a request handle ended at; empty when it cannot be read.
-std::wstring FinalUrl(HINTERNET request);
+// A string option of a WinInet handle (INTERNET_OPTION_URL, INTERNET_OPTION_PROXY_USERNAME, ...);
+// empty when it has none or it cannot be read.
+std::wstring QueryOptionText(HINTERNET handle, DWORD option);
+
+// A header of a request's answer (HTTP_QUERY_LOCATION, ...); empty when there is none.
+std::wstring QueryHeaderText(HINTERNET request, DWORD header);
 
 // The text of a WinInet or system error code as the error messages quote it: WinInet's own
 // message table first (the system's has no words for 12001 and on), then the system's.
