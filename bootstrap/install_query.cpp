@@ -10,22 +10,10 @@
 #include "bootstrap/wininet_library.h"
 
 namespace setup {
-namespace {
-
-SetupResult QueryResult(SetupOutcome outcome, const std::wstring& url) {
-  SetupResult result;
-  result.outcome = outcome;
-  result.request = SetupRequest::kQuery;
-  result.url = url;
-  return result;
-}
-
-}  // namespace
-
 SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body) {
   body.clear();
   HttpsAnswer answer = GetHttps(url, kQueryUserAgent, owner);
-  SetupResult result = QueryResult(answer.outcome, answer.url);
+  SetupResult result = SetupResult::Of(SetupRequest::kQuery, answer.outcome, answer.url);
   if (answer.outcome != SetupOutcome::kReady) {
     result.call = answer.call;
     result.code = answer.code;
@@ -74,7 +62,7 @@ SetupResult QueryInstallLocation(const std::string& base_url, HWND owner, Instal
   }
   const std::optional<InstallAnswer> parsed = ParseInstallAnswer(body, code_page);
   if (!parsed) {
-    return QueryResult(SetupOutcome::kNoAnswer, request_url);
+    return SetupResult::Of(SetupRequest::kQuery, SetupOutcome::kNoAnswer, request_url);
   }
   answer = *parsed;
   support_log::Write({L"announced: ", RedactedUrl(code_page.ToUtf16(answer.url)), L" | ",

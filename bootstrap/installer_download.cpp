@@ -1,13 +1,12 @@
 #include "bootstrap/installer_download.h"
 
-#include <array>
 #include <atomic>
 #include <string>
 
 #include "bootstrap/ansi_code_page_win.h"
+#include "bootstrap/https_client.h"
 #include "bootstrap/installer_transfer.h"
 #include "bootstrap/network_worker.h"
-#include "bootstrap/https_client.h"
 #include "bootstrap/safe_temp_file.h"
 #include "bootstrap/short_text.h"
 #include "bootstrap/support_log.h"
@@ -95,14 +94,6 @@ struct DownloadState {
   std::atomic<std::int64_t> received{0};  // for the display
 };
 
-SetupResult DownloadResult(SetupOutcome outcome, const std::wstring& url) {
-  SetupResult result;
-  result.outcome = outcome;
-  result.request = SetupRequest::kDownload;
-  result.url = url;
-  return result;
-}
-
 }  // namespace
 
 SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
@@ -116,11 +107,11 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
     case UrlKind::kOtherScheme:
       // Setup starts what it downloads, as administrator: anything but HTTPS would let someone on
       // the way choose that program. No request at all.
-      return DownloadResult(SetupOutcome::kRefusedInsecure, wide_url);
+      return SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kRefusedInsecure, wide_url);
     case UrlKind::kNotAUrl:
       // An error page or a portal's text where the answer should be: nothing to open.
       support_log::Write(L"not a URL: no request");
-      return DownloadResult(SetupOutcome::kNotDownloaded, wide_url);
+      return SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kNotDownloaded, wide_url);
   }
 
   const HttpsAnswer answer = [&] {
@@ -129,7 +120,7 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
     const fw::ScopeExit restore_cursor([&observer] { observer.RequestBusy(false); });
     return GetHttps(wide_url, OwnFileName().c_str(), owner);
   }();
-  SetupResult result = DownloadResult(answer.outcome, answer.url);
+  SetupResult result = SetupResult::Of(SetupRequest::kDownload, answer.outcome, answer.url);
   result.expected = expected;
   if (answer.outcome == SetupOutcome::kNotConnected) {
     // Nothing came within the stall limit: the same report as a transfer that ended early.
@@ -158,7 +149,7 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
 
   const std::uint64_t started_ms = ::GetTickCount64();
   std::uint64_t logged_ms = started_ms;
-  // The window shows the count of the last read before every pump: whenever a read waits, the
+  // The window shows the count of what has arrived before every pump: whenever a read waits, the
   // count before it is on the screen within a pump interval. Whether the transfer ended or
   // stalled makes no difference afterwards: a stalled one ends like one whose data ended early.
   const bool ended = RunOffWindow(

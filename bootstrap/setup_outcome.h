@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace setup {
 
@@ -28,6 +29,14 @@ enum class SetupRequest { kQuery, kDownload };
 inline constexpr int kMaxRedirects = 10;
 
 struct SetupResult {
+  static SetupResult Of(SetupRequest request, SetupOutcome outcome, std::wstring url) {
+    SetupResult result;
+    result.request = request;
+    result.outcome = outcome;
+    result.url = std::move(url);
+    return result;
+  }
+
   SetupOutcome outcome = SetupOutcome::kReady;
   SetupRequest request = SetupRequest::kQuery;
   std::wstring url;           // the refused hop, the last URL, or the request URL

@@ -17,6 +17,7 @@
 #include "bootstrap/short_text.h"
 #include "bootstrap/system_error_text.h"
 #include "bootstrap/wininet_library.h"
+#include "tests/wine/service_client.h"
 #include "framework/error.h"
 
 namespace setup {
@@ -28,44 +29,7 @@ void PrintTo(const InstallAnswer& answer, std::ostream* os) {
 namespace {
 
 using namespace std::string_literals;
-
-std::string Narrow(const std::wstring& ascii) {
-  return std::string(ascii.begin(), ascii.end());
-}
-
-std::string Origin() {
-  std::array<wchar_t, 256> value{};
-  const DWORD length = ::GetEnvironmentVariableW(L"SETUP_TEST_ORIGIN", value.data(),
-                                                 static_cast<DWORD>(value.size()));
-  return length > 0 && length < value.size() ? Narrow(value.data()) : "https://localhost:47443";
-}
-
-// The test's own GET, independent of FetchUrl: never cached, no cap, fails the test on errors.
-std::string Get(const std::string& url) {
-  const WinInetLibrary& wininet = WinInetLibrary::Get();
-  const InternetHandle internet(wininet.InternetOpenW(
-      L"install_query_tests", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  EXPECT_TRUE(internet) << ::GetLastError();
-  const std::wstring wide_url(url.begin(), url.end());
-  const InternetHandle request(wininet.InternetOpenUrlW(
-      internet.get(), wide_url.c_str(), nullptr, 0,
-      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0));
-  EXPECT_TRUE(request) << url << " error " << ::GetLastError();
-  std::string body;
-  std::array<char, 4096> buffer{};
-  DWORD count = 0;
-  while (request &&
-         wininet.InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
-                                  &count) &&
-         count > 0) {
-    body.append(buffer.data(), count);
-  }
-  return body;
-}
-
-void Control(const std::string& path_and_query) {
-  EXPECT_EQ(Get(Origin() + "/_control/" + path_and_query), "ok\n") << path_and_query;
-}
+using namespace setup::test;
 
 std::string Utf16Le(std::u16string_view text) {
   std::string body = "\xFF\xFE";
@@ -73,16 +37,6 @@ std::string Utf16Le(std::u16string_view text) {
     body += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
   }
   return body;
-}
-
-std::string Percent(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    out += {'%', kHex[byte >> 4], kHex[byte & 15]};
-  }
-  return out;
 }
 
 // The string values of `key` in the service's JSON log, in order.
@@ -102,10 +56,6 @@ std::vector<std::string> LogValues(const std::string& json, const std::string& k
     values.push_back(value);
   }
   return values;
-}
-
-std::wstring ToWide(const std::string& ascii) {
-  return std::wstring(ascii.begin(), ascii.end());
 }
 
 std::string ExpectedInstallerUrl() {
@@ -275,14 +225,6 @@ TEST_F(InstallQueryTest, FetchUrlReturnsTheBodyUpToTheCap) {
               SetupOutcome::kReady);
     EXPECT_EQ(body, whole.substr(0, kAnswerReadCap));
   }
-}
-
-// The plain-HTTP port of the service: the target of insecure answers and redirects.
-std::string PlainOrigin() {
-  const std::string info = Get(Origin() + "/_control/info");
-  const auto at = info.find("\"http_port\": ");
-  EXPECT_NE(at, std::string::npos) << info;
-  return "http://localhost:" + std::to_string(std::atoi(info.c_str() + at + 13));
 }
 
 // Redirects are followed by Setup itself, each Location resolved against the URL that gave it, up

@@ -16,62 +16,12 @@
 #include <vector>
 
 #include "bootstrap/setup_outcome.h"
-#include "bootstrap/wininet_library.h"
+#include "tests/wine/service_client.h"
 
 namespace setup {
 namespace {
 
-std::string Origin() {
-  std::array<char, 256> value{};
-  const DWORD length = ::GetEnvironmentVariableA("SETUP_TEST_ORIGIN", value.data(),
-                                                 static_cast<DWORD>(value.size()));
-  return length > 0 && length < value.size() ? value.data() : "https://localhost:47443";
-}
-
-std::wstring ToWide(const std::string& ascii) {
-  return std::wstring(ascii.begin(), ascii.end());
-}
-
-std::string Get(const std::string& url) {
-  const WinInetLibrary& inet = WinInetLibrary::Get();
-  const InternetHandle internet(
-      inet.InternetOpenW(L"setup_run_tests", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  const std::wstring wide = ToWide(url);
-  const InternetHandle request(inet.InternetOpenUrlW(
-      internet.get(), wide.c_str(), nullptr, 0,
-      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0));
-  EXPECT_TRUE(request) << url;
-  std::string body;
-  std::array<char, 4096> buffer{};
-  DWORD count = 0;
-  while (request &&
-         inet.InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
-                               &count) &&
-         count > 0) {
-    body.append(buffer.data(), count);
-  }
-  return body;
-}
-
-std::string Percent(const std::string& text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    out += {'%', kHex[byte >> 4], kHex[byte & 15]};
-  }
-  return out;
-}
-
-void Control(const std::string& what) {
-  ASSERT_EQ(Get(Origin() + "/_control/" + what), "ok\n") << what;
-}
-
-std::string PlainOrigin() {
-  const std::string info = Get(Origin() + "/_control/info");
-  const auto at = info.find("\"http_port\": ");
-  return "http://localhost:" + std::to_string(std::atoi(info.c_str() + at + 13));
-}
+using namespace setup::test;
 
 // How many requests reached the service since the last reset, and how many of them on the port.
 std::size_t Requests(const std::string& needle = "\"path\"") {
