@@ -274,7 +274,7 @@ void TBiProgressBar::PaintFace(HDC dc, int width, int height) {
     const int span = std::max(1, vertical ? area.Height() : area.Width());
     if (FMarquee) {
       const fw::PixelRect block = MarqueeBlock(area, FMarqueePos, FMinValue, FScale, FMarqueeSize,
-                                               vertical ? Height() : Width(), vertical);
+                                               Width(), Height(), vertical);
       fw::FillSolidRect(dc, ToRect(block), FMarqueeColor);
       DrawCaptionText(dc, height);
       return;
@@ -341,9 +341,10 @@ void TBiProgressBar::FillBar(HDC dc, const Bar& bar) {
   }
   // From Color at the bar's base to its colour at the leading edge (the band style puts a
   // vertical bar's last colour on top); an odd lap of the infinite mode turns the bar around.
+  // The step count is not checked when set: here it is held to what the painter draws.
   TColorList colours;
-  BuildColorRamp(bar.reversed ? bar.color : Color(), bar.reversed ? Color() : bar.color, bar.steps,
-                 true, &colours);
+  BuildColorRamp(bar.reversed ? bar.color : Color(), bar.reversed ? Color() : bar.color,
+                 GradientColourCount(bar.steps), true, &colours);
   FillGradient(dc, bar.rect, vertical ? gstVertical : gstHorizontal, colours);
 }
 

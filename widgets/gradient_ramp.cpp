@@ -46,6 +46,10 @@ void AppendColorRamp(std::uint32_t first_rgb, std::uint32_t last_rgb, int count,
   }
 }
 
+int GradientColourCount(std::int64_t steps) {
+  return static_cast<int>(std::clamp<std::int64_t>(steps, 0, kMaxGradientColours));
+}
+
 namespace {
 
 GradientBand RectBand(int left, int top, int right, int bottom, std::size_t color) {
@@ -79,25 +83,33 @@ void AddUnlessEmpty(std::vector<GradientBand>* bands, const GradientBand& band) 
 std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const fw::PixelRect& rect,
                                             std::size_t count) {
   std::vector<GradientBand> bands;
-  if (count == 0 || rect.Empty() || count > std::numeric_limits<std::uint16_t>::max() + 1u) {
+  if (count == 0 || rect.Empty()) {
     return bands;
   }
-  const int n = static_cast<int>(count);
+  const int n = static_cast<int>(std::min(count, static_cast<std::size_t>(kMaxGradientColours)));
   const int w = rect.right - rect.left;
   const int h = rect.bottom - rect.top;
   const auto at = [n](int i, int length) { return MulDivRound(i, length, n); };
+  // Band i's colour: i itself, or its share of a list longer than the bands.
+  const auto colour = [n, count](int i) {
+    if (count == static_cast<std::size_t>(n)) {
+      return static_cast<std::size_t>(i);
+    }
+    const auto bands_last = static_cast<std::uint64_t>(n - 1);
+    return static_cast<std::size_t>((static_cast<std::uint64_t>(i) * (count - 1) + bands_last / 2) /
+                                    bands_last);
+  };
   switch (style) {
     case gstHorizontal:
       for (int i = 0; i < n; ++i) {
         AddUnlessEmpty(&bands, RectBand(rect.left + at(i, w), rect.top, rect.left + at(i + 1, w),
-                                        rect.bottom, static_cast<std::size_t>(i)));
+                                        rect.bottom, colour(i)));
       }
       break;
     case gstVertical:
       for (int i = 0; i < n; ++i) {
-        AddUnlessEmpty(&bands,
-                       RectBand(rect.left, rect.top + at(i, h), rect.right, rect.top + at(i + 1, h),
-                                static_cast<std::size_t>(n - 1 - i)));
+        AddUnlessEmpty(&bands, RectBand(rect.left, rect.top + at(i, h), rect.right,
+                                        rect.top + at(i + 1, h), colour(n - 1 - i)));
       }
       break;
     case gstElliptic: {
@@ -106,8 +118,7 @@ std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const fw::Pixe
       for (int i = n - 1; i >= 0; --i) {
         const int rx = RoundHalfEven(at(i + 1, w) / 1.4);
         const int ry = RoundHalfEven(at(i + 1, h) / 1.4);
-        GradientBand band =
-            RectBand(cx - rx, cy - ry, cx + rx, cy + ry, static_cast<std::size_t>(i));
+        GradientBand band = RectBand(cx - rx, cy - ry, cx + rx, cy + ry, colour(i));
         band.shape = BandShape::kEllipse;
         AddUnlessEmpty(&bands, band);
       }
@@ -119,7 +130,7 @@ std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const fw::Pixe
         const int dx = MulDivRound(n - 1 - i, w, 2 * n);
         const int dy = MulDivRound(n - 1 - i, h, 2 * n);
         AddUnlessEmpty(&bands, RectBand(rect.left + dx, rect.top + dy, rect.right - dx,
-                                        rect.bottom - dy, static_cast<std::size_t>(i)));
+                                        rect.bottom - dy, colour(i)));
       }
       break;
     case gstTopLeft:
@@ -133,8 +144,7 @@ std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const fw::Pixe
         const int bh = at(i + 1, h);
         const int left = right ? rect.right - bw : rect.left;
         const int top = bottom ? rect.bottom - bh : rect.top;
-        AddUnlessEmpty(&bands,
-                       RectBand(left, top, left + bw, top + bh, static_cast<std::size_t>(i)));
+        AddUnlessEmpty(&bands, RectBand(left, top, left + bw, top + bh, colour(i)));
       }
       break;
     }
@@ -149,8 +159,7 @@ std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const fw::Pixe
         const int reach_y = at(i + 1, 2 * h);
         AddUnlessEmpty(&bands, TriangleBand(BandPoint{corner_x, rect.top},
                                             BandPoint{corner_x + sign * reach_x, rect.top},
-                                            BandPoint{corner_x, rect.top + reach_y},
-                                            static_cast<std::size_t>(i)));
+                                            BandPoint{corner_x, rect.top + reach_y}, colour(i)));
       }
       break;
     }

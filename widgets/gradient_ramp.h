@@ -38,6 +38,14 @@ int MulDivRound(int a, int b, int c);
 void AppendColorRamp(std::uint32_t first_rgb, std::uint32_t last_rgb, int count, bool start_new,
                      TColorList* list);
 
+// The most colours a gradient is painted with. More could not show on any screen, and a ramp of
+// an unchecked step count (up to 2^31 colours) would not fit in memory.
+inline constexpr int kMaxGradientColours = 65536;
+
+// The number of colours a gradient of `steps` steps is built with: steps, at most
+// kMaxGradientColours; 0 (nothing drawn) for 0 or fewer.
+int GradientColourCount(std::int64_t steps);
+
 enum class BandShape : std::uint8_t { kRectangle, kEllipse, kTriangle };
 
 struct BandPoint {
@@ -57,7 +65,8 @@ struct GradientBand {
 
 // The fills that paint `rect` with `count` colours, in drawing order (later ones cover earlier
 // ones); the painter clips them to `rect`. Empty when count is 0 or rect is empty. Bands that
-// round to nothing are left out.
+// round to nothing are left out. A longer list is painted in kMaxGradientColours bands, band i
+// taking the colour at its share of the list, so the first and last colours stay at the ends.
 //   gstHorizontal: vertical strips left to right, colour i from rect.left + MulDiv(i, w, n).
 //   gstVertical: horizontal strips top to bottom, the last colour on top and the first at the
 //     bottom, so a bar growing upwards shades from its base like a horizontal one.

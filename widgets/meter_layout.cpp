@@ -128,11 +128,14 @@ std::int32_t MarqueeLow(std::int32_t size_percent, std::int32_t scale) {
 }
 
 fw::PixelRect MarqueeBlock(const fw::PixelRect& work, std::int32_t position, std::int32_t min,
-                           std::int32_t scale, std::int32_t size_percent, int control_extent,
-                           bool vertical) {
+                           std::int32_t scale, std::int32_t size_percent, int control_width,
+                           int control_height, bool vertical) {
   const int span = std::max(1, vertical ? work.Height() : work.Width());
   const std::int32_t end = BoundLength(BarLength(position, min, scale, span));
-  const std::int32_t size = BoundLength(RoundMulDiv(size_percent, control_extent, 100));
+  // The block's size is taken along the way it moves, as the bar's length is: an upright meter's
+  // height. Only then does the lowest position (size per cent of Scale) bring it to the base.
+  const int extent = vertical ? control_height : control_width;
+  const std::int32_t size = BoundLength(RoundMulDiv(size_percent, extent, 100));
   if (vertical) {
     const int top = work.bottom - end;
     return fw::PixelRect{work.left, top, work.right, top + size};

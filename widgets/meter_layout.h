@@ -49,9 +49,10 @@ struct MarqueeState {
 MarqueeState NextMarquee(MarqueeState state, std::int32_t low, std::int32_t high);
 // The lowest marquee position: size per cent of scale.
 std::int32_t MarqueeLow(std::int32_t size_percent, std::int32_t scale);
-// The marquee block: size per cent of the control's extent, ending at the position.
+// The marquee block: size per cent of the control's extent along the bar (its width across, its
+// height upright), ending at the position.
 fw::PixelRect MarqueeBlock(const fw::PixelRect& work, std::int32_t position, std::int32_t min,
-                           std::int32_t scale, std::int32_t size_percent, int control_extent,
-                           bool vertical);
+                           std::int32_t scale, std::int32_t size_percent, int control_width,
+                           int control_height, bool vertical);
 
 }  // namespace widgets

@@ -428,9 +428,16 @@ void TBaseGraphicButton::MouseDown(fw::TMouseButton button, fw::TShiftState shif
   if (!Enabled() || button != fw::mbLeft) {
     return;
   }
-  if (FDropDownEnabled && (!FDropDownCombo || x >= Width() - FDropdownComboWidth)) {
-    OpenOrCloseDropDown();
-    return;
+  if (FDropDownEnabled) {
+    // A press anywhere closes an open drop-down; the pointer is then over the button, hover or not.
+    if (FState == bsDropDownOpen) {
+      SetButtonState(bsMouseOver);
+      return;
+    }
+    if (!FDropDownCombo || x >= Width() - FDropdownComboWidth) {
+      OpenOrCloseDropDown();
+      return;
+    }
   }
   FPrepareDrag = true;
   TButtonState next = FState;
@@ -438,12 +445,17 @@ void TBaseGraphicButton::MouseDown(fw::TMouseButton button, fw::TShiftState shif
     next = bsOptionSet;
   } else if (!FPressed) {
     next = bsDown;
+    if (FRepeatedClick) {
+      // The first click comes before the button shows pressed. A handler that disabled or hid
+      // the button has ended the press (FPrepareDrag is cleared then).
+      Click();
+      if (!FPrepareDrag) {
+        return;
+      }
+      StartRepeat();
+    }
   }
   SetButtonState(next);
-  if (!FPressed && FRepeatedClick) {
-    Click();
-    StartRepeat();
-  }
 }
 
 void TBaseGraphicButton::MouseUp(fw::TMouseButton button, fw::TShiftState shift, int x, int y) {
@@ -975,7 +987,7 @@ void TCustomShapeButton::PaintFill(HDC dc) {
   const int bw = FShape.Bevel().Width();
 
   // The face image: the cached one, or moved by the pressed offset while the outline stays.
-  // Left to us: the band the move uncovers keeps the unmoved face, so the face has no hole.
+  // The band the move uncovers keeps the unmoved face, so the face has no hole.
   HDC face = FBitmap.Empty() ? nullptr : FBitmap.Dc();
   if (face != nullptr && pressed && pressed_face_.Resize(width, height)) {
     const int o = PressedFaceOffset(FStyle, sd);

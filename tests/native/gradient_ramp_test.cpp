@@ -204,6 +204,51 @@ TEST(PlanGradientBands, MeterBands) {
   EXPECT_EQ(full.back().color, 63u);
 }
 
+TEST(GradientColourCount, HeldToWhatThePainterDraws) {
+  const struct {
+    std::int64_t steps;
+    int expected;
+  } cases[] = {
+      {INT32_MIN, 0}, {-1, 0},        {0, 0},         {1, 1},           {64, 64},
+      {65535, 65535}, {65536, 65536}, {65537, 65536}, {1000000, 65536}, {INT32_MAX, 65536},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(GradientColourCount(c.steps), c.expected) << c.steps;
+  }
+}
+
+TEST(PlanGradientBands, ListsLongerThanThePainterTakesStillCoverTheRectangle) {
+  constexpr BandShape R = BandShape::kRectangle;
+  for (const std::size_t count : {std::size_t{65537}, std::size_t{1000000}}) {
+    SCOPED_TRACE(count);
+    const std::vector<GradientBand> across =
+        PlanGradientBands(gstHorizontal, {0, 0, 100, 10}, count);
+    // 65536 bands over 100 pixels: one band per pixel has a width, and they meet edge to edge.
+    ASSERT_EQ(across.size(), 100u);
+    for (std::size_t x = 0; x < across.size(); ++x) {
+      EXPECT_EQ(across[x].shape, R);
+      EXPECT_EQ(across[x].box,
+                (fw::PixelRect{static_cast<int>(x), 0, static_cast<int>(x) + 1, 10}));
+      EXPECT_LT(across[x].color, count);
+      if (x > 0) {
+        EXPECT_GT(across[x].color, across[x - 1].color);
+      }
+    }
+    // The colours run over the whole list: from its start at the left edge to its end at the right.
+    EXPECT_LT(across.front().color, count / 100);
+    EXPECT_GT(across.back().color, count - count / 100);
+    // Every style takes the list's first and last colours at its ends.
+    const std::vector<GradientBand> rings = PlanGradientBands(gstElliptic, {0, 0, 94, 32}, count);
+    ASSERT_FALSE(rings.empty());
+    EXPECT_EQ(rings.front().color, count - 1);  // the outermost ellipse, drawn first
+    const std::vector<GradientBand> upright =
+        PlanGradientBands(gstVertical, {0, 0, 10, 100}, count);
+    ASSERT_EQ(upright.size(), 100u);
+    EXPECT_GT(upright.front().color, count - count / 100);  // the last colour on top
+    EXPECT_LT(upright.back().color, count / 100);
+  }
+}
+
 TEST(PlanGradientBands, NothingForNoColoursOrAnEmptyRectangle) {
   const fw::PixelRect empties[] = {{0, 0, 0, 10}, {0, 0, 10, 0}, {5, 5, 2, 9}};
   for (int style = gstHorizontal; style <= gstTopRightDiagonal; ++style) {

@@ -124,11 +124,29 @@ TEST(MeterLayout, MarqueeGoesBackAndForth) {
   }
   EXPECT_EQ(NextMarquee(MarqueeState{21, -1}, 20, 100), (MarqueeState{20, 1}));
   EXPECT_EQ(NextMarquee(MarqueeState{5, 1}, 50, 50), (MarqueeState{50, 1}));
-  const fw::PixelRect work{0, 0, 100, 10};
-  EXPECT_EQ(MarqueeBlock(work, 20, 0, 100, 20, 100, false), (fw::PixelRect{0, 0, 20, 10}));
-  EXPECT_EQ(MarqueeBlock(work, 60, 0, 100, 20, 100, false), (fw::PixelRect{40, 0, 60, 10}));
-  const fw::PixelRect tall{0, 0, 10, 100};
-  EXPECT_EQ(MarqueeBlock(tall, 60, 0, 100, 20, 100, true), (fw::PixelRect{0, 40, 10, 60}));
+}
+
+TEST(MeterLayout, MarqueeBlockIsSizedAlongTheBar) {
+  struct Case {
+    int width, height;  // the control, whose client area is the working rectangle
+    bool vertical;
+    std::int32_t position;
+    fw::PixelRect want;
+  };
+  const Case cases[] = {
+      // Across: 20 % of the width; the lowest position (20) brings the block to the left edge.
+      {100, 10, false, 20, {0, 0, 20, 10}},
+      {100, 10, false, 60, {40, 0, 60, 10}},
+      // Upright: 20 % of the height, not of the width; at the lowest position it sits on the base.
+      {10, 100, true, 20, {0, 80, 10, 100}},
+      {10, 100, true, 60, {0, 40, 10, 60}},
+      {10, 100, true, 100, {0, 0, 10, 20}},
+  };
+  for (const Case& c : cases) {
+    const fw::PixelRect work{0, 0, c.width, c.height};
+    EXPECT_EQ(MarqueeBlock(work, c.position, 0, 100, 20, c.width, c.height, c.vertical), c.want)
+        << c.width << "x" << c.height << " at " << c.position;
+  }
 }
 
 }  // namespace

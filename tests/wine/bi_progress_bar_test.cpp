@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -449,6 +450,49 @@ TEST(BiProgressBar, MarqueeMovesABlockAndHidesTheValues) {
   EXPECT_EQ(m.meter.MarqueeTimer(), nullptr);
   m.Draw();
   EXPECT_EQ(m.At(80, 5), kRed);
+}
+
+TEST(BiProgressBar, UprightMarqueeBlockIsSizedByTheHeight) {
+  PlainMeter m(10, 100);
+  m.meter.SetOrientation(widgets::poVertical);
+  m.meter.SetMarqueeColor(fw::clBlue);
+  m.meter.SetMarquee(true);
+  ASSERT_NE(m.meter.MarqueeTimer(), nullptr);
+  // The lowest position, 20: a block 20 % of the height (not 2 pixels, 20 % of the width) that
+  // sits on the base.
+  m.Draw();
+  ExpectPins(m, {{5, 99, kBlue}, {0, 80, kBlue}, {9, 80, kBlue}, {5, 79, kWhite}, {5, 50, kWhite}});
+  EXPECT_EQ(m.canvas.Count(kBlue), 10 * 20);
+  // The highest, 100: the same block at the top.
+  while (m.meter.MarqueePosition() < 100) {
+    m.meter.MarqueeTimer()->Tick();
+  }
+  m.Draw();
+  ExpectPins(m, {{5, 0, kBlue}, {5, 19, kBlue}, {5, 20, kWhite}, {5, 99, kWhite}});
+  EXPECT_EQ(m.canvas.Count(kBlue), 10 * 20);
+}
+
+TEST(BiProgressBar, GradientOfMoreStepsThanThePainterTakesStillDrawsTheBar) {
+  for (const std::int32_t steps : {65537, 1000000, INT32_MAX}) {
+    SCOPED_TRACE(steps);
+    PlainMeter m;
+    m.meter.SetLightGradient(true);
+    m.meter.SetLightGradientSteps(steps);
+    m.meter.SetLightValue(100);
+    m.Draw();
+    // White at the base to red at the leading edge, one shade per column, red rising nowhere.
+    int previous = 256;
+    for (int x = 0; x < 100; ++x) {
+      const COLORREF p = m.At(x, 5);
+      EXPECT_EQ(GetRValue(p), 255) << x;
+      EXPECT_EQ(GetGValue(p), GetBValue(p)) << x;
+      EXPECT_LT(GetGValue(p), previous) << x;
+      previous = GetGValue(p);
+      EXPECT_EQ(m.At(x, 0), p) << x;
+    }
+    EXPECT_GE(GetGValue(m.At(0, 5)), 250);
+    EXPECT_LE(GetGValue(m.At(99, 5)), 5);
+  }
 }
 
 TEST(BiProgressBar, TransparentMeterShowsWhatLiesBeneath) {

@@ -981,37 +981,116 @@ TEST(ShapeButton, RepeatedClickWhileHeld) {
   EXPECT_EQ(button.RepeatTimer(), nullptr);
 }
 
-TEST(ShapeButton, DropDownOpensAndClosesWithoutClicking) {
-  ParkPointer();
-  TestForm form;
-  form.SetClientSize(200, 100);
-  auto& button = form.Make<TShapeButton>();
-  StyleAsInTheWindow(button, 20, 30, L"");
-  button.SetDropDown(true);
-  button.SetDropDownCombo(true);  // only the 12 pixels at the right drop down
-  EventLog log;
-  log.Attach(button);
-  int drops = 0;
-  button.OnDropDown = [&drops](fw::Control&) { ++drops; };
-  form.FinishCreate();
-  form.ShowForm();
-  Settle();
-  const auto press = [&](int x) {
-    form.Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20 + x, 30 + 16));
-    form.Perform(WM_LBUTTONUP, 0, MAKELPARAM(20 + x, 30 + 16));
+// Records, in order, every paint with the state it draws and every click with the state then.
+class RecordingButton : public TShapeButton {
+ public:
+  using TShapeButton::TShapeButton;
+  void Paint(HDC dc) override {
+    events.push_back("paint " + StateName(State()));
+    TShapeButton::Paint(dc);
+  }
+  void Record(const char* what) { events.push_back(what + (" " + StateName(State()))); }
+  static std::string StateName(widgets::TButtonState state) {
+    static const char* const names[] = {"up",     "disabled-up", "mouse-over",     "option-set",
+                                        "down",   "drag-over",   "drop-down-open", "disabled-down",
+                                        "default"};
+    return names[state];
+  }
+  std::vector<std::string> events;
+};
+
+TEST(ShapeButton, RepeatedClickClicksBeforeTheButtonShowsPressed) {
+  struct Case {
+    const char* name;
+    bool hover;             // AllowMouseOver, with the pointer moved in before the press
+    bool handler_disables;  // the first click's handler disables the button
+    std::vector<std::string> events;
+    widgets::TButtonState after;
+    bool repeats;
   };
-  press(40);  // the button part
-  EXPECT_EQ(log.clicks, 1);
-  EXPECT_EQ(drops, 0);
-  press(88);
-  EXPECT_EQ(button.State(), widgets::bsDropDownOpen);
-  EXPECT_EQ(drops, 1);
-  form.Perform(WM_MOUSEMOVE, 0, MAKELPARAM(20 + 47, 30 + 16));  // ignored while open
-  EXPECT_EQ(button.State(), widgets::bsDropDownOpen);
-  press(88);
-  EXPECT_EQ(button.State(), widgets::bsUp);
-  EXPECT_EQ(drops, 1);
-  EXPECT_EQ(log.clicks, 1);
+  const Case cases[] = {
+      {"plain", false, false, {"click up", "paint down"}, widgets::bsDown, true},
+      {"hovered", true, false, {"click mouse-over", "paint down"}, widgets::bsDown, true},
+      {"handler disables", false, true, {"click up"}, widgets::bsDisabledUp, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ParkPointer();
+    TestForm form;
+    form.SetClientSize(200, 100);
+    auto& button = form.Make<RecordingButton>();
+    StyleAsInTheWindow(button, 20, 30, L"");
+    button.SetTransparent(false);  // an opaque button paints each state at once
+    button.SetAllowMouseOver(c.hover);
+    button.SetRepeatedClick(true);
+    button.OnClick = [&button, &c](fw::Control&) {
+      button.Record("click");
+      if (c.handler_disables) {
+        button.SetEnabled(false);
+      }
+    };
+    form.FinishCreate();
+    form.ShowForm();
+    Settle();
+    const LPARAM at = MAKELPARAM(20 + 47, 30 + 16);
+    if (c.hover) {
+      form.Perform(WM_MOUSEMOVE, 0, at);
+      ASSERT_EQ(button.State(), widgets::bsMouseOver);
+    }
+    button.events.clear();
+    form.Perform(WM_LBUTTONDOWN, MK_LBUTTON, at);
+    EXPECT_EQ(button.events, c.events);
+    EXPECT_EQ(button.State(), c.after);
+    EXPECT_EQ(button.RepeatTimer() != nullptr, c.repeats);
+    form.Perform(WM_LBUTTONUP, 0, at);
+  }
+}
+
+TEST(ShapeButton, DropDownOpensAndClosesWithoutClicking) {
+  for (const bool hover : {false, true}) {
+    SCOPED_TRACE(hover ? "AllowMouseOver on" : "AllowMouseOver off");
+    ParkPointer();
+    TestForm form;
+    form.SetClientSize(200, 100);
+    auto& button = form.Make<TShapeButton>();
+    StyleAsInTheWindow(button, 20, 30, L"");
+    button.SetAllowMouseOver(hover);
+    button.SetDropDown(true);
+    button.SetDropDownCombo(true);  // only the 12 pixels at the right drop down
+    EventLog log;
+    log.Attach(button);
+    int drops = 0;
+    button.OnDropDown = [&drops](fw::Control&) { ++drops; };
+    form.FinishCreate();
+    form.ShowForm();
+    Settle();
+    const auto press = [&](int x) {
+      form.Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20 + x, 30 + 16));
+      form.Perform(WM_LBUTTONUP, 0, MAKELPARAM(20 + x, 30 + 16));
+    };
+    press(40);  // the button part
+    EXPECT_EQ(log.clicks, 1);
+    EXPECT_EQ(drops, 0);
+    press(88);
+    EXPECT_EQ(button.State(), widgets::bsDropDownOpen);
+    EXPECT_EQ(drops, 1);
+    form.Perform(WM_MOUSEMOVE, 0, MAKELPARAM(20 + 47, 30 + 16));  // ignored while open
+    EXPECT_EQ(button.State(), widgets::bsDropDownOpen);
+    // A press closes it into the hover state, whether hovering is allowed or not; leaving the
+    // button ends that.
+    press(88);
+    EXPECT_EQ(button.State(), widgets::bsMouseOver);
+    form.Perform(WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(button.State(), widgets::bsUp);
+    // A press on the button part closes it too, without a click.
+    press(88);
+    ASSERT_EQ(button.State(), widgets::bsDropDownOpen);
+    form.Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20 + 40, 30 + 16));
+    EXPECT_EQ(button.State(), widgets::bsMouseOver);
+    form.Perform(WM_LBUTTONUP, 0, MAKELPARAM(20 + 40, 30 + 16));
+    EXPECT_EQ(drops, 2);
+    EXPECT_EQ(log.clicks, 1);
+  }
 }
 
 TEST(ShapeButton, GlyphBesideTheCaptionAndAutoSize) {
