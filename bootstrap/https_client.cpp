@@ -1,7 +1,5 @@
 #include "bootstrap/https_client.h"
 
-#include <vector>
-
 #include "bootstrap/short_text.h"
 #include "bootstrap/support_log.h"
 #include "bootstrap/support_log_text.h"
@@ -74,7 +72,8 @@ std::wstring ProxyInUse(HINTERNET internet) {
   if (size < sizeof(INTERNET_PROXY_INFO) || size > 64 * 1024) {
     return L"unknown";
   }
-  std::vector<unsigned char> buffer(size);
+  // Wide units hold the structure and the texts behind it, suitably aligned.
+  std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
   auto* info = reinterpret_cast<INTERNET_PROXY_INFO*>(buffer.data());
   if (!WinInetLibrary::Get().InternetQueryOptionW(internet, INTERNET_OPTION_PROXY, info, &size)) {
     return L"unknown";

@@ -1,5 +1,7 @@
 #include "bootstrap/setup_outcome.h"
 
+#include <iterator>
+
 #include "bootstrap/download_progress.h"
 #include "bootstrap/short_text.h"
 
@@ -62,33 +64,23 @@ SetupNotice NoticeFor(const SetupResult& r) {
 }
 
 const wchar_t* OutcomeName(SetupOutcome outcome) {
-  switch (outcome) {
-    case SetupOutcome::kReady:
-      return L"ready";
-    case SetupOutcome::kNothingToInstall:
-      return L"nothing to install";
-    case SetupOutcome::kRefusedInsecure:
-      return L"refused as insecure";
-    case SetupOutcome::kTooManyRedirects:
-      return L"too many redirects";
-    case SetupOutcome::kProxySignInRefused:
-      return L"proxy sign-in refused";
-    case SetupOutcome::kNotConnected:
-      return L"not connected";
-    case SetupOutcome::kNoAnswer:
-      return L"no answer";
-    case SetupOutcome::kNotDownloaded:
-      return L"not downloaded";
-    case SetupOutcome::kNoTempFolder:
-      return L"no temporary folder";
-    case SetupOutcome::kFileError:
-      return L"file error";
-    case SetupOutcome::kHoldError:
-      return L"installer not held";
-    case SetupOutcome::kIncomplete:
-      return L"incomplete";
-  }
-  return L"unknown";
+  // In the order of the enumeration.
+  static constexpr const wchar_t* kNames[] = {
+      L"ready",
+      L"nothing to install",
+      L"refused as insecure",
+      L"too many redirects",
+      L"proxy sign-in refused",
+      L"not connected",
+      L"no answer",
+      L"not downloaded",
+      L"no temporary folder",
+      L"file error",
+      L"installer not held",
+      L"incomplete",
+  };
+  static_assert(std::size(kNames) == static_cast<std::size_t>(SetupOutcome::kIncomplete) + 1);
+  return kNames[static_cast<std::size_t>(outcome)];
 }
 
 }  // namespace setup

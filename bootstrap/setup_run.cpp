@@ -77,14 +77,13 @@ void SetupRun::LaunchInstaller(const std::wstring& path) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process{};
-  if (::CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                       nullptr, &startup, &process)) {
-    fw::KernelHandle thread(process.hThread);
-    fw::KernelHandle handle(process.hProcess);
-    support_log::Write({L"installer started, process ", DecimalPiece(process.dwProcessId)});
-  } else {
-    support_log::Write({L"installer not started EC=", DecimalPiece(::GetLastError())});
-  }
+  const bool started = ::CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                                        0, nullptr, nullptr, &startup, &process) != FALSE;
+  const DWORD code = started ? 0 : ::GetLastError();
+  const fw::KernelHandle thread(process.hThread);
+  const fw::KernelHandle handle(process.hProcess);
+  support_log::Write({started ? L"installer started, process " : L"installer not started EC=",
+                      DecimalPiece(started ? process.dwProcessId : code)});
   installer_hold_.reset();
 }
 

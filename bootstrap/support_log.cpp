@@ -96,9 +96,7 @@ void StartLog(const std::wstring& temp_folder) {
   RTL_OSVERSIONINFOW windows{};
   const bool windows_known = TrueWindowsVersion(windows);
   wchar_t language[LOCALE_NAME_MAX_LENGTH] = {};
-  const LANGID language_id = ::GetUserDefaultUILanguage();
-  const bool language_known = ::LCIDToLocaleName(MAKELCID(language_id, SORT_DEFAULT), language,
-                                                 LOCALE_NAME_MAX_LENGTH, 0) > 1;
+  ::GetUserDefaultLocaleName(language, LOCALE_NAME_MAX_LENGTH);
   const std::wstring path = temp_folder +
                             (!temp_folder.empty() && temp_folder.back() != L'\\' ? L"\\" : L"") +
                             L"Setup.log";
@@ -129,8 +127,7 @@ void StartLog(const std::wstring& temp_folder) {
     AddLine(g_log, L"Windows (version unknown)");
   }
   AddLine(g_log, L"ANSI code page ", DecimalPiece(::GetACP()));
-  AddLine(g_log, L"User interface language ",
-          language_known ? std::wstring_view(language) : DecimalPiece(language_id));
+  AddLine(g_log, L"Language ", language);
   AddLine(g_log, L"Temporary folder ", temp_folder);
   if (g_log.phase == Phase::kWriting && !early_lines.empty()) {
     WriteBytes(g_log, early_lines);

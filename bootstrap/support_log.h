@@ -13,7 +13,7 @@
 namespace setup::support_log {
 
 // Creates (replaces) Setup.log in the folder (a path ending in a backslash) and writes the header:
-// Setup's version, the Windows version, the ANSI code page, the user interface language and the
+// Setup's version, the Windows version, the ANSI code page, the language and the
 // folder. Once per run. The first 64 lines written before it follow the header, with their own
 // times; later ones before it are counted only.
 void Start(const std::wstring& temp_folder);

@@ -204,8 +204,8 @@ TEST_F(SupportLogTest, StartWritesTheHeaderAndEachLineIsOnDiskAtOnce) {
   EXPECT_EQ(numbers.find_first_not_of(L"0123456789."), std::wstring::npos) << windows;
   EXPECT_NE(windows, L"Windows (version unknown)");
   EXPECT_EQ(header[2], L"ANSI code page " + DecimalTextW(::GetACP()));
-  EXPECT_TRUE(header[3].starts_with(L"User interface language ")) << header[3];
-  EXPECT_GT(header[3].size(), std::wstring(L"User interface language ").size());
+  EXPECT_TRUE(header[3].starts_with(L"Language ")) << header[3];
+  EXPECT_GT(header[3].size(), std::wstring(L"Language ").size());
   EXPECT_EQ(header[4], L"Temporary folder " + folder_);
 
   support_log::Write(L"Query https://localhost:48443/validate/installurl.php?get=url");

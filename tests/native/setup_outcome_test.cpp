@@ -1,0 +1,71 @@
+#include "bootstrap/setup_outcome.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace setup {
+namespace {
+
+// What the user learns of each outcome, and how: the window shows exactly this.
+TEST(SetupOutcomeTest, EachOutcomeHasItsNoticeAndName) {
+  using Kind = SetupNotice::Kind;
+  constexpr auto kQuery = SetupRequest::kQuery;
+  constexpr auto kDownload = SetupRequest::kDownload;
+  const auto result = [](SetupRequest request, SetupOutcome outcome) {
+    SetupResult r = SetupResult::Of(request, outcome, L"https://x/a");
+    r.call = L"InternetOpenURL";
+    r.code = 12002;
+    r.error_text = L"The operation timed out";
+    r.received = 5;
+    r.expected = 7;
+    r.path = L"C:\\T\\Install.exe";
+    return r;
+  };
+  const struct {
+    SetupResult result;
+    const wchar_t* name;
+    Kind kind;
+    std::wstring text;
+  } cases[] = {
+      {result(kDownload, SetupOutcome::kReady), L"ready", Kind::kNone, L""},
+      {result(kQuery, SetupOutcome::kNothingToInstall), L"nothing to install", Kind::kNone, L""},
+      {result(kQuery, SetupOutcome::kRefusedInsecure), L"refused as insecure", Kind::kMessage,
+       L"Error!  The installer's location is only asked for over a secure connection (https)."
+       L"\r\rNot asked at: https://x/a"},
+      {result(kDownload, SetupOutcome::kRefusedInsecure), L"refused as insecure", Kind::kMessage,
+       L"Error!  The installer is only downloaded over a secure connection (https).\r\r"
+       L"Not downloaded from: https://x/a"},
+      {result(kQuery, SetupOutcome::kTooManyRedirects), L"too many redirects", Kind::kMessage,
+       L"Error!  The server redirected the request more than 10 times.\r\rLast address: "
+       L"https://x/a"},
+      {result(kDownload, SetupOutcome::kProxySignInRefused), L"proxy sign-in refused",
+       Kind::kMessage,
+       L"Error!  The proxy server requires a sign-in. Setup cannot connect without it."},
+      {result(kQuery, SetupOutcome::kNotConnected), L"not connected", Kind::kErrorReport,
+       L"Not connected: (InternetOpenURL) The operation timed out EC=12002"},
+      // The download fails silently when it cannot connect.
+      {result(kDownload, SetupOutcome::kNotConnected), L"not connected", Kind::kNone, L""},
+      {result(kQuery, SetupOutcome::kNoAnswer), L"no answer", Kind::kErrorReport,
+       L"Error communicating with https://x/a"},
+      {result(kDownload, SetupOutcome::kNotDownloaded), L"not downloaded", Kind::kNone, L""},
+      {result(kDownload, SetupOutcome::kNoTempFolder), L"no temporary folder", Kind::kMessage,
+       L"Error!  The temporary folder cannot be found, so the installer cannot be downloaded."},
+      {result(kDownload, SetupOutcome::kFileError), L"file error", Kind::kMessage,
+       L"File I/O Error!  Creating File= C:\\T\\Install.exe  EC=12002"},
+      {result(kDownload, SetupOutcome::kHoldError), L"installer not held", Kind::kMessage,
+       L"File I/O Error!  Opening File= C:\\T\\Install.exe  EC=12002"},
+      {result(kDownload, SetupOutcome::kIncomplete), L"incomplete", Kind::kMessage,
+       L"Error\rDownload was incomplete.\r\rBytes expected: 7\rBytes received: 5"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.result.outcome));
+    EXPECT_STREQ(OutcomeName(c.result.outcome), c.name);
+    const SetupNotice notice = NoticeFor(c.result);
+    EXPECT_EQ(notice.kind, c.kind);
+    EXPECT_EQ(notice.text, c.text);
+  }
+}
+
+}  // namespace
+}  // namespace setup
