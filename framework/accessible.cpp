@@ -76,6 +76,12 @@ bool InView(const Control& control) {
   return true;
 }
 
+// Whether a person could use the control now: shown, enabled, and in a window that takes input (a
+// modal dialog of ours, a message box or the error report, disables the form while it is up).
+bool Usable(const Control& c, const Form& form) {
+  return c.Showing() && c.Enabled() && ::IsWindowEnabled(form.Handle()) != FALSE;
+}
+
 // Every control of the form, depth first in creation order (the order they are painted in).
 std::vector<Control*> AllControls(Form& form) {
   std::vector<Control*> all;
@@ -261,6 +267,10 @@ class AccessibleObject final : public IAccessible {
     }
     state->vt = VT_I4;
     state->lVal = target.control != nullptr ? ControlState(*target.control) : FormState();
+    // A disabled window (a modal dialog of ours is up) takes no input, so nothing in it is usable.
+    if (!::IsWindowEnabled(form_->Handle())) {
+      state->lVal |= STATE_SYSTEM_UNAVAILABLE;
+    }
     return S_OK;
   }
 
@@ -322,7 +332,7 @@ class AccessibleObject final : public IAccessible {
       return DISP_E_MEMBERNOTFOUND;
     }
     Control* c = target.control;
-    if (!c->Focusable() || !c->Showing() || !c->Enabled()) {
+    if (!c->Focusable() || !Usable(*c, *form_)) {
       return E_FAIL;
     }
     try {
@@ -441,7 +451,7 @@ class AccessibleObject final : public IAccessible {
     if (c == nullptr || (c->AccessibleRole() != arPushButton && c->AccessibleRole() != arLink)) {
       return DISP_E_MEMBERNOTFOUND;
     }
-    if (!c->Showing() || !c->Enabled()) {
+    if (!Usable(*c, *form_)) {
       return E_FAIL;
     }
     // The click may close the window or pump messages: it runs after this call has returned.
@@ -669,7 +679,8 @@ void FormAccessibility::RunDefaultAction(WPARAM control) {
     return;
   }
   Control& c = **it;
-  if (!c.Showing() || !c.Enabled() || c.AccessibleDefaultAction().empty()) {
+  // Dropped, not kept for later, when a dialog has disabled the window since it was asked for.
+  if (!Usable(c, form_) || c.AccessibleDefaultAction().empty()) {
     return;
   }
   Raise(c, EVENT_OBJECT_INVOKED);
