@@ -121,6 +121,14 @@ void Control::SetVisible(bool visible) {
   NotifyAccessible(visible ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE);
 }
 
+void Control::VisitDescendants(void (*visit)(Control&, void*), void* visitor) {
+  const std::vector<Control*> kids = Controls();
+  for (Control* child : kids) {
+    visit(*child, visitor);
+    child->VisitDescendants(visit, visitor);
+  }
+}
+
 bool Control::Showing() const {
   return visible_ && parent_ != nullptr && parent_->Showing();
 }
