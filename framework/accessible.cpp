@@ -82,17 +82,10 @@ bool Usable(const Control& c, const Form& form) {
   return c.Showing() && c.Enabled() && ::IsWindowEnabled(form.Handle()) != FALSE;
 }
 
-// Every control of the form, depth first in creation order (the order they are painted in).
-std::vector<Control*> AllControls(Form& form) {
-  std::vector<Control*> all;
-  form.ForEachDescendant([&all](Control& c) { all.push_back(&c); });
-  return all;
-}
-
 }  // namespace
 
 std::vector<Control*> PerceivedControls(Form& form) {
-  const std::vector<Control*> all = AllControls(form);
+  const std::vector<Control*> all = form.Descendants();
   std::vector<Control*> perceived;
   std::vector<PixelRect> boxes;
   for (Control* c : all) {
@@ -416,7 +409,7 @@ class AccessibleObject final : public IAccessible {
 
     // The topmost control under the point: windows lie above what their parents paint, and a
     // later painted control over an earlier one.
-    const std::vector<Control*> painted = AllControls(*form_);
+    const std::vector<Control*> painted = form_->Descendants();
     const std::vector<Control*> children = PerceivedControls(*form_);
     LONG found = CHILDID_SELF;
     int found_rank = -1;

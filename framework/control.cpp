@@ -129,6 +129,17 @@ void Control::VisitDescendants(void (*visit)(Control&, void*), void* visitor) {
   }
 }
 
+std::vector<Control*> Control::Descendants() {
+  std::vector<Control*> all;
+  VisitDescendants(
+      [](Control& c, void* list) {
+        Control* const control = &c;  // pushed as the lvalue the framework's other lists push
+        static_cast<std::vector<Control*>*>(list)->push_back(control);
+      },
+      &all);
+  return all;
+}
+
 bool Control::Showing() const {
   return visible_ && parent_ != nullptr && parent_->Showing();
 }

@@ -179,6 +179,8 @@ class Control {
     VisitDescendants([](Control& c, void* visitor) { (*static_cast<Visitor*>(visitor))(c); },
                      const_cast<void*>(static_cast<const void*>(&f)));
   }
+  // Every control below this one, pre-order in creation order (the order they are painted in).
+  std::vector<Control*> Descendants();
   // Lays out the aligned children (see TAlign); nothing for a control without children.
   virtual void Realign() {}
   // Keyboard focus; only windowed controls that are tab stops ever take it.
