@@ -76,17 +76,16 @@ bool InView(const Control& control) {
   return true;
 }
 
-// Every control of the form, depth first in creation order (the order they are painted in).
-std::vector<Control*> AllControls(Form& form) {
-  std::vector<Control*> all;
-  form.ForEachDescendant([&all](Control& c) { all.push_back(&c); });
-  return all;
+// Whether a person could use the control now: shown, enabled, and in a window that takes input (a
+// modal dialog of ours, a message box or the error report, disables the form while it is up).
+bool Usable(const Control& c, const Form& form) {
+  return c.Showing() && c.Enabled() && ::IsWindowEnabled(form.Handle()) != FALSE;
 }
 
 }  // namespace
 
 std::vector<Control*> PerceivedControls(Form& form) {
-  const std::vector<Control*> all = AllControls(form);
+  const std::vector<Control*> all = form.Descendants();
   std::vector<Control*> perceived;
   std::vector<PixelRect> boxes;
   for (Control* c : all) {
@@ -261,6 +260,10 @@ class AccessibleObject final : public IAccessible {
     }
     state->vt = VT_I4;
     state->lVal = target.control != nullptr ? ControlState(*target.control) : FormState();
+    // A disabled window (a modal dialog of ours is up) takes no input, so nothing in it is usable.
+    if (!::IsWindowEnabled(form_->Handle())) {
+      state->lVal |= STATE_SYSTEM_UNAVAILABLE;
+    }
     return S_OK;
   }
 
@@ -322,7 +325,7 @@ class AccessibleObject final : public IAccessible {
       return DISP_E_MEMBERNOTFOUND;
     }
     Control* c = target.control;
-    if (!c->Focusable() || !c->Showing() || !c->Enabled()) {
+    if (!c->Focusable() || !Usable(*c, *form_)) {
       return E_FAIL;
     }
     try {
@@ -406,7 +409,7 @@ class AccessibleObject final : public IAccessible {
 
     // The topmost control under the point: windows lie above what their parents paint, and a
     // later painted control over an earlier one.
-    const std::vector<Control*> painted = AllControls(*form_);
+    const std::vector<Control*> painted = form_->Descendants();
     const std::vector<Control*> children = PerceivedControls(*form_);
     LONG found = CHILDID_SELF;
     int found_rank = -1;
@@ -441,7 +444,7 @@ class AccessibleObject final : public IAccessible {
     if (c == nullptr || (c->AccessibleRole() != arPushButton && c->AccessibleRole() != arLink)) {
       return DISP_E_MEMBERNOTFOUND;
     }
-    if (!c->Showing() || !c->Enabled()) {
+    if (!Usable(*c, *form_)) {
       return E_FAIL;
     }
     // The click may close the window or pump messages: it runs after this call has returned.
@@ -669,7 +672,8 @@ void FormAccessibility::RunDefaultAction(WPARAM control) {
     return;
   }
   Control& c = **it;
-  if (!c.Showing() || !c.Enabled() || c.AccessibleDefaultAction().empty()) {
+  // Dropped, not kept for later, when a dialog has disabled the window since it was asked for.
+  if (!Usable(c, form_) || c.AccessibleDefaultAction().empty()) {
     return;
   }
   Raise(c, EVENT_OBJECT_INVOKED);

@@ -59,7 +59,8 @@ class FormAccessibility {
   // The control is going away: nothing held for it is raised.
   void Forget(const Control& control);
 
-  // The posted default action: clicks the control if it is still perceived, showing and enabled.
+  // The posted default action: clicks the control if it is still perceived, showing and enabled,
+  // and the form takes input (no modal dialog has disabled it since the action was asked for).
   void RunDefaultAction(WPARAM control);
 
   static constexpr std::uint64_t kChangeIntervalMs = 250;

@@ -6,6 +6,8 @@
 #include "framework/ansi_text.h"
 #include "framework/error_report_text.h"
 #include "framework/form.h"
+#include "framework/scope_exit.h"
+#include "framework/system_call.h"
 #include "framework/timer.h"
 
 namespace fw {
@@ -59,17 +61,23 @@ void ShowMessage(const std::wstring& text) {
 }
 
 Application::Application() : main_thread_id_(::GetCurrentThreadId()) {
+  pending_event_.reset(
+      ThrowIfNull(::CreateEventW(nullptr, FALSE, FALSE, nullptr), L"Cannot create an event"));
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &Application::WindowProc;
   wc.hInstance = ModuleInstance();
   wc.lpszClassName = kAppWindowClass;
-  ::RegisterClassExW(&wc);
+  // A second application in the process finds the class taken and fails here: there is only one.
+  ThrowLastErrorIf(::RegisterClassExW(&wc) == 0, L"Cannot register a window class");
+  // Without its window the class goes again, so that App() can be tried once more.
+  ScopeExit unregister([] { ::UnregisterClassW(kAppWindowClass, ModuleInstance()); });
   // Passed through CreateWindowExW: App() is still being constructed, so the procedure must not
   // reach it through App().
-  window_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kAppWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
-                                  nullptr, nullptr, ModuleInstance(), this));
-  pending_event_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  window_.reset(ThrowIfNull(::CreateWindowExW(WS_EX_TOOLWINDOW, kAppWindowClass, L"", WS_POPUP, 0,
+                                              0, 0, 0, nullptr, nullptr, ModuleInstance(), this),
+                            L"Cannot create a window"));
+  unregister.release();
 }
 
 Application::~Application() {
@@ -234,9 +242,7 @@ void Application::Synchronize(std::function<void()> call) {
   }
   PendingCall pending{std::move(call), nullptr,
                       KernelHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr))};
-  if (!pending.done) {
-    throw SystemCallError(L"Cannot hand a call to the main thread", ::GetLastError());
-  }
+  ThrowLastErrorIf(!pending.done, L"Cannot hand a call to the main thread");
   {
     Lock lock(pending_lock_);
     pending_.push_back(&pending);

@@ -121,6 +121,25 @@ void Control::SetVisible(bool visible) {
   NotifyAccessible(visible ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE);
 }
 
+void Control::VisitDescendants(void (*visit)(Control&, void*), void* visitor) {
+  const std::vector<Control*> kids = Controls();
+  for (Control* child : kids) {
+    visit(*child, visitor);
+    child->VisitDescendants(visit, visitor);
+  }
+}
+
+std::vector<Control*> Control::Descendants() {
+  std::vector<Control*> all;
+  VisitDescendants(
+      [](Control& c, void* list) {
+        Control* const control = &c;  // pushed as the lvalue the framework's other lists push
+        static_cast<std::vector<Control*>*>(list)->push_back(control);
+      },
+      &all);
+  return all;
+}
+
 bool Control::Showing() const {
   return visible_ && parent_ != nullptr && parent_->Showing();
 }

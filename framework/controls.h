@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -173,12 +174,13 @@ class Control {
   // on a copy of its list, so f may create or destroy controls.
   template <typename F>
   void ForEachDescendant(F&& f) {
-    const std::vector<Control*> kids = Controls();
-    for (Control* child : kids) {
-      f(*child);
-      child->ForEachDescendant(f);
-    }
+    // One walk for every caller: each lambda costs only the small thunk that reaches it.
+    using Visitor = std::remove_reference_t<F>;
+    VisitDescendants([](Control& c, void* visitor) { (*static_cast<Visitor*>(visitor))(c); },
+                     const_cast<void*>(static_cast<const void*>(&f)));
   }
+  // Every control below this one, pre-order in creation order (the order they are painted in).
+  std::vector<Control*> Descendants();
   // Lays out the aligned children (see TAlign); nothing for a control without children.
   virtual void Realign() {}
   // Keyboard focus; only windowed controls that are tab stops ever take it.
@@ -252,6 +254,7 @@ class Control {
   static void Orphan(Control& control) { control.parent_ = nullptr; }
 
  private:
+  void VisitDescendants(void (*visit)(Control&, void*), void* visitor);
   void FontOwnChanged();
   void NotifyAccessible(DWORD event);
   void ApplyParentColor(TColor color);

@@ -57,9 +57,7 @@ void Form::FinishCreate() {
     return;
   }
   created_ = true;
-  std::vector<Control*> all;
-  ForEachDescendant([&all](Control& c) { all.push_back(&c); });
-  for (Control* c : all) {
+  for (Control* c : Descendants()) {
     EndLoading(*c);
   }
   EndLoading(*this);

@@ -4,6 +4,7 @@
 
 #include "framework/controls.h"
 #include "framework/form.h"
+#include "framework/system_call.h"
 
 namespace fw {
 
@@ -36,26 +37,25 @@ void WinControl::Create(const CreateParams& params) {
     wc.cbWndExtra = sizeof(LONG_PTR);  // the control, see StaticWndProc
     wc.hInstance = ModuleInstance();
     wc.lpszClassName = kControlClass;
-    ::RegisterClassExW(&wc);
+    ThrowLastErrorIf(::RegisterClassExW(&wc) == 0, L"Cannot register a window class");
     wc.lpszClassName = kFormClass;
     // The program's icon is resource 1; "MAINICON" is the other common name for it.
     wc.hIcon = ::LoadIconW(ModuleInstance(), MAKEINTRESOURCEW(1));
     if (wc.hIcon == nullptr) {
       wc.hIcon = ::LoadIconW(ModuleInstance(), L"MAINICON");
     }
-    ::RegisterClassExW(&wc);
+    ThrowLastErrorIf(::RegisterClassExW(&wc) == 0, L"Cannot register a window class");
   }
   const bool own_class = params.form || params.class_name == nullptr;
   const wchar_t* class_name = params.form ? kFormClass
                               : own_class ? kControlClass
                                           : params.class_name;
   HWND parent_hwnd = Parent() != nullptr ? Parent()->hwnd_ : nullptr;
-  HWND hwnd = ::CreateWindowExW(params.ex_style, class_name, Caption().c_str(), params.style,
-                                Left(), Top(), Width(), Height(), parent_hwnd, nullptr,
-                                ModuleInstance(), own_class ? this : nullptr);
-  if (hwnd == nullptr) {
-    throw SystemCallError(L"Cannot create a window", ::GetLastError());
-  }
+  HWND hwnd =
+      ThrowIfNull(::CreateWindowExW(params.ex_style, class_name, Caption().c_str(), params.style,
+                                    Left(), Top(), Width(), Height(), parent_hwnd, nullptr,
+                                    ModuleInstance(), own_class ? this : nullptr),
+                  L"Cannot create a window");
   if (!own_class) {
     hwnd_ = hwnd;
     ::SetPropW(hwnd, kControlProp, this);

@@ -23,6 +23,7 @@ from setup_e2e_test import (PANEL3_ORIGIN, TITLE, WAIT_S, WINDOW_CLASS, SetupCas
 ROLE_CLIENT, ROLE_GRAPHIC, ROLE_TEXT, ROLE_BUTTON, ROLE_PROGRESS = 0x0A, 0x28, 0x29, 0x2B, 0x30
 STATE_UNAVAILABLE, STATE_FOCUSED = 0x1, 0x4
 STATE_INVISIBLE, STATE_FOCUSABLE = 0x8000, 0x100000
+E_FAIL = -2147467259  # 0x80004005 as the signed HRESULT the probe prints
 
 # Panel3 positions of the two buttons a person sees, and their place in the client area.
 CONTACT = (159, 254, 94, 32)
@@ -124,6 +125,24 @@ class AccessibleTreeTest(SetupCase):
 
     def test_close_default_action_ends_the_program(self):
         process = self.start_idle()
+        code, _ = probe("invoke", TITLE, "--name", "Close")
+        self.assertEqual(code, 0)
+        self.assert_ended(process)
+
+    def test_while_a_message_is_up_contact_and_close_are_unavailable_and_cannot_be_pressed(self):
+        # An answer that names an http:// URL is refused with a message; the window waits under it.
+        self.service.answer(plain=True)
+        process = self.start_setup()
+        harness.wait_dialog(TITLE, timeout_ms=WAIT_S * 1000)
+        tree = read_tree()
+        for name in ("Contact", "Close"):
+            self.assertTrue(child(tree, name)["state"] & STATE_UNAVAILABLE, name)
+        code, lines = probe("invoke", TITLE, "--name", "Close")
+        self.assertEqual((code, lines[-1]["hr"]), (1, E_FAIL))
+        harness.press(TITLE, timeout_ms=WAIT_S * 1000)
+        # Nothing was kept for after the message: Setup still runs, and Close works again.
+        self.assert_idle(process)
+        self.assertFalse(child(read_tree(), "Close")["state"] & STATE_UNAVAILABLE)
         code, _ = probe("invoke", TITLE, "--name", "Close")
         self.assertEqual(code, 0)
         self.assert_ended(process)

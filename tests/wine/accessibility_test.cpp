@@ -205,6 +205,48 @@ TEST_F(AccessibilityTest, DefaultActionClicksFromTheLoopOnlyWhatCanBePressed) {
   EXPECT_EQ(title_->clicks, 0);
 }
 
+TEST_F(AccessibilityTest, NothingIsUsableWhileADialogHasDisabledTheWindow) {
+  Accessible acc;
+  Object(acc);
+  // Asked for before the dialog came up, still queued when it disables the window.
+  ASSERT_EQ(acc->accDoDefaultAction(Child(2)), S_OK);
+  // What a modal message box does to its owner.
+  ::EnableWindow(form_->Handle(), FALSE);
+  const struct {
+    LONG id;
+    LONG state;  // while the window is enabled
+  } states[] = {
+      {CHILDID_SELF, STATE_SYSTEM_FOCUSABLE},
+      {1, STATE_SYSTEM_READONLY},
+      {2, STATE_SYSTEM_FOCUSABLE},
+      {3, STATE_SYSTEM_FOCUSABLE},
+  };
+  for (const auto& e : states) {
+    // The form's own focus bit depends on where the focus is: compare only the rest.
+    EXPECT_EQ(Integer(&IAccessible::get_accState, acc.p, e.id) & ~STATE_SYSTEM_FOCUSED,
+              e.state | STATE_SYSTEM_UNAVAILABLE)
+        << e.id;
+  }
+  EXPECT_EQ(acc->accDoDefaultAction(Child(2)), E_FAIL);
+  EXPECT_EQ(acc->accDoDefaultAction(Child(3)), E_FAIL);
+  EXPECT_EQ(acc->accSelect(SELFLAG_TAKEFOCUS, Child(3)), E_FAIL);
+  test::Settle();
+  EXPECT_EQ(form_->KeyboardControl(), nullptr);
+  ::EnableWindow(form_->Handle(), TRUE);
+  test::Settle();
+  // Nothing was kept for after the dialog.
+  EXPECT_EQ(left_->clicks, 0);
+  EXPECT_EQ(right_->clicks, 0);
+  for (const auto& e : states) {
+    EXPECT_EQ(Integer(&IAccessible::get_accState, acc.p, e.id) & ~STATE_SYSTEM_FOCUSED, e.state)
+        << e.id;
+  }
+  ASSERT_EQ(acc->accDoDefaultAction(Child(3)), S_OK);
+  test::Settle();
+  EXPECT_EQ(right_->clicks, 1);
+  EXPECT_EQ(left_->clicks, 0);
+}
+
 TEST_F(AccessibilityTest, EveryCallFailsCleanlyOnceTheFormIsGone) {
   Accessible acc;
   Object(acc);
