@@ -32,15 +32,7 @@ std::string TrimShortStr(const std::string& text) {
 }
 
 std::string IntToShortStr(std::int32_t value) {
-  return DecimalText(value);
-}
-
-std::string DecimalText(std::int64_t value) {
   return fw::DecimalText<char>(value);
-}
-
-std::wstring DecimalTextW(std::int64_t value) {
-  return fw::DecimalText<wchar_t>(value);
 }
 
 ShortStrInt ShortStrToInt(const std::string& text) {

@@ -18,10 +18,6 @@ std::string TrimShortStr(const std::string& text);
 // The shortest decimal text of the value, "-" first when it is negative.
 std::string IntToShortStr(std::int32_t value);
 
-// The same for any 64-bit value (received byte counts, system error codes).
-std::string DecimalText(std::int64_t value);
-std::wstring DecimalTextW(std::int64_t value);
-
 // A number as a piece of a text, with no string of its own: JoinedText({L"EC=", DecimalPiece(5)}).
 class DecimalPiece {
  public:

@@ -2,6 +2,7 @@
 // planted links, silence where it cannot be written, whole lines from many threads, escaping and
 // UTF-8. Each test works in a fresh folder (with a non-ASCII name) under the temporary folder.
 #include "bootstrap/support_log.h"
+#include "framework/text.h"
 
 #include <windows.h>
 
@@ -146,8 +147,9 @@ class SupportLogTest : public testing::Test {
     static int folders = 0;
     // "Grüße" and "日本": the folder's name must reach the header unharmed.
     folder_ = TSysInfo().TempPath() + L"support_log_test-Gr\u00FC\u00DFe-\u65E5\u672C-" +
-              DecimalTextW(::GetCurrentProcessId()) + L"-" + DecimalTextW(::GetTickCount64()) +
-              L"-" + DecimalTextW(++folders) + L"\\";
+              fw::DecimalText<wchar_t>(::GetCurrentProcessId()) + L"-" +
+              fw::DecimalText<wchar_t>(::GetTickCount64()) + L"-" +
+              fw::DecimalText<wchar_t>(++folders) + L"\\";
     ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr)) << ::GetLastError();
     log_path_ = folder_ + L"Setup.log";
   }
@@ -203,7 +205,7 @@ TEST_F(SupportLogTest, StartWritesTheHeaderAndEachLineIsOnDiskAtOnce) {
   EXPECT_EQ(std::count(numbers.begin(), numbers.end(), L'.'), 2) << windows;
   EXPECT_EQ(numbers.find_first_not_of(L"0123456789."), std::wstring::npos) << windows;
   EXPECT_NE(windows, L"Windows (version unknown)");
-  EXPECT_EQ(header[2], L"ANSI code page " + DecimalTextW(::GetACP()));
+  EXPECT_EQ(header[2], L"ANSI code page " + fw::DecimalText<wchar_t>(::GetACP()));
   EXPECT_TRUE(header[3].starts_with(L"Language ")) << header[3];
   EXPECT_GT(header[3].size(), std::wstring(L"Language ").size());
   EXPECT_EQ(header[4], L"Temporary folder " + folder_);
@@ -216,13 +218,13 @@ TEST_F(SupportLogTest, StartWritesTheHeaderAndEachLineIsOnDiskAtOnce) {
 
 TEST_F(SupportLogTest, LinesBeforeStartFollowTheHeaderUpToALimit) {
   for (int line = 1; line <= 70; ++line) {
-    support_log::Write(L"early " + DecimalTextW(line));
+    support_log::Write(L"early " + fw::DecimalText<wchar_t>(line));
   }
   support_log::Start(folder_);
   support_log::Write(L"late");
   std::vector<std::wstring> expected;
   for (int line = 1; line <= 64; ++line) {
-    expected.push_back(L"early " + DecimalTextW(line));
+    expected.push_back(L"early " + fw::DecimalText<wchar_t>(line));
   }
   expected.push_back(L"Lines dropped before the log started: 6");
   expected.push_back(L"late");
@@ -326,7 +328,8 @@ TEST_F(SupportLogTest, ThreadsWritingAtOnceLeaveWholeLinesInTheirOrder) {
   constexpr int kLinesEach = 200;
   // Long enough that one write of a line takes a while, so that a torn line would show.
   const auto text = [](int thread, int line) {
-    return L"thread " + DecimalTextW(thread) + L" line " + DecimalTextW(line) + L" " +
+    return L"thread " + fw::DecimalText<wchar_t>(thread) + L" line " +
+           fw::DecimalText<wchar_t>(line) + L" " +
            std::wstring(300, static_cast<wchar_t>(L'a' + thread));
   };
   std::atomic<int> written_lines{0};
