@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "framework/app.h"
 #include "framework/gdi.h"
 #include "framework/scope_exit.h"
 #include "widgets/gradient_geometry.h"
@@ -14,23 +13,35 @@ namespace widgets {
 
 // --- TPausableThread ---
 
+TPausableThread::~TPausableThread() {
+  // A paused worker is let through its gate to see the end; ended here, before the gate goes
+  // (the base's destructor runs after it).
+  Terminate();
+  FPauseGate.Stop();
+  WaitFor();
+}
+
 void TPausableThread::SetPaused(bool paused) {
   FPauseGate.SetPaused(paused);
-  if (FWorker.Suspended() && !FPauseGate.Paused()) {
-    FWorker.Start();
+  if (Suspended() && !FPauseGate.Paused()) {
+    Start();
   }
 }
 
 // --- TTickThread ---
 
-TTickThread::TTickThread()
-    : TPausableThread(FThread), FThread(Loop{this}, fw::WorkerThread::kStartSuspended) {}
+TTickThread::~TTickThread() {
+  // Execute reads FDelay: the worker ends before this object's members go.
+  Terminate();
+  FPauseGate.Stop();
+  WaitFor();
+}
 
 void TTickThread::Execute() {
   // An error of the tick comes back through the hand-off and ends the thread quietly.
   RunTicks(
       FPauseGate, [this] { return FDelay.load(); },
-      [this] { fw::App().Synchronize([this] { RunOnDraw(); }); });
+      [this] { Synchronize([this] { RunOnDraw(); }); });
 }
 
 void TTickThread::RunOnDraw() {
@@ -362,10 +373,10 @@ TWaitingProgress::TWaitingProgress(fw::WinControl* parent)
 }
 
 TWaitingProgress::~TWaitingProgress() {
-  // A tick already queued for the main thread then does nothing. The thread's destructor requests
-  // the stop (opening the gate) and waits, running the worker's hand-offs, so a worker inside one
-  // cannot block it.
+  // A tick already queued for the main thread then does nothing; the wait in the thread's
+  // destructor keeps running the worker's hand-offs, so a worker inside one cannot block it.
   FWait->FOnDraw = nullptr;
+  FWait->Terminate();
   FWait.reset();
   FProgress.reset();
 }
