@@ -1,15 +1,14 @@
 #include "framework/thread.h"
 
 #include "framework/app.h"
-#include "framework/error.h"
+#include "framework/system_call.h"
 
 namespace fw {
 
 Thread::Thread() {
-  handle_.reset(::CreateThread(nullptr, 0, &Thread::ThreadProc, this, CREATE_SUSPENDED, nullptr));
-  if (!handle_) {
-    throw SystemCallError(L"Cannot create a thread", ::GetLastError());
-  }
+  handle_.reset(
+      ThrowIfNull(::CreateThread(nullptr, 0, &Thread::ThreadProc, this, CREATE_SUSPENDED, nullptr),
+                  L"Cannot create a thread"));
 }
 
 Thread::~Thread() {
