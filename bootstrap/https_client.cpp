@@ -133,6 +133,15 @@ void FailNotConnected(HttpsAnswer& answer, const wchar_t* call, DWORD code,
 
 }  // namespace
 
+std::size_t ReadArrivedBody(const HttpsConnection& connection, NetworkActivity& activity,
+                            char* buffer, std::size_t size) {
+  const DWORD count = ReadArrived(connection.request.get(), buffer, static_cast<DWORD>(size));
+  if (count > 0) {
+    activity.Touch();
+  }
+  return count;
+}
+
 HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND owner) {
   const WinInetLibrary& inet = WinInetLibrary::Get();
   HttpsAnswer answer;

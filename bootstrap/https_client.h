@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 #include "bootstrap/network_worker.h"
@@ -33,6 +34,11 @@ struct HttpsAnswer {
   DWORD status = 0;           // answered: the HTTP status
   SharedState<HttpsConnection> connection;
 };
+
+// Reads up to size bytes of what has arrived of the answer's body and tells the waiting window that
+// the server is still sending; 0 at the end of the data or on a failure. On the worker.
+std::size_t ReadArrivedBody(const HttpsConnection& connection, NetworkActivity& activity,
+                            char* buffer, std::size_t size);
 
 // GETs the URL (https:// or refused unrequested) with the user agent. A redirect status with a
 // Location is followed to the resolved target; any other status is the answer, a 302 without

@@ -28,12 +28,8 @@ SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body) {
   const SharedState<HttpsConnection> connection = answer.connection;
   const bool ended = RunOffWindow([read, connection](NetworkActivity& activity) {
     // A failed read gives 0 and so ends the body like the end of the data.
-    read->bytes = ReadAnswerBody([&](char* buffer, std::size_t size) -> std::size_t {
-      const DWORD count = ReadArrived(connection->request.get(), buffer, static_cast<DWORD>(size));
-      if (count > 0) {
-        activity.Touch();
-      }
-      return count;
+    read->bytes = ReadAnswerBody([&](char* buffer, std::size_t size) {
+      return ReadArrivedBody(*connection, activity, buffer, size);
     });
   });
   if (!ended) {

@@ -156,14 +156,9 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
       [state, connection, expected](NetworkActivity& activity) {
         TransferInstaller(
             expected,
-            [&](char* buffer, std::size_t size) -> std::size_t {
+            [&](char* buffer, std::size_t size) {
               // Only what has arrived: the count shown is never a read behind a pause.
-              const DWORD count =
-                  ReadArrived(connection->request.get(), buffer, static_cast<DWORD>(size));
-              if (count > 0) {
-                activity.Touch();
-              }
-              return count;
+              return ReadArrivedBody(*connection, activity, buffer, size);
             },
             [&](const char* data, std::size_t size) {
               fw::Lock lock(state->lock);
