@@ -17,7 +17,7 @@ Control::Control(WinControl* parent) : parent_(parent) {
     color_ = parent_->color_;
     font_.Assign(parent_->font_);  // before OnChange is hooked: no notification while constructing
   }
-  font_.OnChange = [this](::fw::Font&) { FontOwnChanged(); };
+  font_watched_ = font_.OnChange.Subscribe([this](::fw::Font&) { FontOwnChanged(); });
   if (parent_ != nullptr) {
     parent_->AddChild(this);
   }
@@ -25,7 +25,6 @@ Control::Control(WinControl* parent) : parent_(parent) {
 
 Control::~Control() {
   destroying_ = true;
-  font_.OnChange = nullptr;
   if (parent_ != nullptr) {
     parent_->RemoveChild(this);
   }

@@ -276,6 +276,7 @@ class Control {
   TColor color_ = clBtnFace;
   bool parent_color_ = true;
   ::fw::Font font_;
+  ChangeSignal<::fw::Font>::Subscription font_watched_;
   bool parent_font_ = true;
   bool applying_parent_font_ = false;
   TControlStyle style_ = csClickEvents | csCaptureMouse;

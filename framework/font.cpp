@@ -25,11 +25,9 @@ void Font::SetName(const std::wstring& name) {
 }
 
 void Font::SetHeight(int pixels) {
-  if (lf_.lfHeight == -pixels) {
-    return;
+  if (StoreChanged(lf_.lfHeight, -pixels)) {
+    Changed();
   }
-  lf_.lfHeight = -pixels;
-  Changed();
 }
 
 void Font::SetBold(bool on) {
@@ -65,27 +63,21 @@ void Font::SetStrikeOut(bool on) {
 }
 
 void Font::SetQuality(BYTE quality) {
-  if (lf_.lfQuality == quality) {
-    return;
+  if (StoreChanged(lf_.lfQuality, quality)) {
+    Changed();
   }
-  lf_.lfQuality = quality;
-  Changed();
 }
 
 void Font::SetCharset(BYTE charset) {
-  if (lf_.lfCharSet == charset) {
-    return;
+  if (StoreChanged(lf_.lfCharSet, charset)) {
+    Changed();
   }
-  lf_.lfCharSet = charset;
-  Changed();
 }
 
 void Font::SetColor(TColor color) {
-  if (color_ == color) {
-    return;
+  if (StoreChanged(color_, color)) {
+    Changed(false);
   }
-  color_ = color;
-  Changed(false);
 }
 
 namespace {
@@ -121,11 +113,8 @@ void Font::Assign(const Font& other) {
 }
 
 void Font::EndUpdate() {
-  if (updating_ > 0 && --updating_ == 0 && changed_while_updating_) {
-    changed_while_updating_ = false;
-    if (OnChange) {
-      OnChange(*this);
-    }
+  if (update_.End()) {
+    OnChange(*this);
   }
 }
 
@@ -141,11 +130,7 @@ void Font::Changed(bool description) {
   if (description) {
     handle_.reset();
   }
-  if (updating_ > 0) {
-    changed_while_updating_ = true;
-    return;
-  }
-  if (OnChange) {
+  if (update_.Announce()) {
     OnChange(*this);
   }
 }

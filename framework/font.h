@@ -6,11 +6,11 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 #include "framework/color.h"
 #include "framework/handle.h"
+#include "framework/property_change.h"
 
 namespace fw {
 
@@ -49,14 +49,14 @@ class Font {
   void Assign(const Font& other);
 
   // Several setters, one OnChange (at EndUpdate, when something changed meanwhile).
-  void BeginUpdate() { ++updating_; }
+  void BeginUpdate() { update_.Begin(); }
   void EndUpdate();
 
   // Created on first use after a change; null only when CreateFontIndirectW failed. A change of
   // the description deletes the old HFONT, so never keep it selected across a change.
   HFONT Handle() const;
 
-  std::function<void(Font& sender)> OnChange;
+  ChangeSignal<Font> OnChange;
 
  private:
   void Changed(bool description = true);
@@ -64,8 +64,7 @@ class Font {
   LOGFONTW lf_{};
   TColor color_ = clBlack;
   mutable FontHandle handle_;
-  int updating_ = 0;
-  bool changed_while_updating_ = false;
+  UpdateBracket update_;
 };
 
 }  // namespace fw

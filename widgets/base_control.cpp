@@ -5,8 +5,8 @@ namespace widgets {
 TBaseControl::TBaseControl(fw::WinControl* parent) : fw::GraphicControl(parent) {}
 
 void TBaseControl::EndUpdate() {
-  if (update_count_ > 0) {
-    --update_count_;
+  if (FUpdate.End()) {
+    UpdateEnded();
   }
 }
 
@@ -23,7 +23,7 @@ void TBaseControl::SetTransparent(bool transparent) {
 }
 
 void TBaseControl::RequestRepaint() {
-  if (Updating() || Parent() == nullptr || Parent()->Handle() == nullptr) {
+  if (HeldByUpdate() || Parent() == nullptr || Parent()->Handle() == nullptr) {
     return;
   }
   if (FTransparent) {

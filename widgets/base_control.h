@@ -10,6 +10,7 @@
 
 #include "framework/color.h"
 #include "framework/controls.h"
+#include "framework/property_change.h"
 #include "widgets/change_notifier.h"
 
 namespace widgets {
@@ -41,15 +42,6 @@ class T3DCaption : public TChangeNotifier {
   // Extra spacing between characters, in pixels.
   int Tracing() const { return FTracing; }
   void SetTracing(int tracing) { Store(FTracing, tracing); }
-
- protected:
-  template <typename T>
-  void Store(T& field, T value) {
-    if (field != value) {
-      field = value;
-      Change();
-    }
-  }
 
  private:
   TDisabledStyle FDisabledStyle = dsAuto;
@@ -84,10 +76,11 @@ class TBaseControl : public fw::GraphicControl {
  public:
   explicit TBaseControl(fw::WinControl* parent);
 
-  // Between BeginUpdate and EndUpdate the control neither repaints nor resizes itself.
-  void BeginUpdate() { ++update_count_; }
+  // Between BeginUpdate and EndUpdate the control neither repaints nor resizes itself; the
+  // outermost EndUpdate does what was held back, once.
+  void BeginUpdate() { FUpdate.Begin(); }
   void EndUpdate();
-  bool Updating() const { return update_count_ > 0; }
+  bool Updating() const { return FUpdate.Open(); }
 
   bool Transparent() const { return FTransparent; }
   // A transparent control is not opaque: its parent paints beneath it first.
@@ -97,10 +90,14 @@ class TBaseControl : public fw::GraphicControl {
   // Nothing inside an update bracket or before the parent has a window; a transparent control
   // invalidates its area (the parent repaints beneath it), an opaque one paints at once.
   void RequestRepaint();
+  // True inside an update bracket, noting that its end has to bring the control up to date.
+  bool HeldByUpdate() { return !FUpdate.Announce(); }
+  // The end of an update bracket in which something was held back.
+  virtual void UpdateEnded() { RequestRepaint(); }
 
  private:
   bool FTransparent = false;
-  int update_count_ = 0;
+  fw::UpdateBracket FUpdate;
 };
 
 class TBaseGraphicControl : public TBaseControl {

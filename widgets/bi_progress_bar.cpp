@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "framework/property_change.h"
 #include "framework/visual_style.h"
 #include "widgets/gradient_paint.h"
 #include "widgets/meter_layout.h"
@@ -54,10 +55,9 @@ TBiProgressBar::~TBiProgressBar() {
 
 template <typename T>
 bool TBiProgressBar::Store(T& field, const T& value) {
-  if (field == value) {
+  if (!fw::StoreChanged(field, value)) {
     return false;
   }
-  field = value;
   Invalidate();
   return true;
 }

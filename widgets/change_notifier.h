@@ -1,9 +1,9 @@
 // The base of the widgets' property objects (fills, gradients, bevels, ...): a setter that really
-// changes a value calls Change, which tells the owner through OnChange unless an update is open.
-// Pure: no windows.h.
+// changes a value calls Change, which tells the one listener through OnChange unless an update is
+// open; the update's end then tells once. Pure: no windows.h.
 #pragma once
 
-#include <functional>
+#include "framework/property_change.h"
 
 namespace widgets {
 
@@ -11,36 +11,41 @@ class TChangeNotifier {
  public:
   TChangeNotifier() = default;
   virtual ~TChangeNotifier() = default;
-  // Owners hook OnChange with a pointer to themselves, so a property object never moves.
+  // The listener's subscription points at this object, so a property object never moves.
   TChangeNotifier(const TChangeNotifier&) = delete;
   TChangeNotifier& operator=(const TChangeNotifier&) = delete;
 
-  // The object this one belongs to, if it was told (not owned).
-  void* Owner() const { return FOwner; }
-  void SetOwner(void* owner) { FOwner = owner; }
+  fw::ChangeSignal<TChangeNotifier> OnChange;
 
-  std::function<void(TChangeNotifier& sender)> OnChange;
-
-  // Several setters, then at most one notification (EndUpdate(true)).
-  void BeginUpdate() { FUpdate = true; }
-  void EndUpdate(bool do_change = true) {
-    FUpdate = false;
-    if (do_change) {
-      Change();
+  // Several setters, then at most one notification, and none when nothing changed.
+  void BeginUpdate() { FUpdate.Begin(); }
+  void EndUpdate() {
+    if (FUpdate.End()) {
+      OnChange(*this);
     }
   }
-  bool Updating() const { return FUpdate; }
+  bool Updating() const { return FUpdate.Open(); }
 
-  // Calls OnChange unless an update is open or nobody listens.
+  // Tells the listener now, or at the end of an open update.
   virtual void Change() {
-    if (!FUpdate && OnChange) {
+    if (FUpdate.Announce()) {
       OnChange(*this);
     }
   }
 
+ protected:
+  template <typename T>
+  void Store(T& field, T value) {
+    if (fw::StoreChanged(field, value)) {
+      Change();
+    }
+  }
+
  private:
-  void* FOwner = nullptr;
-  bool FUpdate = false;
+  fw::UpdateBracket FUpdate;
 };
+
+// An owner's hold on the changes of one of its property objects; it lets go by itself.
+using TChangeSubscription = fw::ChangeSignal<TChangeNotifier>::Subscription;
 
 }  // namespace widgets

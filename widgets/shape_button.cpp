@@ -36,54 +36,32 @@ TGradient::TGradient() {
 TGradient::~TGradient() = default;
 
 void TGradient::SetColor(fw::TColor color) {
-  if (color != FColor) {
-    FColor = color;
-    InitPalette();
-    Change();
-  }
+  Store(FColor, color);
 }
 
 void TGradient::SetEndColor(fw::TColor color) {
-  if (color != FEndColor) {
-    FEndColor = color;
-    Change();
-  }
+  Store(FEndColor, color);
 }
 
 void TGradient::SetColorCount(int count) {
   const auto value = static_cast<std::uint16_t>(std::clamp(count, 2, 65535));
-  if (value != FColorCount) {
-    FColorCount = value;
-    Change();
-  }
+  Store(FColorCount, value);
 }
 
 void TGradient::SetStyle(TGradientStyle style) {
-  if (style != FStyle) {
-    FStyle = style;
-    Change();
-  }
+  Store(FStyle, style);
 }
 
 void TGradient::SetTwoColors(bool on) {
-  if (on != FTwoColors) {
-    FTwoColors = on;
-    Change();
-  }
+  Store(FTwoColors, on);
 }
 
 void TGradient::SetColors(const TColorList& stops) {
-  if (stops != FColors) {
-    FColors = stops;
-    Change();
-  }
+  Store(FColors, stops);
 }
 
 void TGradient::SetPaletteRealize(bool on) {
-  if (on != FPaletteRealize) {
-    FPaletteRealize = on;
-    Change();
-  }
+  Store(FPaletteRealize, on);
 }
 
 void TGradient::Assign(const TGradient& other) {
@@ -161,27 +139,15 @@ void TGradient::PaintGradient(HDC canvas, const RECT& rect) const {
 
 // ---- TShapeFill ----
 
-TShapeFill::TShapeFill() {
-  FGradient.SetOwner(this);
-  FGradient.OnChange = [this](TChangeNotifier&) { Change(); };
-}
-
-TShapeFill::~TShapeFill() {
-  FGradient.OnChange = nullptr;
-}
+TShapeFill::TShapeFill()
+    : FGradientWatched(FGradient.OnChange.Subscribe([this](TChangeNotifier&) { Change(); })) {}
 
 void TShapeFill::SetStyle(TFillStyle style) {
-  if (style != FFillStyle) {
-    FFillStyle = style;
-    Change();
-  }
+  Store(FFillStyle, style);
 }
 
 void TShapeFill::SetTileMode(TTileMode mode) {
-  if (mode != FTileMode) {
-    FTileMode = mode;
-    Change();
-  }
+  Store(FTileMode, mode);
 }
 
 void TShapeFill::SetBitmap(fw::BitmapHandle bitmap) {
@@ -219,7 +185,10 @@ void TShapeFill::Assign(const TShapeFill& other) {
   FListBitmap = CopyBitmap(other.FListBitmap.get());
   FFillStyle = other.FFillStyle;
   FTileMode = other.FTileMode;
-  EndUpdate(differs);
+  if (differs) {
+    Change();
+  }
+  EndUpdate();
 }
 
 // ---- TGlyph ----
@@ -231,17 +200,11 @@ void TGlyph::SetBitmap(fw::BitmapHandle bitmap) {
 
 void TGlyph::SetNumGlyphs(int count) {
   count = std::clamp(count, 1, 4);
-  if (count != FNumGlyphs) {
-    FNumGlyphs = count;
-    Change();
-  }
+  Store(FNumGlyphs, count);
 }
 
 void TGlyph::SetStyle(TGlyphStyle style) {
-  if (style != FStyle) {
-    FStyle = style;
-    Change();
-  }
+  Store(FStyle, style);
 }
 
 SIZE TGlyph::GlyphSize() const {
@@ -272,15 +235,11 @@ TBaseGraphicButton::TBaseGraphicButton(fw::WinControl* parent) : TBaseGraphicCon
     ApplyAutoSize();
     UpdateFace();
   };
-  FButtonLayout.OnChange = update;
-  FFontFx.OnChange = update;
-  FGlyph.OnChange = update;
+  FPartsWatched = {FButtonLayout.OnChange.Subscribe(update), FFontFx.OnChange.Subscribe(update),
+                   FGlyph.OnChange.Subscribe(update)};
 }
 
 TBaseGraphicButton::~TBaseGraphicButton() {
-  FButtonLayout.OnChange = nullptr;
-  FFontFx.OnChange = nullptr;
-  FGlyph.OnChange = nullptr;
   StopTimers();
   std::erase(LiveButtons(), this);
 }
@@ -806,22 +765,12 @@ TCustomShapeButton::TCustomShapeButton(fw::WinControl* parent) : TBaseGraphicBut
   SetControlStyle(fw::csCaptureMouse);
   SetAllowMouseOver(true);
   FShape.Brush().SetColor(fw::clBtnFace);
-  FShape.SetOwner(this);
-  FColors.SetOwner(this);
-  FShapeFill.SetOwner(this);
   const auto update = [this](TChangeNotifier&) { UpdateFace(); };
-  FShape.OnChange = update;
-  FColors.OnChange = update;
-  FShapeFill.OnChange = update;
+  FPartsWatched = {FShape.OnChange.Subscribe(update), FColors.OnChange.Subscribe(update),
+                   FShapeFill.OnChange.Subscribe(update)};
   SetTransparent(false);
   constructed_ = true;
   UpdateFace();
-}
-
-TCustomShapeButton::~TCustomShapeButton() {
-  FShape.OnChange = nullptr;
-  FColors.OnChange = nullptr;
-  FShapeFill.OnChange = nullptr;
 }
 
 void TCustomShapeButton::SetMode(TShapeButtonMode mode) {

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -106,7 +107,6 @@ class TGradient : public TChangeNotifier {
 class TShapeFill : public TChangeNotifier {
  public:
   TShapeFill();
-  ~TShapeFill() override;
 
   TFillStyle Style() const { return FFillStyle; }
   void SetStyle(TFillStyle style);
@@ -132,6 +132,7 @@ class TShapeFill : public TChangeNotifier {
   TFillStyle FFillStyle = sfBrush;
   TTileMode FTileMode = tmTile;
   fw::BitmapHandle FListBitmap;
+  TChangeSubscription FGradientWatched;
 };
 
 // The glyph image: NumGlyphs pictures side by side (up, disabled, down, toggled down), its
@@ -154,7 +155,7 @@ class TGlyph : public TChangeNotifier {
 };
 
 // Where glyph and caption go inside the caption rectangle.
-class TButtonLayout : public TPropertyNotifier {
+class TButtonLayout : public TChangeNotifier {
  public:
   TTextArrange AlignText2Glyph() const { return FAlignText2Glyph; }
   void SetAlignText2Glyph(TTextArrange arrange) { Store(FAlignText2Glyph, arrange); }
@@ -335,13 +336,13 @@ class TBaseGraphicButton : public TBaseGraphicControl {
   TGlyph FGlyph;
   RECT FGlyphRect{};
   RECT FTextRect{};
+  std::array<TChangeSubscription, 3> FPartsWatched;
 };
 
 // The face: the appearance objects, the cached face image and the composition of a paint.
 class TCustomShapeButton : public TBaseGraphicButton {
  public:
   explicit TCustomShapeButton(fw::WinControl* parent);
-  ~TCustomShapeButton() override;
 
   TShape& Shape() { return FShape; }
   const TShape& Shape() const { return FShape; }
@@ -393,6 +394,7 @@ class TCustomShapeButton : public TBaseGraphicButton {
   ShapeScratch scratch_;              // the working surfaces of the drawing passes
   int face_renders_ = 0;
   bool constructed_ = false;
+  std::array<TChangeSubscription, 3> FPartsWatched;
 };
 
 class TShapeButton : public TCustomShapeButton {

@@ -17,16 +17,13 @@ void TSimpleBevel::Assign(const TSimpleBevel& other) {
   if (&other == this) {
     return;
   }
-  const bool differs = FWidth != other.FWidth || FStyle != other.FStyle || FColor != other.FColor ||
-                       FLightColor != other.FLightColor || FShadowColor != other.FShadowColor;
-  FWidth = other.FWidth;
-  FStyle = other.FStyle;
-  FColor = other.FColor;
-  FLightColor = other.FLightColor;
-  FShadowColor = other.FShadowColor;
-  if (differs) {
-    Change();
-  }
+  BeginUpdate();
+  Store(FWidth, other.FWidth);
+  Store(FStyle, other.FStyle);
+  Store(FColor, other.FColor);
+  Store(FLightColor, other.FLightColor);
+  Store(FShadowColor, other.FShadowColor);
+  EndUpdate();
 }
 
 void TShadow::SetDepth(int depth) {
@@ -37,29 +34,17 @@ void TShadow::Assign(const TShadow& other) {
   if (&other == this) {
     return;
   }
-  const bool differs = FColor != other.FColor || FDepth != other.FDepth || FStyle != other.FStyle;
-  FColor = other.FColor;
-  FDepth = other.FDepth;
-  FStyle = other.FStyle;
-  if (differs) {
-    Change();
-  }
+  BeginUpdate();
+  Store(FColor, other.FColor);
+  Store(FDepth, other.FDepth);
+  Store(FStyle, other.FStyle);
+  EndUpdate();
 }
 
 TShape::TShape() {
-  FBevel.SetOwner(this);
-  FBrush.SetOwner(this);
-  FShadow.SetOwner(this);
   const auto forward = [this](TChangeNotifier&) { Change(); };
-  FBevel.OnChange = forward;
-  FBrush.OnChange = forward;
-  FShadow.OnChange = forward;
-}
-
-TShape::~TShape() {
-  FBevel.OnChange = nullptr;
-  FBrush.OnChange = nullptr;
-  FShadow.OnChange = nullptr;
+  FPartsWatched = {FBevel.OnChange.Subscribe(forward), FBrush.OnChange.Subscribe(forward),
+                   FShadow.OnChange.Subscribe(forward)};
 }
 
 void TShape::SetRoundPercent(int percent) {

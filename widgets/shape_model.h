@@ -3,6 +3,7 @@
 // rectangle and the caption layout. Pure: no windows.h, so every rule is unit tested natively.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -52,19 +53,7 @@ constexpr bool IsPressedState(TButtonState state) {
          state == bsDisabledDown;
 }
 
-// Base of the value objects below: a setter stores and notifies only on a real change.
-class TPropertyNotifier : public TChangeNotifier {
- protected:
-  template <typename T>
-  void Store(T& field, T value) {
-    if (field != value) {
-      field = value;
-      Change();
-    }
-  }
-};
-
-class TSimpleBevel : public TPropertyNotifier {
+class TSimpleBevel : public TChangeNotifier {
  public:
   int Width() const { return FWidth; }
   void SetWidth(int width);  // 0..50
@@ -89,7 +78,7 @@ class TSimpleBevel : public TPropertyNotifier {
   fw::TColor FShadowColor = fw::clBtnShadow;
 };
 
-class TShadow : public TPropertyNotifier {
+class TShadow : public TChangeNotifier {
  public:
   fw::TColor Color() const { return FColor; }
   void SetColor(fw::TColor color) { Store(FColor, color); }
@@ -107,7 +96,7 @@ class TShadow : public TPropertyNotifier {
 };
 
 // The fill brush of the face in the brush fill style.
-class TShapeBrush : public TPropertyNotifier {
+class TShapeBrush : public TChangeNotifier {
  public:
   fw::TColor Color() const { return FColor; }
   void SetColor(fw::TColor color) { Store(FColor, color); }
@@ -120,10 +109,9 @@ class TShapeBrush : public TPropertyNotifier {
 };
 
 // The shape of the face; the changes of its bevel, brush and shadow are its own.
-class TShape : public TPropertyNotifier {
+class TShape : public TChangeNotifier {
  public:
   TShape();
-  ~TShape() override;
 
   TSimpleBevel& Bevel() { return FBevel; }
   const TSimpleBevel& Bevel() const { return FBevel; }
@@ -147,10 +135,11 @@ class TShape : public TPropertyNotifier {
   TShadow FShadow;
   TShapeType FShape = stRectangle;
   bool FSquare = false;
+  std::array<TChangeSubscription, 3> FPartsWatched;
 };
 
 // The face colours of the fast mode, one per state.
-class TShapeButtonColor : public TPropertyNotifier {
+class TShapeButtonColor : public TChangeNotifier {
  public:
   fw::TColor Disabled() const { return FDisabled; }
   void SetDisabled(fw::TColor color) { Store(FDisabled, color); }

@@ -8,6 +8,7 @@
 #include "framework/clipboard.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
+#include "framework/property_change.h"
 #include "framework/scope_exit.h"
 
 namespace widgets {
@@ -34,65 +35,46 @@ TBaseLabel::TBaseLabel(fw::WinControl* parent) : TBaseGraphicControl(parent) {}
 TBaseLabel::~TBaseLabel() = default;
 
 void TBaseLabel::SetAlignment(TAlignment alignment) {
-  if (alignment == FAlignment) {
+  if (fw::StoreChanged(FAlignment, alignment)) {
+    CorrectBounds();
+    RequestRepaint();
+  }
+}
+
+void TBaseLabel::SetAutoSize(bool on) {
+  if (fw::StoreChanged(FAutoSize, on)) {
+    CorrectBounds();
+  }
+}
+
+void TBaseLabel::SetMultiLine(bool on) {
+  if (fw::StoreChanged(FMultiLine, on)) {
+    CorrectBounds();
+    RequestRepaint();
+  }
+}
+
+void TBaseLabel::SetShowAccelChar(bool on) {
+  if (fw::StoreChanged(FShowAccelChar, on)) {
+    RequestRepaint();
+  }
+}
+
+void TBaseLabel::SetTwinkle(bool on) {
+  if (!fw::StoreChanged(FTwinkle, on)) {
     return;
   }
-  FAlignment = alignment;
-  CorrectBounds();
-  RequestRepaint();
-}
-
-void TBaseLabel::SetBooleanProperty(int index, bool value) {
-  switch (index) {
-    case kAutoSizeIndex:
-      if (value != FAutoSize) {
-        FAutoSize = value;
-        CorrectBounds();
-      }
-      break;
-    case kMultiLineIndex:
-      if (value != FMultiLine) {
-        FMultiLine = value;
-        CorrectBounds();
-        RequestRepaint();
-      }
-      break;
-    case kShowAccelCharIndex:
-      if (value != FShowAccelChar) {
-        FShowAccelChar = value;
-        RequestRepaint();
-      }
-      break;
-    case kTwinkleIndex:
-      if (value != FTwinkle) {
-        FTwinkle = value;
-        if (value) {
-          StartTwinkle();
-        } else {
-          StopTwinkle();
-        }
-      }
-      break;
-    default:
-      break;
-  }
-}
-
-void TBaseLabel::SetTwinkleInterval(int index, std::int32_t ms) {
-  // A running timer takes the new length at its next phase change.
-  if (index == 0) {
-    FTwinkleVisible = ms;
+  if (on) {
+    StartTwinkle();
   } else {
-    FTwinkleInVisible = ms;
+    StopTwinkle();
   }
 }
 
 void TBaseLabel::SetFontSmoothing(bool on) {
-  if (on == FFontSmoothing) {
-    return;
+  if (fw::StoreChanged(FFontSmoothing, on)) {
+    ApplyFontQuality();
   }
-  FFontSmoothing = on;
-  ApplyFontQuality();
 }
 
 bool TBaseLabel::ApplyFontQuality() {
@@ -164,19 +146,9 @@ TCustomSimpleLabel::TCustomSimpleLabel(fw::WinControl* parent) : TBaseLabel(pare
 TCustomSimpleLabel::~TCustomSimpleLabel() = default;
 
 void TCustomSimpleLabel::SetOptions(TLabelOptions options) {
-  if (options == FOptions) {
-    return;
-  }
-  FOptions = options;
-  CorrectBounds();
-  RequestRepaint();
-}
-
-void TCustomSimpleLabel::SetLinkColor(int index, fw::TColor color) {
-  if (index == 0) {
-    FActiveColor = color;
-  } else {
-    FInActiveColor = color;
+  if (fw::StoreChanged(FOptions, options)) {
+    CorrectBounds();
+    RequestRepaint();
   }
 }
 
@@ -275,7 +247,7 @@ bool TCustomSimpleLabel::CopyURL() {
 }
 
 void TCustomSimpleLabel::CorrectBounds() {
-  if (!AutoSize() || Align() != fw::alNone || Updating() || Loading()) {
+  if (!AutoSize() || Align() != fw::alNone || Loading() || HeldByUpdate()) {
     return;
   }
   // The shared measurer, not a screen DC: Label1 is measured after every download read.

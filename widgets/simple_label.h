@@ -38,19 +38,20 @@ class TBaseLabel : public TBaseGraphicControl {
   void SetAlignment(TAlignment alignment);
 
   bool AutoSize() const { return FAutoSize; }
-  void SetAutoSize(bool on) { SetBooleanProperty(kAutoSizeIndex, on); }
+  void SetAutoSize(bool on);
   bool MultiLine() const { return FMultiLine; }
-  void SetMultiLine(bool on) { SetBooleanProperty(kMultiLineIndex, on); }
+  void SetMultiLine(bool on);
   bool ShowAccelChar() const { return FShowAccelChar; }
-  void SetShowAccelChar(bool on) { SetBooleanProperty(kShowAccelCharIndex, on); }
+  void SetShowAccelChar(bool on);
   bool Twinkle() const { return FTwinkle; }
-  void SetTwinkle(bool on) { SetBooleanProperty(kTwinkleIndex, on); }
+  void SetTwinkle(bool on);
 
-  // Milliseconds; the timer takes the low 16 bits.
+  // Milliseconds; the timer takes the low 16 bits. A running timer takes a new length at its
+  // next phase change.
   std::int32_t TwinkleVisible() const { return FTwinkleVisible; }
-  void SetTwinkleVisible(std::int32_t ms) { SetTwinkleInterval(0, ms); }
+  void SetTwinkleVisible(std::int32_t ms) { FTwinkleVisible = ms; }
   std::int32_t TwinkleInVisible() const { return FTwinkleInVisible; }
-  void SetTwinkleInVisible(std::int32_t ms) { SetTwinkleInterval(1, ms); }
+  void SetTwinkleInVisible(std::int32_t ms) { FTwinkleInVisible = ms; }
   // Text colour of the hidden phase; clNone draws nothing then.
   fw::TColor TwinkleColor() const { return FTwinkleColor; }
   void SetTwinkleColor(fw::TColor color) { FTwinkleColor = color; }
@@ -70,14 +71,12 @@ class TBaseLabel : public TBaseGraphicControl {
   virtual void CorrectBounds() {}
 
  protected:
-  static constexpr int kAutoSizeIndex = 0;
-  static constexpr int kMultiLineIndex = 1;
-  static constexpr int kShowAccelCharIndex = 2;
-  static constexpr int kTwinkleIndex = 3;
-  void SetBooleanProperty(int index, bool value);
-  void SetTwinkleInterval(int index, std::int32_t ms);
-
   void FontChanged() override;
+  // What an update held back: the size from the text, then the picture.
+  void UpdateEnded() override {
+    CorrectBounds();
+    TBaseGraphicControl::UpdateEnded();
+  }
 
  private:
   // True when the font had to be re-created with the other quality (its own change notification
@@ -115,9 +114,9 @@ class TCustomSimpleLabel : public TBaseLabel {
   TJumpModes JumpMode() const { return FJumpMode; }
   void SetJumpMode(TJumpModes mode);
   fw::TColor ActiveColor() const { return FActiveColor; }
-  void SetActiveColor(fw::TColor color) { SetLinkColor(0, color); }
+  void SetActiveColor(fw::TColor color) { FActiveColor = color; }
   fw::TColor InActiveColor() const { return FInActiveColor; }
-  void SetInActiveColor(fw::TColor color) { SetLinkColor(1, color); }
+  void SetInActiveColor(fw::TColor color) { FInActiveColor = color; }
   bool JumpUnderline() const { return FJumpUnderline; }
   void SetJumpUnderline(bool on) { FJumpUnderline = on; }
   // Kept for the window descriptions; the framework has no hints or context menus to show them.
@@ -164,7 +163,6 @@ class TCustomSimpleLabel : public TBaseLabel {
   bool CaptionMarksAccel() const override { return ShowAccelChar(); }
 
  private:
-  void SetLinkColor(int index, fw::TColor color);
   bool IsLinkMode() const { return FJumpMode != jmNone; }
   std::wstring Target() const { return JumpTarget(FJump, Caption()); }
 

@@ -238,7 +238,7 @@ TEST(AppearanceObjects, DefaultsOfTheButton) {
 TEST(AppearanceObjects, SettersNotifyOnlyOnARealChangeAndTheShapePassesItOn) {
   TShape shape;
   int changes = 0;
-  shape.OnChange = [&changes](TChangeNotifier&) { ++changes; };
+  const auto shape_watched = shape.OnChange.Subscribe([&changes](TChangeNotifier&) { ++changes; });
   struct Step {
     const char* name;
     void (*apply)(TShape&);
@@ -276,7 +276,8 @@ TEST(AppearanceObjects, AssignCopiesWithOneNotification) {
   source.SetStyle(sbInset);
   source.SetLightColor(fw::clRed);
   int bevel_changes = 0;
-  bevel.OnChange = [&bevel_changes](TChangeNotifier&) { ++bevel_changes; };
+  const auto bevel_watched =
+      bevel.OnChange.Subscribe([&bevel_changes](TChangeNotifier&) { ++bevel_changes; });
   bevel.Assign(source);
   EXPECT_EQ(bevel_changes, 1);
   EXPECT_EQ(bevel.Width(), 1);
@@ -291,11 +292,12 @@ TEST(AppearanceObjects, AssignCopiesWithOneNotification) {
   other.SetColor(fw::clGray);
   other.SetStyle(hssTracing);
   int shadow_changes = 0;
-  shadow.OnChange = [&shadow_changes](TChangeNotifier&) { ++shadow_changes; };
+  const auto shadow_watched =
+      shadow.OnChange.Subscribe([&shadow_changes](TChangeNotifier&) { ++shadow_changes; });
   shadow.BeginUpdate();
   shadow.Assign(other);  // held back by the update bracket
   EXPECT_EQ(shadow_changes, 0);
-  shadow.EndUpdate(true);
+  shadow.EndUpdate();
   EXPECT_EQ(shadow_changes, 1);
   EXPECT_EQ(shadow.Depth(), 1);
   EXPECT_EQ(shadow.Style(), hssTracing);

@@ -57,7 +57,7 @@ TEST_F(FrameworkTest, ColourAndFontFollowTheParentUntilSetOwn) {
 TEST_F(FrameworkTest, FontRecreatesItsHandleOnlyWhenTheDescriptionChanges) {
   fw::Font font;
   int changes = 0;
-  font.OnChange = [&](fw::Font&) { ++changes; };
+  const auto font_watched = font.OnChange.Subscribe([&](fw::Font&) { ++changes; });
   const HFONT first = font.Handle();
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(font.Handle(), first) << "cached";

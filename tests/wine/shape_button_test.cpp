@@ -544,7 +544,8 @@ TEST(Gradient, SeveralColoursPaletteAndRealChangesOnly) {
   EXPECT_EQ(gradient.Color(), fw::clBlue);
   EXPECT_EQ(gradient.Style(), widgets::gstVertical);
   int changes = 0;
-  gradient.OnChange = [&changes](widgets::TChangeNotifier&) { ++changes; };
+  const auto gradient_watched =
+      gradient.OnChange.Subscribe([&changes](widgets::TChangeNotifier&) { ++changes; });
   gradient.SetStyle(widgets::gstVertical);
   gradient.SetColorCount(16);
   EXPECT_EQ(changes, 0);
@@ -571,7 +572,8 @@ TEST(ShapeFill, AssignCopiesWithOneNotification) {
   source.Gradient().SetColor(kHover);
   source.Gradient().SetEndColor(fw::clNavy);
   int changes = 0;
-  target.OnChange = [&changes](widgets::TChangeNotifier&) { ++changes; };
+  const auto target_watched =
+      target.OnChange.Subscribe([&changes](widgets::TChangeNotifier&) { ++changes; });
 
   target.Assign(source);
   EXPECT_EQ(changes, 1);

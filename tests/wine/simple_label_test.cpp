@@ -377,11 +377,21 @@ TEST_F(LabelTest, RepaintRequestsFollowTransparency) {
   label.SetShowAccelChar(true);
   EXPECT_EQ(label.repaints, 1);
 
+  // Brackets nest; the outermost end repaints once for everything held back, and an update in
+  // which nothing changed repaints nothing.
+  label.BeginUpdate();
   label.BeginUpdate();
   label.invalidations = label.repaints = 0;
   label.SetShowAccelChar(false);
+  label.SetMultiLine(true);
+  label.EndUpdate();
   EXPECT_EQ(label.invalidations + label.repaints, 0);
   label.EndUpdate();
+  EXPECT_EQ(label.repaints, 1);
+  label.BeginUpdate();
+  label.SetShowAccelChar(false);
+  label.EndUpdate();
+  EXPECT_EQ(label.repaints, 1);
 }
 
 TEST_F(LabelTest, BlinkPhasesFollowTheTimer) {
