@@ -67,7 +67,7 @@ bool RunOffWindow(std::function<void(NetworkActivity&)> work,
   const fw::ScopeExit let_go([&worker] { worker.Abandon(); });
 
   const DWORD limit = StallLimitMs();
-  std::uint64_t progress_taken_ms = 0;
+  std::uint64_t pumped_ms = 0;
   for (;;) {
     const std::uint64_t now = ::GetTickCount64();
     const std::uint64_t idle = job->activity.IdleMs(now);
@@ -77,27 +77,27 @@ bool RunOffWindow(std::function<void(NetworkActivity&)> work,
       }
       return false;
     }
-    // Within a frame of the last progress taken, only the end and input wake the window; progress
-    // signalled meanwhile stays set until the frame is over.
-    const HANDLE handles[2] = {worker.Handle(), job->activity.ProgressEvent()};
     DWORD timeout = limit - static_cast<DWORD>(idle);
-    DWORD count = 2;
-    if (const std::uint64_t since = now - progress_taken_ms; since < kFrameMs) {
-      count = 1;
+    DWORD woken = WAIT_TIMEOUT;
+    if (const std::uint64_t since = now - pumped_ms; since < kFrameMs) {
+      // At most one pump a frame: within it only the end wakes the window. Input and progress
+      // that arrive meanwhile wait for the frame's end, so a fast transfer's repaints do not
+      // keep the window thread busy beside the worker.
       timeout = std::min(timeout, static_cast<DWORD>(kFrameMs - since));
+      woken = ::WaitForSingleObject(worker.Handle(), timeout);
+    } else {
+      const HANDLE handles[2] = {worker.Handle(), job->activity.ProgressEvent()};
+      woken = ::MsgWaitForMultipleObjectsEx(2, handles, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
-    const DWORD woken =
-        ::MsgWaitForMultipleObjectsEx(count, handles, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woken == WAIT_OBJECT_0) {
       break;
     }
     if (woken == WAIT_TIMEOUT) {
       continue;
     }
-    if (count == 2 && woken == WAIT_OBJECT_0 + 1) {
-      progress_taken_ms = ::GetTickCount64();
-      job->activity.ProgressTaken();
-    }
+    // Progress or input: from here on the worker signals again, and the window shows the latest.
+    pumped_ms = ::GetTickCount64();
+    job->activity.ProgressTaken();
     if (before_pump) {
       before_pump();
     }

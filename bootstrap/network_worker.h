@@ -79,9 +79,9 @@ class SharedState {
 
 // Runs work on a new worker thread and waits for it on the main thread. Before each pump,
 // before_pump runs (the window shows the work's progress there); the window wakes for its own
-// input and, at most about 60 times a second, for the work's Progressed. True when the work ended;
-// an exception it raised is raised here. False when it sent nothing for the stall limit: the worker
-// is left running and work must not touch anything the caller frees (capture shared state).
+// input and the work's Progressed, at most once a frame (about 60 a second). True when the work
+// ended; an exception it raised is raised here. False when it sent nothing for the stall limit: the
+// worker is left running and work must not touch anything the caller frees (capture shared state).
 bool RunOffWindow(std::function<void(NetworkActivity&)> work,
                   const std::function<void()>& before_pump = {});
 
