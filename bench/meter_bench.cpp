@@ -4,10 +4,10 @@
 //       and at 100 %.
 //   meter_bench.exe download URL OUTFILE running|stopped|window
 //       the download as the setup window runs it (10240-byte reads on a worker thread, the window
-//       pumping once per pump interval and showing the count before each pump) with the waiting
-//       bar and the meter on a shown form:
-//       "running" keeps it running for the whole transfer, "stopped" never starts it, "window" is
-//       the setup window's bar (400 ticks, then it stops itself). Prints "MiB/s ticks renders".
+//       woken for its input and for new counts, showing the count before each pump) with the
+//       waiting bar and the meter on a shown form: "running" keeps it running for the whole
+//       transfer, "stopped" never starts it, "window" is the setup window's bar (400 ticks, then it
+//       stops itself). Prints "MiB/s ticks renders".
 #include <windows.h>
 #include <wininet.h>
 
@@ -121,8 +121,8 @@ int Download(const wchar_t* url, const wchar_t* out, const std::wstring& mode) {
                    &size, nullptr);
   meter.SetLightText(L"0%");
   meter.SetLightValue(0);
-  // As the setup window does it: the reads on a worker, the window pumping and showing the count
-  // before each pump.
+  // As the setup window does it: the reads on a worker, the window woken for each new count (at
+  // most once a frame) and showing it before each pump.
   std::atomic<long long> received{0};
   bool failed = false;
   wchar_t text[64];
@@ -144,6 +144,7 @@ int Download(const wchar_t* url, const wchar_t* out, const std::wstring& mode) {
           if (count > 0) {
             activity.Touch();
             received += count;
+            activity.Progressed();
           }
         } while (count > 0);
       },

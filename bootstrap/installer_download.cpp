@@ -149,9 +149,10 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
 
   const std::uint64_t started_ms = ::GetTickCount64();
   std::uint64_t logged_ms = started_ms;
-  // The window shows the count of what has arrived before every pump: whenever a read waits, the
-  // count before it is on the screen within a pump interval. Whether the transfer ended or
-  // stalled makes no difference afterwards: a stalled one ends like one whose data ended early.
+  // The window wakes for every count the worker stores (at most once a frame) and shows the latest
+  // before it pumps: whenever a read waits, the count before it is on the screen. Whether the
+  // transfer ended or stalled makes no difference afterwards: a stalled one ends like one whose
+  // data ended early.
   const bool ended = RunOffWindow(
       [state, connection, expected](NetworkActivity& activity) {
         TransferInstaller(
@@ -168,7 +169,10 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
               WriteAll(state->file, data, static_cast<DWORD>(size));
               state->written += static_cast<std::int64_t>(size);
             },
-            [&](std::int64_t received) { state->received.store(received); });
+            [&](std::int64_t received) {
+              state->received.store(received);
+              activity.Progressed();
+            });
       },
       [&] {
         const std::int64_t received = state->received.load();

@@ -1,53 +1,42 @@
 #include "bootstrap/network_worker.h"
 
+#include <algorithm>
 #include <exception>
-#include <memory>
 #include <utility>
 
 #include "bootstrap/wininet_library.h"
 #include "framework/app.h"
 #include "framework/error.h"
-#include "framework/handle.h"
+#include "framework/scope_exit.h"
+#include "framework/thread.h"
 #include "build_settings.h"
 
 namespace setup {
 namespace {
 
-// How often the window pumps while it waits for the worker. Every PeekMessage, InvalidateRect and
-// paint is a round trip to the window system's server (50 to 600 us each under Wine): about 60
-// pumps a second repaint smoothly and answer Close, hover and keys within milliseconds.
-constexpr DWORD kPumpIntervalMs = 15;
+// The window takes the work's progress at most once per frame: about 60 pictures a second are
+// smooth, and under Wine every repaint is a round trip to the window system's server.
+constexpr DWORD kFrameMs = 16;
 
+// Freed by whichever of window and worker lets go last. WinInet stays loaded until the work, and
+// any WinInet handle it captured, has gone (members go in reverse order): an abandoned worker can
+// outlive the program's own use of the library.
 struct Job {
+  fw::ModuleHandle wininet;
   std::function<void(NetworkActivity&)> work;
   NetworkActivity activity;
   std::exception_ptr error;
-  fw::KernelHandle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
-struct WorkerStart {
-  SharedState<Job> job;
-  HMODULE pinned;  // WinInet, held until the worker's last call into it has returned
-};
-
-void RunJob(std::unique_ptr<WorkerStart> start) {
-  Job& job = *start->job;
-  try {
-    job.work(job.activity);
-  } catch (...) {
-    job.error = std::current_exception();
+// Holds WinInet loaded for the job (see Job).
+void PinWinInet(fw::ModuleHandle& pin) {
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(WinInetLibrary::Get().InternetReadFile),
+                            &module)) {
+    throw fw::Error(L"Cannot start a network request: WinInet is not loaded");
   }
-  ::SetEvent(job.done.get());
-}
-
-DWORD WINAPI WorkerProc(void* parameter) {
-  std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
-  const HMODULE pinned = start->pinned;
-  // The job (and with it any WinInet handle it captured) is released before WinInet may go.
-  RunJob(std::move(start));
-  // An abandoned worker can outlive the program's own use of WinInet: the library stays loaded
-  // until this thread is done with it.
-  ::FreeLibraryAndExitThread(pinned, 0);
+  pin.reset(module);
 }
 
 }  // namespace
@@ -59,39 +48,60 @@ DWORD StallLimitMs() {
 bool RunOffWindow(std::function<void(NetworkActivity&)> work,
                   const std::function<void()>& before_pump) {
   const SharedState<Job> job;
+  PinWinInet(job->wininet);
   job->work = std::move(work);
-  if (!job->done) {
+  if (job->activity.ProgressEvent() == nullptr) {
     throw fw::Error(L"Cannot start a network request: no event");
   }
-  HMODULE pinned = nullptr;
-  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(WinInetLibrary::Get().InternetReadFile),
-                            &pinned)) {
-    throw fw::Error(L"Cannot start a network request: WinInet is not loaded");
-  }
-  auto start = std::make_unique<WorkerStart>(WorkerStart{job, pinned});
-  const fw::KernelHandle thread(::CreateThread(nullptr, 0, WorkerProc, start.get(), 0, nullptr));
-  if (!thread) {
-    ::FreeLibrary(pinned);
-    throw fw::Error(L"Cannot start a network request: no thread");
-  }
-  start.release();  // the worker owns it now
+  fw::WorkerThread worker(
+      [job](const fw::StopToken&) {
+        try {
+          job->work(job->activity);
+        } catch (...) {
+          job->error = std::current_exception();
+        }
+      },
+      fw::WorkerThread::kStartNow);
+  // Never waited for on the way out: it has ended, or it is left behind (stalled, or an error of
+  // the window's own while it waited).
+  const fw::ScopeExit let_go([&worker] { worker.Abandon(); });
 
   const DWORD limit = StallLimitMs();
+  std::uint64_t pumped_ms = 0;
   for (;;) {
-    if (::WaitForSingleObject(job->done.get(), kPumpIntervalMs) == WAIT_OBJECT_0) {
-      break;
-    }
-    if (before_pump) {
-      before_pump();
-    }
-    fw::App().ProcessMessages();
-    if (job->activity.IdleMs(::GetTickCount64()) >= limit) {
-      if (::WaitForSingleObject(job->done.get(), 0) == WAIT_OBJECT_0) {
+    const std::uint64_t now = ::GetTickCount64();
+    const std::uint64_t idle = job->activity.IdleMs(now);
+    if (idle >= limit) {
+      if (::WaitForSingleObject(worker.Handle(), 0) == WAIT_OBJECT_0) {
         break;
       }
       return false;
     }
+    DWORD timeout = limit - static_cast<DWORD>(idle);
+    DWORD woken = WAIT_TIMEOUT;
+    if (const std::uint64_t since = now - pumped_ms; since < kFrameMs) {
+      // At most one pump a frame: within it only the end wakes the window. Input and progress
+      // that arrive meanwhile wait for the frame's end, so a fast transfer's repaints do not
+      // keep the window thread busy beside the worker.
+      timeout = std::min(timeout, static_cast<DWORD>(kFrameMs - since));
+      woken = ::WaitForSingleObject(worker.Handle(), timeout);
+    } else {
+      const HANDLE handles[2] = {worker.Handle(), job->activity.ProgressEvent()};
+      woken = ::MsgWaitForMultipleObjectsEx(2, handles, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    if (woken == WAIT_OBJECT_0) {
+      break;
+    }
+    if (woken == WAIT_TIMEOUT) {
+      continue;
+    }
+    // Progress or input: from here on the worker signals again, and the window shows the latest.
+    pumped_ms = ::GetTickCount64();
+    job->activity.ProgressTaken();
+    if (before_pump) {
+      before_pump();
+    }
+    fw::App().ProcessMessages();
   }
   if (job->error) {
     std::rethrow_exception(job->error);

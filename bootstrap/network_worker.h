@@ -2,10 +2,10 @@
 // accepts a connection and then goes silent blocks InternetOpenUrlW or InternetReadFile for minutes
 // or for ever: the timeout options end them on Windows but not under Wine, and closing a handle
 // from another thread does not wake them there either. So the main thread never makes such a call
-// itself. It waits for the worker, pumping the window's messages once per pump interval (repaints,
-// Close, hover and keys keep working), and gives up once the server has sent nothing for the stall
-// limit. An abandoned worker keeps what its work captured (handles, buffers) and frees it when
-// the call finally returns, or the process ends first.
+// itself. It sleeps until the worker ends, the window has input (repaints, Close, hover and keys
+// keep working), the work reports progress to show, or the server has sent nothing for the stall
+// limit, and then gives up. An abandoned worker keeps what its work captured (handles, buffers)
+// and frees it when the call finally returns, or the process ends first.
 #pragma once
 
 #include <windows.h>
@@ -14,13 +14,16 @@
 #include <cstdint>
 #include <functional>
 
+#include "framework/handle.h"
+
 namespace setup {
 
 // How long a server may send nothing before the request ends: connecting, waiting for the
 // answer's headers, and between the bytes of a body. Set at build time (SETUP_STALL_LIMIT_S).
 DWORD StallLimitMs();
 
-// What the work tells the waiting thread: that the server has just sent something.
+// What the work tells the waiting thread: that the server has just sent something, and that
+// there is new progress to show.
 class NetworkActivity {
  public:
   NetworkActivity() { Touch(); }
@@ -30,8 +33,22 @@ class NetworkActivity {
     return now_ms > last ? now_ms - last : 0;
   }
 
+  // Worker, after it stored what the window shows: wakes the window. Signalled once until the
+  // window takes it, so a fast transfer costs one system call per picture, not one per read.
+  void Progressed() noexcept {
+    if (!progress_pending_.exchange(true)) {
+      ::SetEvent(progress_.get());
+    }
+  }
+  // Main thread, woken by the event: from here on the worker signals again; what it stored before
+  // is visible.
+  void ProgressTaken() noexcept { progress_pending_.exchange(false); }
+  HANDLE ProgressEvent() const noexcept { return progress_.get(); }
+
  private:
   std::atomic<std::uint64_t> last_ms_{0};
+  std::atomic<bool> progress_pending_{false};
+  fw::KernelHandle progress_{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // auto-reset
 };
 
 // State shared by the window and a worker it may leave behind, freed by whichever lets go last.
@@ -61,9 +78,10 @@ class SharedState {
 };
 
 // Runs work on a new worker thread and waits for it on the main thread. Before each pump,
-// before_pump runs (the window shows the work's progress there). True when the work ended; an
-// exception it raised is raised here. False when it sent nothing for the stall limit: the worker
-// is left running and work must not touch anything the caller frees (capture shared state).
+// before_pump runs (the window shows the work's progress there); the window wakes for its own
+// input and the work's Progressed, at most once a frame (about 60 a second). True when the work
+// ended; an exception it raised is raised here. False when it sent nothing for the stall limit: the
+// worker is left running and work must not touch anything the caller frees (capture shared state).
 bool RunOffWindow(std::function<void(NetworkActivity&)> work,
                   const std::function<void()>& before_pump = {});
 

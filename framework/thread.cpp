@@ -5,43 +5,66 @@
 
 namespace fw {
 
-Thread::Thread() {
-  handle_.reset(
-      ThrowIfNull(::CreateThread(nullptr, 0, &Thread::ThreadProc, this, CREATE_SUSPENDED, nullptr),
-                  L"Cannot create a thread"));
-}
-
-Thread::~Thread() {
-  if (!finished_) {
-    Terminate();
-    WaitFor();
+void WorkerThread::Release::operator()(State* state) const noexcept {
+  if (state->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    delete state;
   }
 }
 
-void Thread::Start() {
-  if (suspended_) {
+WorkerThread::WorkerThread(State* state, StartMode mode)
+    : state_(state), suspended_(mode == kStartSuspended) {
+  state_->refs.fetch_add(1, std::memory_order_relaxed);  // the thread's, handed over below
+  handle_.reset(::CreateThread(nullptr, 0, &WorkerThread::ThreadProc, state_.get(),
+                               suspended_ ? CREATE_SUSPENDED : 0, nullptr));
+  if (!handle_) {
+    state_->refs = 1;  // no thread took its reference
+    ThrowLastError(L"Cannot create a thread");
+  }
+}
+
+WorkerThread::~WorkerThread() {
+  if (state_) {
+    RequestStop();
+    Join();
+  }
+}
+
+void WorkerThread::Start() {
+  if (suspended_ && handle_) {
     suspended_ = false;
     ::ResumeThread(handle_.get());
   }
 }
 
-void Thread::WaitFor() {
+void WorkerThread::RequestStop() {
+  if (!state_) {
+    return;
+  }
+  state_->stop.requested_ = true;
+  state_->Wake();
+}
+
+void WorkerThread::Join() {
+  if (!handle_) {
+    return;
+  }
   Start();
   App().WaitForThread(handle_.get());
 }
 
-void Thread::Synchronize(std::function<void()> call) {
-  App().Synchronize(std::move(call));
+void WorkerThread::Abandon() {
+  Start();
+  handle_.reset();
+  state_.reset();
 }
 
-DWORD WINAPI Thread::ThreadProc(void* self) {
-  auto* thread = static_cast<Thread*>(self);
+DWORD WINAPI WorkerThread::ThreadProc(void* parameter) {
+  const StatePtr state(static_cast<State*>(parameter));
   try {
-    thread->Execute();
+    state->Run();
   } catch (...) {
-    // An error that ends Execute ends the thread quietly; it must not leave the thread function.
+    // An error that ends the body ends the thread quietly; it must not leave the thread function.
   }
-  thread->finished_ = true;
   return 0;
 }
 

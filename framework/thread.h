@@ -1,17 +1,17 @@
-// A worker thread base: created suspended, started with Start(), with a terminate request the
-// worker polls (Terminated()) and the synchronous hand-off to the main thread. Waiting for it on
-// the main thread keeps running its hand-offs (Application::WaitForThread), so a worker blocked in
-// Synchronize never deadlocks the wait.
-//
-// Derived classes whose Execute uses their own members must stop the worker in their own
-// destructor (Terminate(); WaitFor();): ~Thread runs after those members are gone. ~Thread does
-// the same as a last resort, resuming a thread that never started so that it runs and ends.
+// Worker threads, one way: a WorkerThread runs one callable and owns its thread. Its stop request
+// is a flag the callable polls through its StopToken, and a call of the callable's own Wake() when
+// it has one (opening a gate, setting an event it waits at), so one request ends every wait. The
+// destructor requests the stop and waits; on the main thread the wait keeps running the worker's
+// hand-offs (Application::WaitForThread), so a worker blocked in Synchronize never deadlocks it.
+// A worker that may never return (a blocked network call) is let go with Abandon instead.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
-#include <functional>
+#include <cstdint>
+#include <memory>
+#include <utility>
 
 #include "framework/handle.h"
 
@@ -42,41 +42,83 @@ class Event {
   KernelHandle handle_;
 };
 
-class Thread {
+// What the worker sees of its stop request.
+class StopToken {
  public:
-  Thread();  // the OS thread exists from here on, suspended; throws fw::Error when it cannot
-  virtual ~Thread();
-  Thread(const Thread&) = delete;
-  Thread& operator=(const Thread&) = delete;
-
-  // Resumes the suspended thread (once; later calls do nothing).
-  void Start();
-  bool Suspended() const { return suspended_; }
-  bool Finished() const { return finished_; }
-
-  // Sets the terminate flag only; the worker sees it at its next check.
-  void Terminate() { terminated_ = true; }
-  bool Terminated() const { return terminated_; }
-
-  // Waits for the worker to end (starting it first if it never ran). On the main thread the
-  // hand-offs it queues keep running meanwhile.
-  void WaitFor();
-
-  HANDLE Handle() const { return handle_.get(); }
-
-  // Hands call to the main thread and waits for it (App().Synchronize).
-  static void Synchronize(std::function<void()> call);
-
- protected:
-  virtual void Execute() = 0;
+  bool StopRequested() const noexcept { return requested_.load(); }
 
  private:
-  static DWORD WINAPI ThreadProc(void* self);
+  friend class WorkerThread;
+  std::atomic<bool> requested_{false};
+};
 
+class WorkerThread {
+ public:
+  enum StartMode : std::uint8_t { kStartNow, kStartSuspended };
+
+  // Creates the thread that runs body(const StopToken&) once, at once or from Start(); throws
+  // fw::Error when it cannot. body.Wake(), if it exists, runs on the requesting thread with every
+  // stop request. The body may be move-only; whichever of owner and thread lets go last frees it.
+  template <typename Body>
+  requires requires(Body& body, const StopToken& stop) { body(stop); }
+  WorkerThread(Body body, StartMode mode)
+      : WorkerThread(new Running<Body>(std::move(body)), mode) {}
+  // Requests the stop and waits for the worker (starting it first if it never ran).
+  ~WorkerThread();
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+
+  // Resumes a suspended thread (once; later calls do nothing).
+  void Start();
+  bool Suspended() const { return suspended_; }
+  bool Finished() const {
+    return !handle_ || ::WaitForSingleObject(handle_.get(), 0) == WAIT_OBJECT_0;
+  }
+
+  void RequestStop();
+  bool StopRequested() const { return !state_ || state_->stop.StopRequested(); }
+
+  // Waits for the worker to end (starting it first). On the main thread the hand-offs it queues
+  // keep running meanwhile.
+  void Join();
+  // Signalled once the thread has ended; null after Abandon.
+  HANDLE Handle() const { return handle_.get(); }
+
+  // Lets the worker run on alone (started if it never ran): the destructor no longer waits, and
+  // the body, with all it holds, goes when the worker returns.
+  void Abandon();
+
+ private:
+  struct State {
+    virtual ~State() = default;
+    virtual void Run() = 0;
+    virtual void Wake() = 0;
+    std::atomic<long> refs{1};
+    StopToken stop;
+  };
+  template <typename Body>
+  struct Running final : State {
+    explicit Running(Body&& b) : body(std::move(b)) {}
+    void Run() override { body(static_cast<const StopToken&>(stop)); }
+    void Wake() override {
+      if constexpr (requires { body.Wake(); }) {
+        body.Wake();
+      }
+    }
+    Body body;
+  };
+  // Drops one of the two references, the owner's or the thread's.
+  struct Release {
+    void operator()(State* state) const noexcept;
+  };
+  using StatePtr = std::unique_ptr<State, Release>;
+
+  WorkerThread(State* state, StartMode mode);  // takes the owner's reference
+  static DWORD WINAPI ThreadProc(void* state);
+
+  StatePtr state_;
   KernelHandle handle_;
-  std::atomic<bool> terminated_{false};
-  std::atomic<bool> finished_{false};
-  bool suspended_ = true;
+  bool suspended_;
 };
 
 }  // namespace fw

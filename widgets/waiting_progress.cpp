@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "framework/app.h"
 #include "framework/gdi.h"
 #include "framework/scope_exit.h"
 #include "widgets/gradient_geometry.h"
@@ -13,35 +14,23 @@ namespace widgets {
 
 // --- TPausableThread ---
 
-TPausableThread::~TPausableThread() {
-  // A paused worker is let through its gate to see the end; ended here, before the gate goes
-  // (the base's destructor runs after it).
-  Terminate();
-  FPauseGate.Stop();
-  WaitFor();
-}
-
 void TPausableThread::SetPaused(bool paused) {
   FPauseGate.SetPaused(paused);
-  if (Suspended() && !FPauseGate.Paused()) {
-    Start();
+  if (FWorker.Suspended() && !FPauseGate.Paused()) {
+    FWorker.Start();
   }
 }
 
 // --- TTickThread ---
 
-TTickThread::~TTickThread() {
-  // Execute reads FDelay: the worker ends before this object's members go.
-  Terminate();
-  FPauseGate.Stop();
-  WaitFor();
-}
+TTickThread::TTickThread()
+    : TPausableThread(FThread), FThread(Loop{this}, fw::WorkerThread::kStartSuspended) {}
 
 void TTickThread::Execute() {
   // An error of the tick comes back through the hand-off and ends the thread quietly.
   RunTicks(
       FPauseGate, [this] { return FDelay.load(); },
-      [this] { Synchronize([this] { RunOnDraw(); }); });
+      [this] { fw::App().Synchronize([this] { RunOnDraw(); }); });
 }
 
 void TTickThread::RunOnDraw() {
@@ -373,10 +362,10 @@ TWaitingProgress::TWaitingProgress(fw::WinControl* parent)
 }
 
 TWaitingProgress::~TWaitingProgress() {
-  // A tick already queued for the main thread then does nothing; the wait in the thread's
-  // destructor keeps running the worker's hand-offs, so a worker inside one cannot block it.
+  // A tick already queued for the main thread then does nothing. The thread's destructor requests
+  // the stop (opening the gate) and waits, running the worker's hand-offs, so a worker inside one
+  // cannot block it.
   FWait->FOnDraw = nullptr;
-  FWait->Terminate();
   FWait.reset();
   FProgress.reset();
 }

@@ -30,6 +30,7 @@
 #include "framework/thread.h"
 #include "framework/timer.h"
 #include "tests/wine/canvas.h"
+#include "tests/wine/watchdog.h"
 
 namespace test {
 

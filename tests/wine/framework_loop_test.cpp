@@ -2,6 +2,9 @@
 // worker and the main thread.
 #include "tests/wine/framework_fixture.h"
 
+#include <atomic>
+#include <utility>
+
 namespace test {
 namespace {
 
@@ -75,21 +78,18 @@ TEST_F(FrameworkTest, TimerTicksOnDemandAndThroughTheLoop) {
   EXPECT_EQ(ticks, stopped_at);
 }
 
-class CountingThread : public fw::Thread {
+// Hands calls to the main thread, then one that fails there.
+class CountingThread {
  public:
   explicit CountingThread(int calls) : calls_(calls) {}
-  ~CountingThread() override {
-    Terminate();
-    WaitFor();
-  }
   int ran_on_main = 0;
   int ran_elsewhere = 0;
   std::string caught;
 
- protected:
-  void Execute() override {
+ private:
+  void Run() {
     for (int i = 0; i < calls_; ++i) {
-      Synchronize([this] {
+      fw::App().Synchronize([this] {
         if (fw::App().IsMainThread()) {
           ++ran_on_main;
         } else {
@@ -98,21 +98,25 @@ class CountingThread : public fw::Thread {
       });
     }
     try {
-      Synchronize([] { throw fw::Error(L"raised on the main thread"); });
+      fw::App().Synchronize([] { throw fw::Error(L"raised on the main thread"); });
     } catch (const fw::Error& e) {
       caught = Narrow(e.Message());
     }
   }
 
- private:
   int calls_;
+
+ public:
+  // Last: it ends before what it uses goes.
+  fw::WorkerThread thread{[this](const fw::StopToken&) { Run(); },
+                          fw::WorkerThread::kStartSuspended};
 };
 
 TEST_F(FrameworkTest, WaitForThreadRunsTheHandOffsOfAWorkerInsideSynchronize) {
   CountingThread worker(5);
-  worker.Start();
-  fw::App().WaitForThread(worker.Handle());
-  EXPECT_TRUE(worker.Finished());
+  worker.thread.Start();
+  fw::App().WaitForThread(worker.thread.Handle());
+  EXPECT_TRUE(worker.thread.Finished());
   EXPECT_EQ(worker.ran_on_main, 5);
   EXPECT_EQ(worker.ran_elsewhere, 0);
   EXPECT_EQ(worker.caught, "raised on the main thread") << "re-raised in the worker";
@@ -121,10 +125,10 @@ TEST_F(FrameworkTest, WaitForThreadRunsTheHandOffsOfAWorkerInsideSynchronize) {
 
 TEST_F(FrameworkTest, HandOffsRunWhenTheWakeUpIsDispatched) {
   CountingThread worker(3);
-  worker.Start();
-  while (!worker.Finished()) {
-    ::MsgWaitForMultipleObjects(1, std::array<HANDLE, 1>{worker.Handle()}.data(), FALSE, 1000,
-                                QS_ALLINPUT);
+  worker.thread.Start();
+  while (!worker.thread.Finished()) {
+    ::MsgWaitForMultipleObjects(1, std::array<HANDLE, 1>{worker.thread.Handle()}.data(), FALSE,
+                                1000, QS_ALLINPUT);
     fw::App().ProcessMessages();
   }
   EXPECT_EQ(worker.ran_on_main, 3);
@@ -132,9 +136,85 @@ TEST_F(FrameworkTest, HandOffsRunWhenTheWakeUpIsDispatched) {
 
 TEST_F(FrameworkTest, ThreadNeverStartedEndsWhenDestroyed) {
   auto worker = std::make_unique<CountingThread>(2);
-  EXPECT_TRUE(worker->Suspended());
+  EXPECT_TRUE(worker->thread.Suspended());
   worker.reset();  // resumes, runs its hand-offs through the wait, ends
   SUCCEED();
+}
+
+// Waits at its own event until stopped; the stop request wakes it there.
+struct WaitingBody {
+  fw::Event* wake;
+  std::atomic<int>* passes;
+  std::atomic<bool>* ended;
+  void operator()(const fw::StopToken& stop) const {
+    while (!stop.StopRequested()) {
+      ++*passes;
+      wake->Wait(INFINITE);
+    }
+    *ended = true;
+  }
+  void Wake() const { wake->Set(); }
+};
+
+class WorkerThreadStop : public FrameworkTest,
+                         public ::testing::WithParamInterface<fw::WorkerThread::StartMode> {};
+
+TEST_P(WorkerThreadStop, DestroyingTheOwnerWakesTheWorkerAndWaitsForItsEnd) {
+  Watchdog watchdog(60000, "a worker waiting at its event");
+  fw::Event event(false);
+  std::atomic<int> passes{0};
+  std::atomic<bool> ended{false};
+  {
+    fw::WorkerThread worker(WaitingBody{&event, &passes, &ended}, GetParam());
+    if (GetParam() == fw::WorkerThread::kStartNow) {
+      while (passes == 0) {
+        ::Sleep(1);  // inside its wait, or about to be
+      }
+    }
+    EXPECT_FALSE(worker.StopRequested());
+  }
+  EXPECT_TRUE(ended.load()) << "the destructor returned before the worker ended";
+  EXPECT_EQ(passes.load(), GetParam() == fw::WorkerThread::kStartNow ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(StartModes, WorkerThreadStop,
+                         ::testing::Values(fw::WorkerThread::kStartNow,
+                                           fw::WorkerThread::kStartSuspended));
+
+TEST_F(FrameworkTest, AnAbandonedWorkerRunsOnAndFreesItsBodyWhenItReturns) {
+  Watchdog watchdog(60000, "an abandoned worker");
+  // Counts its own destruction: the body's copy goes with the worker.
+  struct Held {
+    std::atomic<int>* freed;
+    explicit Held(std::atomic<int>* f) : freed(f) {}
+    Held(Held&& other) noexcept : freed(std::exchange(other.freed, nullptr)) {}
+    ~Held() {
+      if (freed != nullptr) {
+        ++*freed;
+      }
+    }
+  };
+  fw::Event release(false);
+  std::atomic<int> freed{0};
+  std::atomic<bool> returned{false};
+  {
+    fw::WorkerThread worker(
+        [held = Held(&freed), &release, &returned](const fw::StopToken&) {
+          release.Wait(INFINITE);  // a call that returns only after the owner let go
+          returned = held.freed != nullptr;
+        },
+        fw::WorkerThread::kStartNow);
+    worker.Abandon();
+    EXPECT_EQ(worker.Handle(), nullptr);
+  }  // returns at once: nothing waits for the worker
+  EXPECT_EQ(freed.load(), 0) << "the worker still holds its body";
+  release.Set();
+  const ULONGLONG deadline = ::GetTickCount64() + 30000;
+  while (freed.load() == 0 && ::GetTickCount64() < deadline) {
+    ::Sleep(5);
+  }
+  EXPECT_TRUE(returned.load());
+  EXPECT_EQ(freed.load(), 1);
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // The worker that blocking network calls run on: the main thread pumps its messages while it
-// waits, gives up on work that stays silent for the stall limit, and an abandoned worker keeps
-// what its work captured until it ends.
+// waits, wakes for the work's progress, gives up on work that stays silent for the stall limit,
+// and an abandoned worker keeps what its work captured until it ends.
 #include "bootstrap/network_worker.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <stdexcept>
+#include <vector>
 
 #include "framework/app.h"
 #include "framework/error.h"
@@ -45,6 +46,33 @@ TEST(NetworkWorkerTest, MessagesArePumpedWhileTheWorkRuns) {
   ::KillTimer(nullptr, timer);
   EXPECT_GT(hooks.load(), 5);
   EXPECT_GT(g_timer_ticks.load(), 5);
+}
+
+TEST(NetworkWorkerTest, ProgressWakesTheWindowForEachValueWhileTheWorkWaits) {
+  // No timer and no input here: only the work's progress brings the hook round. Each value waits
+  // until the hook has shown it (or a generous cap), so a slow machine is slower, never wrong.
+  std::atomic<int> stored{0};
+  std::atomic<int> shown{0};
+  std::vector<int> seen;
+  EXPECT_TRUE(RunOffWindow(
+      [&](NetworkActivity& activity) {
+        for (int value = 1; value <= 5; ++value) {
+          stored = value;
+          activity.Progressed();
+          for (int waited = 0; waited < 10000 && shown < value; waited += 5) {
+            activity.Touch();
+            ::Sleep(5);
+          }
+        }
+      },
+      [&] {
+        const int value = stored;
+        if (value > 0 && (seen.empty() || seen.back() != value)) {
+          seen.push_back(value);
+        }
+        shown = value;
+      }));
+  EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5}));
 }
 
 TEST(NetworkWorkerTest, ActivityKeepsWorkAlivePastTheLimit) {

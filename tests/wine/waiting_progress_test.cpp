@@ -435,32 +435,27 @@ TEST(WaitingProgress, ActiveSetWhileLoadingStartsWhenTheFormIsCreated) {
 
 enum class Stage { kNeverActive, kRunning, kTickQueued, kJustEnded, kEnded, kStoppedByHand };
 
-class WaitingProgressDestroy : public ::testing::TestWithParam<Stage> {};
-
-TEST_P(WaitingProgressDestroy, EndsTheWorkerAndReturns) {
-  Watchdog watchdog(kThreadLimitMs, "destroying the bar");
-  ParkPointer();
-  TestForm form;
+// A bar on a shown form, brought to the stage; ended counts its OnEnded.
+std::unique_ptr<RecordingBar> BarAt(TestForm& form, Stage stage, int& ended) {
   form.SetClientSize(400, 300);
   form.FinishCreate();
   form.ShowForm();
   auto bar = std::make_unique<RecordingBar>(&form);
   bar->SetBounds(0, 0, 159, 4);
   bar->SetRefreshInterval(1);
-  const bool short_run = GetParam() == Stage::kEnded || GetParam() == Stage::kJustEnded;
+  const bool short_run = stage == Stage::kEnded || stage == Stage::kJustEnded;
   bar->SetLength(short_run ? 5 : 100000);
-  int ended = 0;
   bar->OnEnded = [&ended](fw::Control&) { ++ended; };
-  switch (GetParam()) {
+  switch (stage) {
     case Stage::kNeverActive:
       break;
     case Stage::kRunning:
       bar->SetActive(true);
-      ASSERT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
+      EXPECT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
       break;
     case Stage::kTickQueued:
       bar->SetActive(true);
-      ASSERT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
+      EXPECT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
       ::Sleep(30);  // the worker offers its next tick and waits for the main thread
       break;
     case Stage::kJustEnded:
@@ -473,19 +468,31 @@ TEST_P(WaitingProgressDestroy, EndsTheWorkerAndReturns) {
       }
       bar->Wait().SetPaused(false);
       bar->Tick();
-      ASSERT_FALSE(bar->Active());
+      EXPECT_FALSE(bar->Active());
       ::Sleep(10);  // the worker sleeps its 1 ms and offers its next tick
       break;
     case Stage::kEnded:
       bar->SetActive(true);
-      ASSERT_TRUE(PumpUntil([&] { return ended == 1; }));
+      EXPECT_TRUE(PumpUntil([&] { return ended == 1; }));
       break;
     case Stage::kStoppedByHand:
       bar->SetActive(true);
-      ASSERT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
+      EXPECT_TRUE(PumpUntil([&] { return bar->Position() > 0; }));
       bar->SetActive(false);
       break;
   }
+  return bar;
+}
+
+class WaitingProgressDestroy : public ::testing::TestWithParam<Stage> {};
+
+TEST_P(WaitingProgressDestroy, EndsTheWorkerAndReturns) {
+  Watchdog watchdog(kThreadLimitMs, "destroying the bar");
+  ParkPointer();
+  TestForm form;
+  int ended = 0;
+  auto bar = BarAt(form, GetParam(), ended);
+  ASSERT_FALSE(HasFailure());
   const int ended_before = ended;
   EXPECT_EQ(ended_before, GetParam() == Stage::kEnded ? 1 : 0);
   bar.reset();
@@ -493,6 +500,31 @@ TEST_P(WaitingProgressDestroy, EndsTheWorkerAndReturns) {
   Settle();
   EXPECT_EQ(ended, ended_before);
 }
+
+class WaitingProgressTerminate : public ::testing::TestWithParam<Stage> {};
+
+TEST_P(WaitingProgressTerminate, TerminateAloneEndsTheWorkerSoWaitForReturns) {
+  Watchdog watchdog(kThreadLimitMs, "Terminate then WaitFor");
+  ParkPointer();
+  TestForm form;
+  int ended = 0;
+  auto bar = BarAt(form, GetParam(), ended);
+  ASSERT_FALSE(HasFailure());
+  bar->Wait().Terminate();
+  EXPECT_TRUE(bar->Wait().Terminated());
+  bar->Wait().WaitFor();  // the worker's sleep and its closed gate both end
+  EXPECT_TRUE(bar->Wait().Finished());
+  // No tick runs any more, whatever was queued or posted.
+  const std::size_t ticks = bar->positions.size();
+  const std::int32_t position = bar->Position();
+  PumpUntil([] { return false; }, 10);
+  EXPECT_EQ(bar->positions.size(), ticks);
+  EXPECT_EQ(bar->Position(), position);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, WaitingProgressTerminate,
+                         ::testing::Values(Stage::kNeverActive, Stage::kRunning, Stage::kTickQueued,
+                                           Stage::kJustEnded, Stage::kStoppedByHand));
 
 INSTANTIATE_TEST_SUITE_P(Stages, WaitingProgressDestroy,
                          ::testing::Values(Stage::kNeverActive, Stage::kRunning, Stage::kTickQueued,
