@@ -473,7 +473,7 @@ void TBaseGraphicButton::DrawCaption(HDC dc, const RECT& r) {
     return;
   }
   fw::SavedDcState saved(dc);
-  ::SelectObject(dc, font);  // put back by the saved state
+  const fw::SelectGuard select_font(dc, font);
   ::SetTextCharacterExtra(dc, FFontFx.Tracing());
   fw::TColor color = Font().Color();
   if (FState >= bsMouseOver && FState <= bsDropDownOpen && FAllowMouseOver && FEnterColorChange) {

@@ -7,7 +7,7 @@
 #include "framework/gdi.h"
 #include "framework/handle.h"
 #include "widgets/gradient_geometry.h"
-#include "widgets/meter_layout.h"
+#include "widgets/round_mul_div.h"
 
 namespace widgets {
 
@@ -263,9 +263,7 @@ void TProgressStrip::RenderText(HDC dc, int width, int height) {
   }
   RECT box = FTextCentered ? RECT{1, 1, width - 1, height - 1} : RECT{1, 1, FBlock + 1, height - 1};
   fw::SavedDcState saved(dc);
-  if (const HFONT font = Font().Handle(); font != nullptr) {
-    ::SelectObject(dc, font);  // put back by the saved state
-  }
+  const fw::SelectGuard font(dc, Font().Handle());  // a null font selects nothing
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, fw::ColorToRGB(Font().Color()));
   ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &box,

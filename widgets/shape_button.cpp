@@ -240,10 +240,7 @@ void TCustomShapeButton::PaintFill(HDC dc) {
   const fw::PixelRect caption = CaptionRect(width, height, bw, sd, FStyle, State());
 
   fw::SavedDcState saved(b);
-  // The background, and the brush the outline pass of non-plain bevels takes its colour from.
   fw::FillSolidRect(b, whole, Color());
-  fw::BrushHandle background(::CreateSolidBrush(fw::ColorToRGB(Color())));
-  ::SelectObject(b, background.get());
   // The face by fill style: a brush (hollow for sfNone), or the face image through its mask.
   fw::BrushHandle fill_brush;
   HDC image = nullptr;
@@ -261,14 +258,15 @@ void TCustomShapeButton::PaintFill(HDC dc) {
     }
   }
   if (fill != sfPng) {  // sfPng draws no face
+    // Bevels other than sbNormal are outlined in the background colour.
     DrawShape(b, whole, FShape.Shape(), Color(), image, shadow, bevel, FShape.RoundPercent(),
-              fill_brush.get(), FShape.Square(), FList, &scratch_);
+              fill_brush.get(), Color(), FList, &scratch_);
   }
   DrawCaption(b, ToRect(caption));
-  ::SelectObject(b, ::GetStockObject(WHITE_BRUSH));  // the background brush goes first
   if (Transparent()) {
     // The pixels still in Color are left out: the parent shows around the shape.
-    DrawKeyed(dc, whole, b, Color(), &scratch_);
+    fw::DrawTransparent(dc, 0, 0, width, height, b, 0, 0, fw::ColorToRGB(Color()),
+                        &scratch_.transparent);
   } else {
     ::BitBlt(dc, 0, 0, width, height, b, 0, 0, SRCCOPY);
   }
@@ -279,20 +277,16 @@ void TCustomShapeButton::PaintFast(HDC dc) {
   const int width = Width();
   const int height = Height();
   const RECT whole{0, 0, width, height};
-  fw::SavedDcState saved(dc);
   if (!Transparent()) {
     fw::FillSolidRect(dc, whole, Color());
   }
-  fw::BrushHandle background(::CreateSolidBrush(fw::ColorToRGB(Color())));
-  ::SelectObject(dc, background.get());
   fw::BrushHandle face(::CreateSolidBrush(fw::ColorToRGB(FColors.ForState(State()))));
   const TShadow* shadow = FStyle == sbs3D ? nullptr : &FShape.Shadow();
   DrawShape(dc, whole, FShape.Shape(), Color(), nullptr, shadow, &FShape.Bevel(),
-            FShape.RoundPercent(), face.get(), FShape.Square(), FList, &scratch_);
+            FShape.RoundPercent(), face.get(), Color(), FList, &scratch_);
   const fw::PixelRect caption =
       CaptionRect(width, height, FShape.Bevel().Width(), FShape.Shadow().Depth(), FStyle, State());
   DrawCaption(dc, ToRect(caption));
-  ::SelectObject(dc, ::GetStockObject(WHITE_BRUSH));
 }
 
 void TCustomShapeButton::Loaded() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/gdi.h"
+#include "widgets/round_mul_div.h"
 
 namespace widgets {
 
@@ -118,7 +119,7 @@ void TGradient::InitPalette() {
     const int runs = static_cast<int>(FColors.size()) - 1;
     const int last = FColorCount - 1;
     for (int j = 0; j < runs; ++j) {
-      const int count = MulDivRound(j + 1, last, runs) - MulDivRound(j, last, runs) + 1;
+      const int count = RoundMulDiv(j + 1, last, runs) - RoundMulDiv(j, last, runs) + 1;
       BuildColorRamp(FColors[static_cast<std::size_t>(j)], FColors[static_cast<std::size_t>(j) + 1],
                      count, j == 0, &FColorList);
     }

@@ -1192,7 +1192,8 @@ TEST(ShapePaint, KeyedAndMaskedCopiesLeaveOutTheKeyWithOrWithoutScratch) {
     Canvas canvas(12, 12);
     ASSERT_TRUE(canvas.Valid());
     canvas.Fill(kRed);
-    widgets::DrawKeyed(canvas.Dc(), RECT{1, 1, 11, 11}, source.Dc(), kKey, s);
+    fw::DrawTransparent(canvas.Dc(), 1, 1, 10, 10, source.Dc(), 0, 0, kKey,
+                        s == nullptr ? nullptr : &s->transparent);
     EXPECT_EQ(canvas.Pixel(3, 4), kRed);  // the key pixels leave the canvas as it was
     EXPECT_EQ(canvas.Pixel(8, 4), kRed);
     EXPECT_EQ(canvas.Pixel(1, 1), kGreen);
