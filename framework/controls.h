@@ -186,6 +186,12 @@ class Control {
   // Keyboard focus; only windowed controls that are tab stops ever take it.
   virtual bool CanFocus() const { return false; }
   virtual void SetFocus() {}
+  // A sibling of toggle group group_index went down: the group's other members raise themselves,
+  // every other control ignores it (a hook, since nothing here asks a control what it is).
+  virtual void GroupButtonPressed(const Control& pressed, int group_index) {
+    (void)pressed;
+    (void)group_index;
+  }
 
   // Accessibility and the keyboard (framework/accessible.h, framework/keyboard_focus.h). The name
   // is AccessibleName when set, else the caption without its "&" marks. Push buttons and links

@@ -55,25 +55,50 @@ constexpr DWORD kDSna = 0x00220326;  // dest AND NOT source
 
 }  // namespace
 
-void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, COLORREF key) {
+void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, COLORREF key,
+                     TransparentScratch* scratch) {
   if (w <= 0 || h <= 0) {
     return;
   }
-  BitmapHandle mask = BuildMask(src, sx, sy, w, h, key);
-  MemoryDc mask_dc(::CreateCompatibleDC(dest));
-  OffscreenBitmap image;
-  if (!mask || !mask_dc || !image.Resize(w, h)) {
+  TransparentScratch own;
+  TransparentScratch& s = scratch != nullptr ? *scratch : own;
+  if (!s.mask.Resize(w, h) || !s.keyed.Resize(w, h)) {
     return;
   }
-  SelectGuard select(mask_dc.get(), mask.get());
-  ::BitBlt(image.Dc(), 0, 0, w, h, src, sx, sy, SRCCOPY);
   {
-    SavedDcState saved(image.Dc());
-    ::SetBkColor(image.Dc(), RGB(255, 255, 255));
-    ::SetTextColor(image.Dc(), RGB(0, 0, 0));
-    ::BitBlt(image.Dc(), 0, 0, w, h, mask_dc.get(), 0, 0, kDSna);
+    const SavedDcState saved(src);
+    ::SetBkColor(src, key);
+    ::BitBlt(s.mask.Dc(), 0, 0, w, h, src, sx, sy, SRCCOPY);
   }
-  BlitMasked(dest, x, y, w, h, mask_dc.get(), image.Dc(), 0, 0);
+  const HDC keyed = s.keyed.Dc();
+  ::BitBlt(keyed, 0, 0, w, h, src, sx, sy, SRCCOPY);
+  {
+    SavedDcState saved(keyed);
+    ::SetBkColor(keyed, RGB(255, 255, 255));
+    ::SetTextColor(keyed, RGB(0, 0, 0));
+    ::BitBlt(keyed, 0, 0, w, h, s.mask.Dc(), 0, 0, kDSna);
+  }
+  BlitMasked(dest, x, y, w, h, s.mask.Dc(), keyed, 0, 0);
+}
+
+bool MonoBitmap::Resize(int width, int height) {
+  if (dc_ && width == width_ && height == height_) {
+    return true;
+  }
+  selected_.Restore();  // never delete a selected bitmap
+  bitmap_.reset();
+  dc_.reset();
+  MemoryDc dc(::CreateCompatibleDC(nullptr));
+  BitmapHandle bitmap(::CreateBitmap(width, height, 1, 1, nullptr));
+  if (!dc || !bitmap) {
+    return false;
+  }
+  selected_ = SelectGuard(dc.get(), bitmap.get());
+  dc_ = std::move(dc);
+  bitmap_ = std::move(bitmap);
+  width_ = width;
+  height_ = height;
+  return true;
 }
 
 HDC TextMeasurer::DcFor(const LOGFONTW& font) {

@@ -18,10 +18,6 @@ COLORREF ColorToRGB(TColor color);
 // rectangle paints nothing.
 void FillSolidRect(HDC dc, const RECT& r, TColor color);
 
-// Copies the w x h block at (sx, sy) of src to (x, y) of dest, leaving out every source pixel whose
-// RGB equals key. Builds its mask on every call; keep a KeyedBitmap when the source is reused.
-void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, COLORREF key);
-
 // An owned memory DC with an owned bitmap selected into it. Resize keeps the bitmap when the size
 // is unchanged; the bitmap is deselected before it is deleted.
 class OffscreenBitmap {
@@ -53,6 +49,35 @@ class OffscreenBitmap {
   int width_ = 0;
   int height_ = 0;
 };
+
+// A one-bit-per-pixel bitmap selected into its own memory DC, kept while the size stays.
+class MonoBitmap {
+ public:
+  bool Resize(int width, int height);
+  HDC Dc() const noexcept { return dc_.get(); }
+
+ private:
+  // Declared in destruction order: the selection is undone before the bitmap and the DC go.
+  MemoryDc dc_;
+  BitmapHandle bitmap_;
+  SelectGuard selected_;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+// The working surfaces of DrawTransparent. Making a DC and a bitmap is a round trip to the window
+// system under Wine, several times the cost of the copies, so a control that paints again and
+// again keeps one set and hands it in.
+struct TransparentScratch {
+  MonoBitmap mask;        // 1 where the source has the key colour
+  OffscreenBitmap keyed;  // the source with its key pixels blackened
+};
+
+// Copies the w x h block at (sx, sy) of src to (x, y) of dest, leaving out every source pixel whose
+// RGB equals key: the source's mask cuts the destination (AND), the key-blackened source goes in
+// (OR). Without scratch it makes its own surfaces; keep a KeyedBitmap when the source is reused.
+void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, COLORREF key,
+                     TransparentScratch* scratch = nullptr);
 
 // A bitmap drawn with a key colour left out, with the mask and the key-blackened image cached:
 // building them once keeps every later paint to two BitBlts.

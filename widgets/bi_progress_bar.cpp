@@ -366,9 +366,7 @@ void TBiProgressBar::DrawBarText(HDC dc, const std::wstring& text, fw::TColor co
     return;
   }
   fw::SavedDcState saved(dc);
-  if (const HFONT font = Font().Handle(); font != nullptr) {
-    ::SelectObject(dc, font);  // put back by the saved state
-  }
+  const fw::SelectGuard font(dc, Font().Handle());  // a null font selects nothing
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, fw::ColorToRGB(color));
   RECT box = bar_rect;
@@ -391,9 +389,7 @@ void TBiProgressBar::DrawCaptionText(HDC dc, int height) {
     return;
   }
   fw::SavedDcState saved(dc);
-  if (const HFONT font = Font().Handle(); font != nullptr) {
-    ::SelectObject(dc, font);
-  }
+  const fw::SelectGuard font(dc, Font().Handle());
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, fw::ColorToRGB(Font().Color()));
   RECT measured{0, 0, 0, 0};

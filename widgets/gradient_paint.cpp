@@ -21,7 +21,7 @@ void FillGradient(HDC canvas, const RECT& rect, TGradientStyle style, const TCol
   // clip keeps them off whatever lies around it.
   fw::SavedDcState saved(canvas);
   ::IntersectClipRect(canvas, rect.left, rect.top, rect.right, rect.bottom);
-  ::SelectObject(canvas, ::GetStockObject(NULL_PEN));
+  const fw::SelectGuard no_pen(canvas, ::GetStockObject(NULL_PEN));
   for (const GradientBand& band : bands) {
     fw::BrushHandle brush(::CreateSolidBrush(colours[band.color]));
     if (!brush) {

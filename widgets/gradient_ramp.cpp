@@ -2,30 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "framework/color.h"
+#include "widgets/round_mul_div.h"
 
 namespace widgets {
-
-int MulDivRound(int a, int b, int c) {
-  if (c == 0) {
-    return -1;
-  }
-  std::int64_t product = static_cast<std::int64_t>(a) * b;
-  std::int64_t divisor = c;
-  if (divisor < 0) {
-    product = -product;
-    divisor = -divisor;
-  }
-  // Half the divisor towards the sign of the result, then truncating division.
-  const std::int64_t result =
-      (product >= 0 ? product + divisor / 2 : product - divisor / 2) / divisor;
-  if (result > std::numeric_limits<int>::max() || result < -std::numeric_limits<int>::max()) {
-    return -1;
-  }
-  return static_cast<int>(result);
-}
 
 void AppendColorRamp(std::uint32_t first_rgb, std::uint32_t last_rgb, int count, bool start_new,
                      TColorList* list) {
@@ -36,7 +17,7 @@ void AppendColorRamp(std::uint32_t first_rgb, std::uint32_t last_rgb, int count,
     list->clear();
   }
   const auto channel = [count](int from, int to, int i) {
-    return count > 1 ? (from + MulDivRound(i, to - from, count - 1)) & 0xFF : from;
+    return count > 1 ? (from + RoundMulDiv(i, to - from, count - 1)) & 0xFF : from;
   };
   list->reserve(list->size() + static_cast<std::size_t>(count));
   for (int i = start_new ? 0 : 1; i < count; ++i) {
@@ -89,7 +70,7 @@ std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const fw::Pixe
   const int n = static_cast<int>(std::min(count, static_cast<std::size_t>(kMaxGradientColours)));
   const int w = rect.right - rect.left;
   const int h = rect.bottom - rect.top;
-  const auto at = [n](int i, int length) { return MulDivRound(i, length, n); };
+  const auto at = [n](int i, int length) { return RoundMulDiv(i, length, n); };
   // Band i's colour: i itself, or its share of a list longer than the bands.
   const auto colour = [n, count](int i) {
     if (count == static_cast<std::size_t>(n)) {
@@ -127,8 +108,8 @@ std::vector<GradientBand> PlanGradientBands(TGradientStyle style, const fw::Pixe
     case gstSquare:
       for (int i = n - 1; i >= 0; --i) {
         // Inset by half of what the bands outside this one take.
-        const int dx = MulDivRound(n - 1 - i, w, 2 * n);
-        const int dy = MulDivRound(n - 1 - i, h, 2 * n);
+        const int dx = RoundMulDiv(n - 1 - i, w, 2 * n);
+        const int dy = RoundMulDiv(n - 1 - i, h, 2 * n);
         AddUnlessEmpty(&bands, RectBand(rect.left + dx, rect.top + dy, rect.right - dx,
                                         rect.bottom - dy, colour(i)));
       }

@@ -1,6 +1,7 @@
-// The arithmetic of the gradient painter shared by the shape button and the two-tone meter: the
-// platform's rounding MulDiv, colour ramps, and which band of which colour covers which part of a
-// rectangle for every gradient style. Pure: no windows.h, so the exact bands are testable natively.
+// The arithmetic of the gradient painter shared by the shape button and the two-tone meter: colour
+// ramps, and which band of which colour covers which part of a rectangle for every gradient style
+// (with the platform's rounding MulDiv, round_mul_div.h). Pure: no windows.h, so the exact bands
+// are testable natively.
 #pragma once
 
 #include <cstddef>
@@ -26,10 +27,6 @@ enum TGradientStyle : std::uint8_t {
 
 // Plain RGB colours 0x00BBGGRR, first colour first.
 using TColorList = std::vector<std::uint32_t>;
-
-// a * b / c with a 64-bit intermediate, rounded to nearest with halves away from zero; -1 when c
-// is 0 or the result does not fit, exactly as the platform's MulDiv answers.
-int MulDivRound(int a, int b, int c);
 
 // Appends count colours running from first_rgb to last_rgb, each channel
 // (first + MulDiv(i, last - first, count - 1)) mod 256. start_new empties the list first and

@@ -1,7 +1,8 @@
 #include "widgets/meter_layout.h"
 
 #include <algorithm>
-#include <limits>
+
+#include "widgets/round_mul_div.h"
 
 namespace widgets {
 
@@ -15,21 +16,6 @@ std::int32_t BoundLength(std::int32_t length) {
 }
 
 }  // namespace
-
-std::int32_t RoundMulDiv(std::int64_t a, std::int32_t b, std::int64_t c) {
-  // |a| < 2^32 and |b| <= 2^31 keep the product and the added half inside 64 bits.
-  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-  if (c == 0 || a > 2 * kMax + 1 || a < -2 * kMax - 1 || c > 2 * kMax + 1 || c < -2 * kMax - 1) {
-    return -1;
-  }
-  std::int64_t product = a * b;
-  if (c < 0) {
-    product = -product;
-    c = -c;
-  }
-  const std::int64_t result = (product >= 0 ? product + c / 2 : product - c / 2) / c;
-  return result > kMax || result < -kMax ? -1 : static_cast<std::int32_t>(result);
-}
 
 std::int32_t BarLength(std::int32_t value, std::int32_t min, std::int32_t scale, int span) {
   return RoundMulDiv(static_cast<std::int64_t>(value) - min, span,

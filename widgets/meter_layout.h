@@ -9,11 +9,6 @@
 
 namespace widgets {
 
-// a * b / c rounded to the nearest integer, halves away from zero, with a 64-bit intermediate;
-// -1 when c is 0 or the result leaves the signed 32-bit range (the platform's MulDiv). a and c
-// may be differences of two 32-bit values.
-std::int32_t RoundMulDiv(std::int64_t a, std::int32_t b, std::int64_t c);
-
 // The length in pixels of a bar showing value on min..scale over span pixels, not clamped.
 std::int32_t BarLength(std::int32_t value, std::int32_t min, std::int32_t scale, int span);
 

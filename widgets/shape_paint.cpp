@@ -1,48 +1,26 @@
 #include "widgets/shape_paint.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "framework/gdi.h"
 #include "framework/handle.h"
 
 namespace widgets {
 
-bool MonoSurface::Resize(int width, int height) {
-  if (dc_ && width == width_ && height == height_) {
-    return true;
-  }
-  selected_.Restore();
-  bitmap_.reset();
-  dc_.reset();
-  fw::MemoryDc dc(::CreateCompatibleDC(nullptr));
-  fw::BitmapHandle bitmap(::CreateBitmap(width, height, 1, 1, nullptr));
-  if (!dc || !bitmap) {
-    return false;
-  }
-  selected_ = fw::SelectGuard(dc.get(), bitmap.get());
-  dc_ = std::move(dc);
-  bitmap_ = std::move(bitmap);
-  width_ = width;
-  height_ = height;
-  return true;
-}
-
 namespace {
 
-constexpr DWORD kDSna = 0x00220326;  // dest AND NOT source
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
 // Colour to monochrome: the pixels of `set` become 1, all others 0.
-void BitsWhere(const MonoSurface& bits, HDC source, int w, int h, COLORREF set) {
+void BitsWhere(const fw::MonoBitmap& bits, HDC source, int w, int h, COLORREF set) {
   const COLORREF old = ::SetBkColor(source, set);
   ::BitBlt(bits.Dc(), 0, 0, w, h, source, 0, 0, SRCCOPY);
   ::SetBkColor(source, old);
 }
 
 // Monochrome to colour inside a raster operation: 1 bits take `one`, 0 bits `zero`.
-void BlitBits(HDC dest, int x, int y, int w, int h, const MonoSurface& bits, COLORREF one,
+void BlitBits(HDC dest, int x, int y, int w, int h, const fw::MonoBitmap& bits, COLORREF one,
               COLORREF zero, DWORD rop) {
   const COLORREF old_bk = ::SetBkColor(dest, one);
   const COLORREF old_text = ::SetTextColor(dest, zero);
@@ -53,26 +31,6 @@ void BlitBits(HDC dest, int x, int y, int w, int h, const MonoSurface& bits, COL
 
 }  // namespace
 
-void DrawKeyed(HDC canvas, const RECT& rect, HDC source, fw::TColor key, ShapeScratch* scratch) {
-  const int w = rect.right - rect.left;
-  const int h = rect.bottom - rect.top;
-  if (w <= 0 || h <= 0) {
-    return;
-  }
-  ShapeScratch own;
-  ShapeScratch& s = scratch != nullptr ? *scratch : own;
-  if (!s.bits.Resize(w, h) || !s.keyed.Resize(w, h)) {
-    return;
-  }
-  // The classic transparent copy: a mask of the key pixels, the source with them blackened, the
-  // canvas cut out where the mask is clear (AND), then the source put in (OR).
-  BitsWhere(s.bits, source, w, h, fw::ColorToRGB(key));
-  ::BitBlt(s.keyed.Dc(), 0, 0, w, h, source, 0, 0, SRCCOPY);
-  BlitBits(s.keyed.Dc(), 0, 0, w, h, s.bits, kWhite, kBlack, kDSna);
-  BlitBits(canvas, rect.left, rect.top, w, h, s.bits, kWhite, kBlack, SRCAND);
-  ::BitBlt(canvas, rect.left, rect.top, w, h, s.keyed.Dc(), 0, 0, SRCPAINT);
-}
-
 void DrawMaskedImage(HDC canvas, const RECT& rect, HDC mask, fw::TColor key, HDC image,
                      ShapeScratch* scratch) {
   const int w = rect.right - rect.left;
@@ -82,16 +40,19 @@ void DrawMaskedImage(HDC canvas, const RECT& rect, HDC mask, fw::TColor key, HDC
   }
   ShapeScratch own;
   ShapeScratch& s = scratch != nullptr ? *scratch : own;
-  if (!s.bits.Resize(w, h) || !s.image.Resize(w, h)) {
+  fw::MonoBitmap& bits = s.transparent.mask;  // free until the keyed copy rebuilds it
+  if (!bits.Resize(w, h) || !s.image.Resize(w, h)) {
     return;
   }
   // The working copy keeps the image where the mask is white and takes the key elsewhere: first
   // AND with white-or-black, then OR with black-or-key.
-  BitsWhere(s.bits, mask, w, h, kWhite);
+  const COLORREF key_rgb = fw::ColorToRGB(key);
+  BitsWhere(bits, mask, w, h, kWhite);
   ::BitBlt(s.image.Dc(), 0, 0, w, h, image, 0, 0, SRCCOPY);
-  BlitBits(s.image.Dc(), 0, 0, w, h, s.bits, kWhite, kBlack, SRCAND);
-  BlitBits(s.image.Dc(), 0, 0, w, h, s.bits, kBlack, fw::ColorToRGB(key), SRCPAINT);
-  DrawKeyed(canvas, rect, s.image.Dc(), key, &s);
+  BlitBits(s.image.Dc(), 0, 0, w, h, bits, kWhite, kBlack, SRCAND);
+  BlitBits(s.image.Dc(), 0, 0, w, h, bits, kBlack, key_rgb, SRCPAINT);
+  fw::DrawTransparent(canvas, rect.left, rect.top, w, h, s.image.Dc(), 0, 0, key_rgb,
+                      &s.transparent);
 }
 
 namespace {
@@ -228,19 +189,11 @@ void DrawBevel(HDC dc, TShapeType type, const TPointList& list, int dx, int dy, 
   }
 }
 
-COLORREF CurrentBrushColor(HDC dc) {
-  LOGBRUSH brush{};
-  if (::GetObjectW(::GetCurrentObject(dc, OBJ_BRUSH), sizeof(brush), &brush) == 0) {
-    return RGB(0, 0, 0);
-  }
-  return brush.lbColor;
-}
-
 }  // namespace
 
 void DrawShape(HDC canvas, const RECT& rect, TShapeType shape_type, fw::TColor key_colour,
                HDC image, const TShadow* shadow, const TSimpleBevel* bevel, int round_percent,
-               HBRUSH brush, bool /*square: already in the points*/, const TPointList& list,
+               HBRUSH brush, fw::TColor outline_colour, const TPointList& list,
                ShapeScratch* scratch) {
   const int w = rect.right - rect.left;
   const int h = rect.bottom - rect.top;
@@ -250,9 +203,8 @@ void DrawShape(HDC canvas, const RECT& rect, TShapeType shape_type, fw::TColor k
   const int d = EffectiveShadowDepth(shadow);
   const int bw = bevel != nullptr ? bevel->Width() : 0;
   const int c = ShapeCornerSize(w, h, d, round_percent);
-  const COLORREF outline_colour = bevel != nullptr && bevel->Style() == sbNormal
-                                      ? fw::ColorToRGB(bevel->Color())
-                                      : CurrentBrushColor(canvas);
+  const COLORREF outline = fw::ColorToRGB(
+      bevel != nullptr && bevel->Style() == sbNormal ? bevel->Color() : outline_colour);
   fw::SavedDcState saved(canvas);
   ::SetROP2(canvas, R2_COPYPEN);
 
@@ -294,8 +246,8 @@ void DrawShape(HDC canvas, const RECT& rect, TShapeType shape_type, fw::TColor k
     }
   }
   {
-    fw::PenHandle outline = MakePen(bw, outline_colour);
-    fw::SelectGuard pen(canvas, outline.get());
+    fw::PenHandle outline_pen = MakePen(bw, outline);
+    fw::SelectGuard pen(canvas, outline_pen.get());
     fw::SelectGuard fill(canvas, image != nullptr || brush == nullptr
                                      ? ::GetStockObject(NULL_BRUSH)
                                      : static_cast<HGDIOBJ>(brush));

@@ -2,27 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdint>
 #include <vector>
 
 namespace widgets {
 namespace {
-
-TEST(MulDivRound, RoundsHalvesAwayFromZeroLikeThePlatform) {
-  const struct {
-    int a, b, c, expected;
-  } cases[] = {
-      {1, 1, 2, 1},     {-1, 1, 2, -1},      {3, 1, 2, 2},
-      {5, 1, 2, 3},     {1, 1, 3, 0},        {2, 1, 3, 1},
-      {1, -3, 2, -2},   {2, 3, -4, -2},      {-2, 3, -4, 2},
-      {16, 94, 16, 94}, {1, 94, 16, 6},      {7, -128, 15, -60},
-      {5, 7, 0, -1},    {INT_MAX, 2, 1, -1}, {INT_MAX, 2, 2, INT_MAX},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(MulDivRound(c.a, c.b, c.c), c.expected) << c.a << " " << c.b << " " << c.c;
-  }
-}
 
 std::vector<int> Channel(const TColorList& list, std::uint8_t (*of)(std::uint32_t)) {
   std::vector<int> values;

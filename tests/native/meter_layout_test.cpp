@@ -1,5 +1,5 @@
-// The two-tone meter's placement arithmetic: the platform's rounding, bar lengths, the infinite
-// mode's laps, the half modes, blocks, the full-line text box and the marquee.
+// The two-tone meter's placement arithmetic: bar lengths, the infinite mode's laps, the half
+// modes, blocks, the full-line text box and the marquee.
 #include "widgets/meter_layout.h"
 
 #include <gtest/gtest.h>
@@ -13,29 +13,6 @@ namespace {
 
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-
-TEST(MeterLayout, RoundMulDivMatchesThePlatform) {
-  struct Case {
-    std::int64_t a;
-    std::int32_t b;
-    std::int64_t c;
-    std::int32_t want;
-  };
-  const Case cases[] = {
-      {1, 498, 100, 5},     // 4.98
-      {50, 498, 100, 249},  // exact
-      {32, 5, 64, 3},       // 2.5 away from zero
-      {-32, 5, 64, -3},     // -2.5 away from zero
-      {32, 249, 64, 125},   // 124.5
-      {7, 1, 0, -1},        // division by zero
-      {kMax, 2, 1, -1},     // does not fit
-      {static_cast<std::int64_t>(kMax) - kMin, 498, static_cast<std::int64_t>(kMax) - kMin, 498},
-      {5, 3, -2, -8},  // -7.5
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(RoundMulDiv(c.a, c.b, c.c), c.want) << c.a << " * " << c.b << " / " << c.c;
-  }
-}
 
 TEST(MeterLayout, BarLengthIsNotClamped) {
   struct Case {

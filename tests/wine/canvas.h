@@ -26,12 +26,10 @@ class Canvas {
     bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     bits_ = static_cast<const std::uint8_t*>(bits);
     dc_.reset(::CreateCompatibleDC(nullptr));
-    old_ = ::SelectObject(dc_.get(), bitmap_.get());
+    selected_ = fw::SelectGuard(dc_.get(), bitmap_.get());
   }
   Canvas(const Canvas&) = delete;
   Canvas& operator=(const Canvas&) = delete;
-  // The bitmap is deselected before its owner deletes it.
-  ~Canvas() { ::SelectObject(dc_.get(), old_); }
 
   HDC Dc() const { return dc_.get(); }
   bool Valid() const { return bits_ != nullptr && dc_; }
@@ -64,7 +62,7 @@ class Canvas {
   fw::BitmapHandle bitmap_;
   fw::MemoryDc dc_;
   const std::uint8_t* bits_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  fw::SelectGuard selected_;  // declared last: the bitmap is deselected before it and the DC go
 };
 
 }  // namespace test

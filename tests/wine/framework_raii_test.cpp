@@ -81,6 +81,7 @@ TEST(SelectGuardTest, PutsThePreviousObjectBackOnceAlsoWhenMoved) {
   ASSERT_TRUE(a && b);
   const auto selected = [&dc] { return ::GetCurrentObject(dc.get(), OBJ_BITMAP); };
   const HGDIOBJ original = selected();
+  fw::SelectGuard later;
   {
     fw::SelectGuard first(dc.get(), a.get());
     EXPECT_EQ(selected(), a.get());
@@ -94,10 +95,11 @@ TEST(SelectGuardTest, PutsThePreviousObjectBackOnceAlsoWhenMoved) {
     EXPECT_EQ(selected(), a.get());
     owner.Restore();
     EXPECT_EQ(selected(), original);
-    ::SelectObject(dc.get(), b.get());  // a second restore would undo this
+    later = fw::SelectGuard(dc.get(), b.get());  // a second restore of owner would undo this
   }
   EXPECT_EQ(selected(), b.get()) << "restored once only";
-  ::SelectObject(dc.get(), original);
+  later.Restore();
+  EXPECT_EQ(selected(), original);
 }
 
 LOGFONTW Description(const wchar_t* face, LONG height) {

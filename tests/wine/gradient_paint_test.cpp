@@ -8,6 +8,7 @@
 #include "framework/color.h"
 #include "framework/gdi.h"
 #include "widgets/gradient_paint.h"
+#include "widgets/round_mul_div.h"
 #include "tests/wine/canvas.h"
 
 namespace {
@@ -15,12 +16,12 @@ namespace {
 using test::Canvas;
 using widgets::TColorList;
 
-TEST(MulDivRound, AgreesWithThePlatform) {
+TEST(RoundMulDiv, AgreesWithThePlatform) {
   const int values[] = {0, 1, 2, 3, 5, 7, 16, 94, 255, -1, -2, -3, -7, -128, INT_MAX, INT_MIN + 1};
   for (int a : values) {
     for (int b : values) {
       for (int c : values) {
-        EXPECT_EQ(widgets::MulDivRound(a, b, c), ::MulDiv(a, b, c)) << a << " " << b << " " << c;
+        EXPECT_EQ(widgets::RoundMulDiv(a, b, c), ::MulDiv(a, b, c)) << a << " " << b << " " << c;
       }
     }
   }

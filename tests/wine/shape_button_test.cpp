@@ -951,6 +951,47 @@ TEST(ShapeButton, ToggleGroupKeepsOneButtonDown) {
   expect_down(-1);
 }
 
+// A group is the buttons of one parent with one index: a button with the same index under another
+// parent, one of another index and the parent's other controls are left as they are.
+TEST(ShapeButton, ToggleGroupStaysAmongItsParentsButtons) {
+  TestForm form;
+  form.SetClientSize(300, 200);
+  form.Make<Backdrop>();
+  auto& panel = form.Make<fw::Panel>();
+  panel.SetBounds(0, 100, 300, 100);
+  auto& sibling = form.Make<TShapeButton>();
+  auto& disabled_sibling = form.Make<TShapeButton>();
+  auto& other_index = form.Make<TShapeButton>();
+  auto& other_parent = panel.Make<TShapeButton>();
+  auto& pressed = form.Make<TShapeButton>();
+  for (TShapeButton* b : {&sibling, &disabled_sibling, &other_parent, &pressed}) {
+    b->SetGroupIndex(1);
+  }
+  other_index.SetGroupIndex(2);
+  form.FinishCreate();
+  for (TShapeButton* b : {&sibling, &disabled_sibling, &other_index, &other_parent}) {
+    b->SetPressed(true);
+  }
+  disabled_sibling.SetEnabled(false);
+  pressed.SetPressed(true);
+  const struct {
+    const char* name;
+    TShapeButton& button;
+    bool down;
+    widgets::TButtonState state;
+  } cases[] = {
+      {"sibling", sibling, false, widgets::bsUp},
+      {"disabled sibling", disabled_sibling, false, widgets::bsDisabledUp},
+      {"other index", other_index, true, widgets::bsOptionSet},
+      {"other parent", other_parent, true, widgets::bsOptionSet},
+      {"pressed", pressed, true, widgets::bsOptionSet},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.button.Pressed(), c.down) << c.name;
+    EXPECT_EQ(c.button.State(), c.state) << c.name;
+  }
+}
+
 TEST(ShapeButton, RepeatedClickWhileHeld) {
   ParkPointer();
   TestForm form;
@@ -1153,7 +1194,8 @@ TEST(ShapePaint, KeyedAndMaskedCopiesLeaveOutTheKeyWithOrWithoutScratch) {
     Canvas canvas(12, 12);
     ASSERT_TRUE(canvas.Valid());
     canvas.Fill(kRed);
-    widgets::DrawKeyed(canvas.Dc(), RECT{1, 1, 11, 11}, source.Dc(), kKey, s);
+    fw::DrawTransparent(canvas.Dc(), 1, 1, 10, 10, source.Dc(), 0, 0, kKey,
+                        s == nullptr ? nullptr : &s->transparent);
     EXPECT_EQ(canvas.Pixel(3, 4), kRed);  // the key pixels leave the canvas as it was
     EXPECT_EQ(canvas.Pixel(8, 4), kRed);
     EXPECT_EQ(canvas.Pixel(1, 1), kGreen);
