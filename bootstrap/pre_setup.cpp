@@ -228,7 +228,7 @@ void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
   // The hidden push button clicks straight through Space or Enter, whatever the state of
   // RunSetupBtn, and the query and the download pump messages: never start a second run (and a
   // second transfer into the file that is being written) inside the first.
-  if (running_) {
+  if (FRunning) {
     return;
   }
   if (!IsInternetConnected()) {
@@ -236,7 +236,7 @@ void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
     Close();
     return;
   }
-  const auto running = fw::ScopedValue(running_, true);
+  const auto running = fw::ScopedValue(FRunning, true);
   RunSetup();
 }
 
@@ -289,7 +289,7 @@ void TPreSetupBox::DownloadStarting() {
   Label1.SetCaption(L"");
   Label1.SetVisible(true);
   LabelPhase.SetVisible(true);
-  shown_received_ = 0;
+  FShownReceived = 0;
 }
 
 void TPreSetupBox::TransferStarting() {
@@ -299,10 +299,10 @@ void TPreSetupBox::TransferStarting() {
 }
 
 void TPreSetupBox::ShowProgress(std::int64_t received, std::int32_t expected) {
-  if (received == shown_received_) {
+  if (received == FShownReceived) {
     return;
   }
-  shown_received_ = received;
+  FShownReceived = received;
   if (!Label1.Visible()) {
     Label1.SetVisible(true);
   }

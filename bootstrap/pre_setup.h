@@ -85,8 +85,8 @@ class TPreSetupBox : public fw::Form, private SetupRunObserver {
   bool FirstTimeActivate = true;
 
   // The query and the download pump messages: a second request that arrives meanwhile is ignored.
-  bool running_ = false;
-  std::int64_t shown_received_ = -1;  // the count Label1 and the meter show
+  bool FRunning = false;
+  std::int64_t FShownReceived = -1;  // the count Label1 and the meter show
 };
 
 }  // namespace setup

@@ -93,7 +93,7 @@ void TGradientBackground::Paint(HDC dc) {
 }
 
 void TGradientBackground::RenderBuffer(COLORREF start, COLORREF end) {
-  ++rebuild_count_;
+  ++FRebuildCount;
   const HDC dc = FBuffer.Dc();
   const GradientPlan plan = PlanGradient(FStyle, FBufferWidth, FBufferHeight, FSteps, start, end);
   fw::FillSolidRect(dc, RECT{0, 0, FBufferWidth, FBufferHeight}, plan.background);

@@ -35,7 +35,7 @@ class TGradientBackground : public fw::GraphicControl {
   void Paint(HDC dc) override;
 
   // How often the gradient has been rendered into the buffer (a paint that only copies leaves it).
-  int RebuildCount() const { return rebuild_count_; }
+  int RebuildCount() const { return FRebuildCount; }
 
  protected:
   void Loaded() override;
@@ -55,7 +55,7 @@ class TGradientBackground : public fw::GraphicControl {
   int FLoadedTop = 0;
   int FLoadedWidth = 0;
   int FLoadedHeight = 0;
-  int rebuild_count_ = 0;
+  int FRebuildCount = 0;
 };
 
 }  // namespace widgets

@@ -64,11 +64,11 @@ void TBaseGraphicButton::SetButtonState(TButtonState state, bool force) {
   }
   if (FAllowMouseOver) {
     if (previous == bsMouseOver && state != bsMouseOver) {
-      hover_timer_.reset();
-    } else if (state == bsMouseOver && !FPressed && !hover_timer_) {
-      hover_timer_ = std::make_unique<fw::Timer>();
-      hover_timer_->SetInterval(100);
-      hover_timer_->OnTimer = [this](fw::Timer&) { PollHover(); };
+      FHoverTimer.reset();
+    } else if (state == bsMouseOver && !FPressed && !FHoverTimer) {
+      FHoverTimer = std::make_unique<fw::Timer>();
+      FHoverTimer->SetInterval(100);
+      FHoverTimer->OnTimer = [this](fw::Timer&) { PollHover(); };
     }
   }
 }
@@ -218,7 +218,7 @@ void TBaseGraphicButton::MouseUp(fw::TMouseButton button, fw::TShiftState shift,
     return;
   }
   FPrepareDrag = false;
-  repeat_timer_.reset();
+  FRepeatTimer.reset();
   const bool inside = InsideForPointer(x, y, true);
   TButtonState next = FState == bsDisabledUp || FState == bsDisabledDown ? FState : bsUp;
   if (FGroupIndex != 0 && next == bsUp) {
@@ -252,9 +252,9 @@ void TBaseGraphicButton::MouseUp(fw::TMouseButton button, fw::TShiftState shift,
 }
 
 void TBaseGraphicButton::StartRepeat() {
-  repeat_timer_ = std::make_unique<fw::Timer>();
-  repeat_timer_->SetInterval(FRepeatingDelay);
-  repeat_timer_->OnTimer = [this](fw::Timer& timer) {
+  FRepeatTimer = std::make_unique<fw::Timer>();
+  FRepeatTimer->SetInterval(FRepeatingDelay);
+  FRepeatTimer->OnTimer = [this](fw::Timer& timer) {
     timer.SetInterval(FRepeatingInterval);
     // Only while held over the button; dragged off, it waits.
     if (FState == bsDown && FPrepareDrag && Enabled()) {
@@ -264,8 +264,8 @@ void TBaseGraphicButton::StartRepeat() {
 }
 
 void TBaseGraphicButton::StopTimers() {
-  hover_timer_.reset();
-  repeat_timer_.reset();
+  FHoverTimer.reset();
+  FRepeatTimer.reset();
 }
 
 void TBaseGraphicButton::OpenOrCloseDropDown() {

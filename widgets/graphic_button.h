@@ -96,8 +96,8 @@ class TBaseGraphicButton : public TBaseGraphicControl {
   SIZE GetNeededSizeRect();
 
   // The hover poll and repeat timers exist only while they run.
-  fw::Timer* HoverTimer() const { return hover_timer_.get(); }
-  fw::Timer* RepeatTimer() const { return repeat_timer_.get(); }
+  fw::Timer* HoverTimer() const { return FHoverTimer.get(); }
+  fw::Timer* RepeatTimer() const { return FRepeatTimer.get(); }
 
   bool DialogChar(wchar_t ch) override;
   fw::TAccessibleRole AccessibleRole() const override { return fw::arPushButton; }
@@ -155,8 +155,8 @@ class TBaseGraphicButton : public TBaseGraphicControl {
   bool FMultiLine = false;
   bool FPressed = false;
   bool FPrepareDrag = false;
-  std::unique_ptr<fw::Timer> hover_timer_;
-  std::unique_ptr<fw::Timer> repeat_timer_;
+  std::unique_ptr<fw::Timer> FHoverTimer;
+  std::unique_ptr<fw::Timer> FRepeatTimer;
   std::int32_t FInternal = 0;
   bool FAutoSize = false;
   TButtonState FState = bsUp;

@@ -28,15 +28,15 @@ class TLabelOptions {
   constexpr TLabelOptions() = default;
   constexpr TLabelOptions(std::initializer_list<TLabelOption> options) {
     for (TLabelOption o : options) {
-      bits_ = static_cast<std::uint8_t>(bits_ | Bit(o));
+      FBits = static_cast<std::uint8_t>(FBits | Bit(o));
     }
   }
-  constexpr bool Has(TLabelOption o) const { return (bits_ & Bit(o)) != 0; }
+  constexpr bool Has(TLabelOption o) const { return (FBits & Bit(o)) != 0; }
   constexpr bool operator==(const TLabelOptions&) const = default;
 
  private:
   static constexpr std::uint8_t Bit(TLabelOption o) { return static_cast<std::uint8_t>(1u << o); }
-  std::uint8_t bits_ = 0;
+  std::uint8_t FBits = 0;
 };
 
 // DrawText flag values (the Win32 side checks them against <windows.h>).

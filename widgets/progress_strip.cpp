@@ -280,7 +280,7 @@ void TProgressStrip::RenderBar() {
   if (cw <= 0 || ch <= 0 || !FBuffer.Resize(cw, ch)) {
     return;
   }
-  ++render_count_;
+  ++FRenderCount;
   const HDC dc = FBuffer.Dc();
   // The frame, the empty part and the gaps between blocks all take Color: one fill beneath.
   fw::FillSolidRect(dc, RECT{0, 0, cw, ch}, Color());
@@ -291,7 +291,7 @@ void TProgressStrip::RenderBar() {
     ::DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
   }
   // Shown at once, so every visible step is on screen by the end of the tick that caused it.
-  if (!in_paint_ && Visible() && Parent() != nullptr && Parent()->Handle() != nullptr) {
+  if (!FInPaint && Visible() && Parent() != nullptr && Parent()->Handle() != nullptr) {
     PaintNow();
   }
 }
@@ -300,11 +300,11 @@ void TProgressStrip::Paint(HDC dc) {
   const int cw = ClientWidth();
   const int ch = ClientHeight();
   if (FBuffer.Width() != cw || FBuffer.Height() != ch) {
-    in_paint_ = true;
+    FInPaint = true;
     FIsChanged = true;
     RecomputeFill();
     RenderBar();
-    in_paint_ = false;
+    FInPaint = false;
   }
   if (cw <= 2 || ch <= 2) {
     return;

@@ -48,7 +48,7 @@ class TProgressStrip : public fw::GraphicControl {
 
   // The filled width in pixels, and how often the buffer was rendered (tests, benchmarks).
   int Block() const { return FBlock; }
-  int RenderCount() const { return render_count_; }
+  int RenderCount() const { return FRenderCount; }
   // MulDiv(Position - Minimum, 100, Maximum - Minimum), 0 for an empty range.
   int Percent() const;
   // What the text option shows now (empty with toNoText).
@@ -91,8 +91,8 @@ class TProgressStrip : public fw::GraphicControl {
   int FBlockWidth = 0;
   bool FLastBlockPartial = false;
   int FLastBlockWidth = 0;
-  bool in_paint_ = false;  // a render inside Paint is copied by Paint itself
-  int render_count_ = 0;
+  bool FInPaint = false;  // a render inside Paint is copied by Paint itself
+  int FRenderCount = 0;
 };
 
 }  // namespace widgets

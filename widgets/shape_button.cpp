@@ -26,7 +26,7 @@ TCustomShapeButton::TCustomShapeButton(fw::WinControl* parent) : TBaseGraphicBut
   FPartsWatched = {FShape.OnChange.Subscribe(update), FColors.OnChange.Subscribe(update),
                    FShapeFill.OnChange.Subscribe(update)};
   SetTransparent(false);
-  constructed_ = true;
+  FConstructed = true;
   UpdateFace();
 }
 
@@ -102,7 +102,7 @@ void TCustomShapeButton::DrawFillBitmap(HDC dc, int width, int height) {
 }
 
 void TCustomShapeButton::UpdateFace() {
-  if (!constructed_) {
+  if (!FConstructed) {
     return;  // the sub-objects are still being made
   }
   const int width = Width();
@@ -120,7 +120,7 @@ void TCustomShapeButton::UpdateFace() {
     } else if (style == sfGradient) {
       FShapeFill.Gradient().PaintGradient(FBitmap.Dc(), RECT{0, 0, width, height});
     }
-    ++face_renders_;
+    ++FFaceRenders;
   }
   RebuildPoints();
   if (Transparent() && FMode == sbmShapeFill) {
@@ -195,16 +195,16 @@ void TCustomShapeButton::PaintFill(HDC dc) {
   // The face image: the cached one, or moved by the pressed offset while the outline stays.
   // The band the move uncovers keeps the unmoved face, so the face has no hole.
   HDC face = FBitmap.Empty() ? nullptr : FBitmap.Dc();
-  if (face != nullptr && pressed && pressed_face_.Resize(width, height)) {
+  if (face != nullptr && pressed && FPressedFace.Resize(width, height)) {
     const int o = PressedFaceOffset(FStyle, sd);
-    ::BitBlt(pressed_face_.Dc(), 0, 0, width, height, face, 0, 0, SRCCOPY);
-    ::BitBlt(pressed_face_.Dc(), o, o, width - o, height - o, face, 0, 0, SRCCOPY);
-    face = pressed_face_.Dc();
+    ::BitBlt(FPressedFace.Dc(), 0, 0, width, height, face, 0, 0, SRCCOPY);
+    ::BitBlt(FPressedFace.Dc(), o, o, width - o, height - o, face, 0, 0, SRCCOPY);
+    face = FPressedFace.Dc();
   }
-  if (!buffer_.Resize(width, height)) {
+  if (!FBuffer.Resize(width, height)) {
     return;
   }
-  const HDC b = buffer_.Dc();
+  const HDC b = FBuffer.Dc();
 
   TShadow pressed_shadow;
   const TShadow* shadow = &FShape.Shadow();
@@ -250,13 +250,13 @@ void TCustomShapeButton::PaintFill(HDC dc) {
   if (fill != sfPng) {  // sfPng draws no face
     // Bevels other than sbNormal are outlined in the background colour.
     DrawShape(b, whole, FShape.Shape(), Color(), image, shadow, bevel, FShape.RoundPercent(),
-              fill_brush.get(), Color(), FList, &scratch_);
+              fill_brush.get(), Color(), FList, &FScratch);
   }
   DrawCaption(b, ToRect(caption));
   if (Transparent()) {
     // The pixels still in Color are left out: the parent shows around the shape.
     fw::DrawTransparent(dc, 0, 0, width, height, b, 0, 0, fw::ColorToRGB(Color()),
-                        &scratch_.transparent);
+                        &FScratch.transparent);
   } else {
     ::BitBlt(dc, 0, 0, width, height, b, 0, 0, SRCCOPY);
   }
@@ -273,7 +273,7 @@ void TCustomShapeButton::PaintFast(HDC dc) {
   fw::BrushHandle face(::CreateSolidBrush(fw::ColorToRGB(FColors.ForState(State()))));
   const TShadow* shadow = FStyle == sbs3D ? nullptr : &FShape.Shadow();
   DrawShape(dc, whole, FShape.Shape(), Color(), nullptr, shadow, &FShape.Bevel(),
-            FShape.RoundPercent(), face.get(), Color(), FList, &scratch_);
+            FShape.RoundPercent(), face.get(), Color(), FList, &FScratch);
   const fw::PixelRect caption =
       CaptionRect(width, height, FShape.Bevel().Width(), FShape.Shadow().Depth(), FStyle, State());
   DrawCaption(dc, ToRect(caption));

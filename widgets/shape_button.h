@@ -53,7 +53,7 @@ class TCustomShapeButton : public TBaseGraphicButton {
   // The cached face image (empty until a face was rendered) and the shape's points, for tests.
   const fw::OffscreenBitmap& FaceImage() const { return FBitmap; }
   const TPointList& Points() const { return FList; }
-  int FaceRenderCount() const { return face_renders_; }
+  int FaceRenderCount() const { return FFaceRenders; }
 
  protected:
   // Re-renders the cached face, rebuilds the points and repaints.
@@ -76,11 +76,11 @@ class TCustomShapeButton : public TBaseGraphicButton {
   TShapeButtonMode FMode = sbmShapeFast;
   bool FBevel3D = false;
   TPointList FList;
-  fw::OffscreenBitmap pressed_face_;  // the face moved by the pressed offset
-  fw::OffscreenBitmap buffer_;        // each paint is composed here, then copied once
-  ShapeScratch scratch_;              // the working surfaces of the drawing passes
-  int face_renders_ = 0;
-  bool constructed_ = false;
+  fw::OffscreenBitmap FPressedFace;  // the face moved by the pressed offset
+  fw::OffscreenBitmap FBuffer;       // each paint is composed here, then copied once
+  ShapeScratch FScratch;             // the working surfaces of the drawing passes
+  int FFaceRenders = 0;
+  bool FConstructed = false;
   std::array<TChangeSubscription, 3> FPartsWatched;
 };
 

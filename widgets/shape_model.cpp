@@ -71,12 +71,12 @@ fw::TColor TShapeButtonColor::ForState(TButtonState state) const {
 // --- point list ---
 
 void TPointList::Add(int x, int y) {
-  items_.push_back((static_cast<std::uint32_t>(x) & 0xFFFFu) |
+  FItems.push_back((static_cast<std::uint32_t>(x) & 0xFFFFu) |
                    ((static_cast<std::uint32_t>(y) & 0xFFFFu) << 16));
 }
 
 ShapePoint TPointList::Point(std::size_t i) const {
-  const std::uint32_t v = items_[i];
+  const std::uint32_t v = FItems[i];
   return ShapePoint{static_cast<int>(v & 0xFFFFu), static_cast<int>(v >> 16)};
 }
 
@@ -87,9 +87,9 @@ ShapePoint TPointList::Shifted(std::size_t i, int dx, int dy) const {
 }
 
 void TPointList::Offset(int dx, int dy) {
-  for (std::size_t i = 0; i < items_.size(); ++i) {
+  for (std::size_t i = 0; i < FItems.size(); ++i) {
     const ShapePoint p = Shifted(i, dx, dy);
-    items_[i] = static_cast<std::uint32_t>(p.x) | (static_cast<std::uint32_t>(p.y) << 16);
+    FItems[i] = static_cast<std::uint32_t>(p.x) | (static_cast<std::uint32_t>(p.y) << 16);
   }
 }
 

@@ -174,16 +174,16 @@ struct ShapePoint {
 // read back zero-extended, so a shift and the opposite shift always restore a point.
 class TPointList {
  public:
-  void Clear() { items_.clear(); }
+  void Clear() { FItems.clear(); }
   void Add(int x, int y);
-  std::size_t Count() const { return items_.size(); }
+  std::size_t Count() const { return FItems.size(); }
   ShapePoint Point(std::size_t i) const;
   // Point i as it reads after every point was shifted by (dx, dy).
   ShapePoint Shifted(std::size_t i, int dx, int dy) const;
   void Offset(int dx, int dy);
 
  private:
-  std::vector<std::uint32_t> items_;
+  std::vector<std::uint32_t> FItems;
 };
 
 // The shadow depth in effect: the depth unless there is no shadow or its style is hssNone.
