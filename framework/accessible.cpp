@@ -17,32 +17,27 @@ namespace fw {
 
 // The accessibility functions the form needs, from the system directory only, with COM's.
 struct OleaccLibrary {
-  ModuleHandle oleacc;
+  OleaccLibrary() {
+    ole = OleLibraries::Get();
+    complete =
+        ole != nullptr &&
+        oleacc.Load(L"oleacc.dll", SystemFunction{"LresultFromObject", LresultFromObject},
+                    SystemFunction{"AccessibleObjectFromWindow", AccessibleObjectFromWindow});
+  }
+
+  SystemLibrary oleacc;
   const OleLibraries* ole = nullptr;
+  bool complete = false;
   decltype(&::LresultFromObject) LresultFromObject = nullptr;
   decltype(&::AccessibleObjectFromWindow) AccessibleObjectFromWindow = nullptr;
 
   // Loaded once and kept to the end of the program; null when something is missing (the window
   // then simply has no accessible object of its own).
-  static const OleaccLibrary* Get();
+  static const OleaccLibrary* Get() {
+    static const OleaccLibrary library;
+    return library.complete ? &library : nullptr;
+  }
 };
-
-const OleaccLibrary* OleaccLibrary::Get() {
-  static const std::unique_ptr<OleaccLibrary> library = []() -> std::unique_ptr<OleaccLibrary> {
-    auto oleacc = std::make_unique<OleaccLibrary>();
-    oleacc->ole = OleLibraries::Get();
-    oleacc->oleacc.reset(LoadSystemLibrary(L"oleacc.dll"));
-    if (oleacc->ole == nullptr || !oleacc->oleacc) {
-      return nullptr;
-    }
-    const bool complete =
-        ResolveFunction(oleacc->oleacc.get(), "LresultFromObject", oleacc->LresultFromObject) &&
-        ResolveFunction(oleacc->oleacc.get(), "AccessibleObjectFromWindow",
-                        oleacc->AccessibleObjectFromWindow);
-    return complete ? std::move(oleacc) : nullptr;
-  }();
-  return library.get();
-}
 
 // ---------------------------------------------------------------------------------------------
 // The tree

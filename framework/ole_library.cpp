@@ -1,29 +1,19 @@
 #include "framework/ole_library.h"
 
-#include <memory>
-
-#include "framework/system_library.h"
-
 namespace fw {
 
+OleLibraries::OleLibraries() {
+  complete = ole32.Load(L"ole32.dll", SystemFunction{"CoInitializeEx", CoInitializeEx},
+                        SystemFunction{"CoUninitialize", CoUninitialize},
+                        SystemFunction{"CoCreateInstance", CoCreateInstance},
+                        SystemFunction{"CoDisconnectObject", CoDisconnectObject}) &&
+             oleaut32.Load(L"oleaut32.dll", SystemFunction{"SysAllocStringLen", SysAllocStringLen},
+                           SystemFunction{"SysFreeString", SysFreeString});
+}
+
 const OleLibraries* OleLibraries::Get() {
-  static const std::unique_ptr<OleLibraries> libraries = []() -> std::unique_ptr<OleLibraries> {
-    auto ole = std::make_unique<OleLibraries>();
-    ole->ole32.reset(LoadSystemLibrary(L"ole32.dll"));
-    ole->oleaut32.reset(LoadSystemLibrary(L"oleaut32.dll"));
-    if (!ole->ole32 || !ole->oleaut32) {
-      return nullptr;
-    }
-    const bool complete =
-        ResolveFunction(ole->ole32.get(), "CoInitializeEx", ole->CoInitializeEx) &&
-        ResolveFunction(ole->ole32.get(), "CoUninitialize", ole->CoUninitialize) &&
-        ResolveFunction(ole->ole32.get(), "CoCreateInstance", ole->CoCreateInstance) &&
-        ResolveFunction(ole->ole32.get(), "CoDisconnectObject", ole->CoDisconnectObject) &&
-        ResolveFunction(ole->oleaut32.get(), "SysAllocStringLen", ole->SysAllocStringLen) &&
-        ResolveFunction(ole->oleaut32.get(), "SysFreeString", ole->SysFreeString);
-    return complete ? std::move(ole) : nullptr;
-  }();
-  return libraries.get();
+  static const OleLibraries ole;
+  return ole.complete ? &ole : nullptr;
 }
 
 ComApartment::ComApartment(const OleLibraries& ole) noexcept : ole_(ole) {

@@ -8,12 +8,16 @@
 #include <ole2.h>
 
 #include "framework/handle.h"
+#include "framework/system_library.h"
 
 namespace fw {
 
 struct OleLibraries {
-  ModuleHandle ole32;
-  ModuleHandle oleaut32;
+  OleLibraries();
+
+  SystemLibrary ole32;
+  SystemLibrary oleaut32;
+  bool complete = false;
   decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
   decltype(&::CoUninitialize) CoUninitialize = nullptr;
   decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
