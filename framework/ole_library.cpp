@@ -16,10 +16,10 @@ const OleLibraries* OleLibraries::Get() {
   return ole.complete ? &ole : nullptr;
 }
 
-ComApartment::ComApartment(const OleLibraries& ole) noexcept : ole_(ole) {
-  const HRESULT result = ole_.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+ComApartment::ComApartment(const OleLibraries& ole, DWORD model) noexcept : ole_(ole) {
+  const HRESULT result = ole_.CoInitializeEx(nullptr, model);
   initialised_ = SUCCEEDED(result);
-  // RPC_E_CHANGED_MODE: the thread is in the multithreaded apartment, where COM works as well.
+  // RPC_E_CHANGED_MODE: the thread is in an apartment of the other model, where COM works as well.
   usable_ = initialised_ || result == RPC_E_CHANGED_MODE;
 }
 
