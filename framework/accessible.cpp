@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/form.h"
+#include "framework/gdi.h"
 #include "framework/handle.h"
 #include "framework/ole_library.h"
 #include "framework/reading_order.h"
@@ -87,9 +88,8 @@ std::vector<Control*> PerceivedControls(Form& form) {
     if (c->AccessibleRole() == arNone || c->Parent() == nullptr || !InView(*c)) {
       continue;
     }
-    const RECT r = ScreenBounds(*c);
     perceived.push_back(c);
-    boxes.push_back(PixelRect{r.left, r.top, r.right, r.bottom});
+    boxes.push_back(ToPixelRect(ScreenBounds(*c)));
   }
   std::vector<Control*> ordered;
   ordered.reserve(perceived.size());
