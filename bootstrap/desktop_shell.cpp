@@ -7,8 +7,6 @@
 #include <shldisp.h>
 #include <shlobj.h>
 
-#include <utility>
-
 #include "framework/ole_library.h"
 
 namespace setup {
@@ -19,19 +17,9 @@ namespace {
 constexpr GUID kTopLevelBrowser = {
     0x4c96be40, 0x915c, 0x11cf, {0x99, 0xd3, 0x00, 0xaa, 0x00, 0x4a, 0xe8, 0x37}};
 
-// What a call hands back through its out parameter, owned whatever it returned; empty when the
-// call failed. A call may succeed with nothing (FindWindowSW's S_FALSE when there is no desktop).
-template <typename Interface, typename Call>
-fw::ComPtr<Interface> Obtain(Call&& call) {
-  Interface* raw = nullptr;
-  const HRESULT result = std::forward<Call>(call)(&raw);
-  fw::ComPtr<Interface> object(raw);
-  return SUCCEEDED(result) ? std::move(object) : fw::ComPtr<Interface>();
-}
-
 template <typename Interface>
 fw::ComPtr<Interface> Query(IUnknown* object) {
-  return Obtain<Interface>([object](Interface** out) {
+  return fw::ObtainCom<Interface>([object](Interface** out) {
     return object->QueryInterface(__uuidof(Interface), reinterpret_cast<void**>(out));
   });
 }
@@ -40,7 +28,7 @@ fw::ComPtr<Interface> Query(IUnknown* object) {
 // lives in the desktop's Explorer, so what it starts runs there, with the desktop user's rights.
 // Its process is allowed to bring what it starts to the front, as Setup could.
 fw::ComPtr<IShellDispatch2> DesktopAutomation(const fw::OleLibraries& ole) {
-  const auto windows = Obtain<IShellWindows>([&ole](IShellWindows** out) {
+  const auto windows = fw::ObtainCom<IShellWindows>([&ole](IShellWindows** out) {
     return ole.CoCreateInstance(__uuidof(ShellWindows), nullptr, CLSCTX_ALL,
                                 __uuidof(IShellWindows), reinterpret_cast<void**>(out));
   });
@@ -52,7 +40,7 @@ fw::ComPtr<IShellDispatch2> DesktopAutomation(const fw::OleLibraries& ole) {
   location.lVal = CSIDL_DESKTOP;
   VARIANT root{};  // VT_EMPTY
   LONG desktop_window = 0;
-  const auto desktop = Obtain<IDispatch>([&](IDispatch** out) {
+  const auto desktop = fw::ObtainCom<IDispatch>([&](IDispatch** out) {
     return windows.get()->FindWindowSW(&location, &root, SWC_DESKTOP, &desktop_window,
                                        SWFO_NEEDDISPATCH, out);
   });
@@ -63,19 +51,19 @@ fw::ComPtr<IShellDispatch2> DesktopAutomation(const fw::OleLibraries& ole) {
   if (!provider) {
     return {};
   }
-  const auto browser = Obtain<IShellBrowser>([&provider](IShellBrowser** out) {
+  const auto browser = fw::ObtainCom<IShellBrowser>([&provider](IShellBrowser** out) {
     return provider.get()->QueryService(kTopLevelBrowser, __uuidof(IShellBrowser),
                                         reinterpret_cast<void**>(out));
   });
   if (!browser) {
     return {};
   }
-  const auto view = Obtain<IShellView>(
+  const auto view = fw::ObtainCom<IShellView>(
       [&browser](IShellView** out) { return browser.get()->QueryActiveShellView(out); });
   if (!view) {
     return {};
   }
-  const auto background = Obtain<IDispatch>([&view](IDispatch** out) {
+  const auto background = fw::ObtainCom<IDispatch>([&view](IDispatch** out) {
     return view.get()->GetItemObject(SVGIO_BACKGROUND, __uuidof(IDispatch),
                                      reinterpret_cast<void**>(out));
   });
@@ -86,7 +74,7 @@ fw::ComPtr<IShellDispatch2> DesktopAutomation(const fw::OleLibraries& ole) {
   if (!folder_view) {
     return {};
   }
-  const auto application = Obtain<IDispatch>(
+  const auto application = fw::ObtainCom<IDispatch>(
       [&folder_view](IDispatch** out) { return folder_view.get()->get_Application(out); });
   if (!application) {
     return {};

@@ -87,19 +87,6 @@ ShortStrInt ShortStrToInt(const std::string& text) {
   return {static_cast<std::int32_t>(negative ? 0u - value : value), true};
 }
 
-DecimalPiece::DecimalPiece(std::int64_t value) noexcept : digits_{} {
-  // The magnitude as unsigned, so the most negative value has one too.
-  std::uint64_t magnitude =
-      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  do {
-    digits_[--start_] = static_cast<wchar_t>(L'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) {
-    digits_[--start_] = L'-';
-  }
-}
-
 std::wstring JoinedText(std::initializer_list<std::wstring_view> pieces) {
   std::size_t size = 0;
   for (const std::wstring_view piece : pieces) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "framework/text.h"
+
 namespace setup {
 
 inline constexpr std::size_t kShortStrMax = 255;
@@ -19,16 +21,7 @@ std::string TrimShortStr(const std::string& text);
 std::string IntToShortStr(std::int32_t value);
 
 // A number as a piece of a text, with no string of its own: JoinedText({L"EC=", DecimalPiece(5)}).
-class DecimalPiece {
- public:
-  explicit DecimalPiece(std::int64_t value) noexcept;
-  operator std::wstring_view() const noexcept { return {digits_ + start_, kSize - start_}; }
-
- private:
-  static constexpr std::size_t kSize = 20;
-  wchar_t digits_[kSize];
-  std::size_t start_ = kSize;
-};
+using DecimalPiece = fw::DecimalPiece;
 
 // The pieces one after another, in one allocation: the way the program's messages are built.
 std::wstring JoinedText(std::initializer_list<std::wstring_view> pieces);

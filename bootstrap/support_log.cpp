@@ -76,10 +76,10 @@ void AddLine(LogState& log, std::wstring_view text, std::wstring_view more = {})
 // RtlGetVersion tells the truth where GetVersionExW reports the version the manifest declares.
 bool TrueWindowsVersion(RTL_OSVERSIONINFOW& info) {
   using RtlGetVersionFunction = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-  const fw::ModuleHandle ntdll(fw::LoadSystemLibrary(L"ntdll.dll"));
+  fw::SystemLibrary ntdll;
   RtlGetVersionFunction rtl_get_version = nullptr;
   info.dwOSVersionInfoSize = sizeof(info);
-  return ntdll && fw::ResolveFunction(ntdll.get(), "RtlGetVersion", rtl_get_version) &&
+  return ntdll.Load(L"ntdll.dll", fw::SystemFunction{"RtlGetVersion", rtl_get_version}) &&
          rtl_get_version(&info) == 0;
 }
 

@@ -25,7 +25,7 @@ void Start(const std::wstring& temp_folder);
 void Write(std::wstring_view text);
 
 // One line of several pieces, joined inside the log: building a line never costs the caller a
-// temporary string, nor an error. Numbers as DecimalPiece (bootstrap/short_text.h).
+// temporary string, nor an error. Numbers as DecimalPiece (framework/text.h).
 void Write(std::initializer_list<std::wstring_view> pieces);
 
 // Closes the file (written lines are already on disk). Later lines are dropped.

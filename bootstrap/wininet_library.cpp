@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <string>
+#include <string_view>
 
 #include "bootstrap/network_worker.h"
 #include "bootstrap/short_text.h"
@@ -11,41 +12,30 @@
 #include "framework/system_library.h"
 
 namespace setup {
-namespace {
 
-// The failure reads like the program's other network errors: what failed, the system text and the
-// code, e.g. "Cannot load wininet.dll: The specified module could not be found EC=126".
-[[noreturn]] void RaiseLoadError(std::wstring_view what, std::wstring_view from = {}) {
+WinInetLibrary::WinInetLibrary() {
+  if (wininet_.Load(L"wininet.dll",
+                    fw::SystemFunction{"InternetGetConnectedState", InternetGetConnectedState},
+                    fw::SystemFunction{"InternetOpenW", InternetOpenW},
+                    fw::SystemFunction{"InternetOpenUrlW", InternetOpenUrlW},
+                    fw::SystemFunction{"HttpQueryInfoW", HttpQueryInfoW},
+                    fw::SystemFunction{"InternetReadFile", InternetReadFile},
+                    fw::SystemFunction{"InternetQueryDataAvailable", InternetQueryDataAvailable},
+                    fw::SystemFunction{"InternetCloseHandle", InternetCloseHandle},
+                    fw::SystemFunction{"InternetSetOptionW", InternetSetOptionW},
+                    fw::SystemFunction{"InternetQueryOptionW", InternetQueryOptionW},
+                    fw::SystemFunction{"InternetErrorDlg", InternetErrorDlg})) {
+    return;
+  }
+  // Reads like the program's other network errors: what failed, the system text and the code,
+  // e.g. "Cannot load wininet.dll: The specified module could not be found EC=126".
   const DWORD code = ::GetLastError();
+  const std::string_view function = wininet_.Missing();
+  const std::wstring what =
+      function.empty() ? L"wininet.dll"
+                       : std::wstring(function.begin(), function.end()) + L" from wininet.dll";
   throw fw::Error(JoinedText(
-      {L"Cannot load ", what, from, L": ", SystemErrorText(code), L" EC=", DecimalPiece(code)}));
-}
-
-template <typename Function>
-void Resolve(HMODULE module, const char* name, Function& function) {
-  if (!fw::ResolveFunction(module, name, function)) {
-    RaiseLoadError(std::wstring(name, name + std::char_traits<char>::length(name)),
-                   L" from wininet.dll");
-  }
-}
-
-}  // namespace
-
-WinInetLibrary::WinInetLibrary() : module_(fw::LoadSystemLibrary(L"wininet.dll")) {
-  if (!module_) {
-    RaiseLoadError(L"wininet.dll");
-  }
-  const HMODULE module = module_.get();
-  Resolve(module, "InternetGetConnectedState", InternetGetConnectedState);
-  Resolve(module, "InternetOpenW", InternetOpenW);
-  Resolve(module, "InternetOpenUrlW", InternetOpenUrlW);
-  Resolve(module, "HttpQueryInfoW", HttpQueryInfoW);
-  Resolve(module, "InternetReadFile", InternetReadFile);
-  Resolve(module, "InternetQueryDataAvailable", InternetQueryDataAvailable);
-  Resolve(module, "InternetCloseHandle", InternetCloseHandle);
-  Resolve(module, "InternetSetOptionW", InternetSetOptionW);
-  Resolve(module, "InternetQueryOptionW", InternetQueryOptionW);
-  Resolve(module, "InternetErrorDlg", InternetErrorDlg);
+      {L"Cannot load ", what, L": ", SystemErrorText(code), L" EC=", DecimalPiece(code)}));
 }
 
 const WinInetLibrary& WinInetLibrary::Get() {

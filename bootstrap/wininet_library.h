@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/handle.h"
+#include "framework/system_library.h"
 
 namespace setup {
 
@@ -30,11 +31,11 @@ class WinInetLibrary {
   decltype(&::InternetErrorDlg) InternetErrorDlg = nullptr;
 
   // Its own message table holds the texts of its error codes (12001 and on).
-  HMODULE Module() const { return module_.get(); }
+  HMODULE Module() const { return wininet_.Module(); }
 
  private:
   WinInetLibrary();
-  fw::ModuleHandle module_;
+  fw::SystemLibrary wininet_;
 };
 
 // A handle exists only once the library is loaded, so Get() cannot raise here.

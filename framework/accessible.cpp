@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/form.h"
+#include "framework/gdi.h"
 #include "framework/handle.h"
 #include "framework/ole_library.h"
 #include "framework/reading_order.h"
@@ -17,32 +18,27 @@ namespace fw {
 
 // The accessibility functions the form needs, from the system directory only, with COM's.
 struct OleaccLibrary {
-  ModuleHandle oleacc;
+  OleaccLibrary() {
+    ole = OleLibraries::Get();
+    complete =
+        ole != nullptr &&
+        oleacc.Load(L"oleacc.dll", SystemFunction{"LresultFromObject", LresultFromObject},
+                    SystemFunction{"AccessibleObjectFromWindow", AccessibleObjectFromWindow});
+  }
+
+  SystemLibrary oleacc;
   const OleLibraries* ole = nullptr;
+  bool complete = false;
   decltype(&::LresultFromObject) LresultFromObject = nullptr;
   decltype(&::AccessibleObjectFromWindow) AccessibleObjectFromWindow = nullptr;
 
   // Loaded once and kept to the end of the program; null when something is missing (the window
   // then simply has no accessible object of its own).
-  static const OleaccLibrary* Get();
+  static const OleaccLibrary* Get() {
+    static const OleaccLibrary library;
+    return library.complete ? &library : nullptr;
+  }
 };
-
-const OleaccLibrary* OleaccLibrary::Get() {
-  static const std::unique_ptr<OleaccLibrary> library = []() -> std::unique_ptr<OleaccLibrary> {
-    auto oleacc = std::make_unique<OleaccLibrary>();
-    oleacc->ole = OleLibraries::Get();
-    oleacc->oleacc.reset(LoadSystemLibrary(L"oleacc.dll"));
-    if (oleacc->ole == nullptr || !oleacc->oleacc) {
-      return nullptr;
-    }
-    const bool complete =
-        ResolveFunction(oleacc->oleacc.get(), "LresultFromObject", oleacc->LresultFromObject) &&
-        ResolveFunction(oleacc->oleacc.get(), "AccessibleObjectFromWindow",
-                        oleacc->AccessibleObjectFromWindow);
-    return complete ? std::move(oleacc) : nullptr;
-  }();
-  return library.get();
-}
 
 // ---------------------------------------------------------------------------------------------
 // The tree
@@ -92,9 +88,8 @@ std::vector<Control*> PerceivedControls(Form& form) {
     if (c->AccessibleRole() == arNone || c->Parent() == nullptr || !InView(*c)) {
       continue;
     }
-    const RECT r = ScreenBounds(*c);
     perceived.push_back(c);
-    boxes.push_back(PixelRect{r.left, r.top, r.right, r.bottom});
+    boxes.push_back(ToPixelRect(ScreenBounds(*c)));
   }
   std::vector<Control*> ordered;
   ordered.reserve(perceived.size());

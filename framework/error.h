@@ -2,9 +2,7 @@
 // user is to read; the application's default error report is the one place that shows it.
 #pragma once
 
-#include <cstddef>
 #include <exception>
-#include <iterator>
 #include <string>
 #include <utility>
 
@@ -25,17 +23,8 @@ class Error : public std::exception {
 // A failed system call as the user reads it: what failed and the system's error code, in the
 // program's "EC=" style, e.g. "Cannot create a window EC=1407".
 inline Error SystemCallError(const wchar_t* what, unsigned long code) {
-  // One string and one append: the digits fill a small buffer from its end, " EC=" before them.
-  wchar_t tail[24];
-  std::size_t start = std::size(tail);
-  do {
-    tail[--start] = static_cast<wchar_t>(L'0' + code % 10);
-    code /= 10;
-  } while (code != 0);
-  start -= 4;
-  std::char_traits<wchar_t>::copy(tail + start, L" EC=", 4);
   std::wstring message(what);
-  message.append(tail + start, std::size(tail) - start);
+  message.append(L" EC=").append(std::wstring_view(DecimalPiece(code)));
   return Error(std::move(message));
 }
 

@@ -80,8 +80,6 @@ void Font::SetColor(TColor color) {
   }
 }
 
-namespace {
-
 bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b) {
   return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
          a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight &&
@@ -91,8 +89,6 @@ bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b) {
          a.lfQuality == b.lfQuality && a.lfPitchAndFamily == b.lfPitchAndFamily &&
          std::wcsncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
 }
-
-}  // namespace
 
 void Font::SetLogFont(const LOGFONTW& lf) {
   if (SameLogFont(lf, lf_)) {

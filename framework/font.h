@@ -14,6 +14,10 @@
 
 namespace fw {
 
+// Whether two descriptions make the same font: every field, and the face name up to its end
+// (whatever follows the terminator does not count).
+bool SameLogFont(const LOGFONTW& a, const LOGFONTW& b);
+
 class Font {
  public:
   // "MS Sans Serif", 11 px, regular, black, default quality and charset.

@@ -1,7 +1,8 @@
 #include "framework/gdi.h"
 
-#include <cstring>
 #include <utility>
+
+#include "framework/font.h"
 
 namespace fw {
 
@@ -108,7 +109,7 @@ HDC TextMeasurer::DcFor(const LOGFONTW& font) {
       return nullptr;
     }
   }
-  if (font_ && std::memcmp(&font, &description_, sizeof(font)) == 0) {
+  if (font_ && SameLogFont(font, description_)) {
     return dc_.get();
   }
   selected_.Restore();  // never delete a selected font

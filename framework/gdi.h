@@ -7,8 +7,17 @@
 
 #include "framework/color.h"
 #include "framework/handle.h"
+#include "framework/pixel_rect.h"
 
 namespace fw {
+
+// The pure geometry's rectangles and GDI's: the same edges, right and bottom exclusive in both.
+inline RECT ToGdiRect(const PixelRect& r) {
+  return RECT{r.left, r.top, r.right, r.bottom};
+}
+inline PixelRect ToPixelRect(const RECT& r) {
+  return PixelRect{r.left, r.top, r.right, r.bottom};
+}
 
 // A system colour reference becomes its current RGB value (GetSysColor); an RGB colour stays as it
 // is. clNone has no colour: it resolves to 0x00FFFFFF, so check for clNone before drawing.

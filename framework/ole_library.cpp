@@ -1,35 +1,25 @@
 #include "framework/ole_library.h"
 
-#include <memory>
-
-#include "framework/system_library.h"
-
 namespace fw {
 
-const OleLibraries* OleLibraries::Get() {
-  static const std::unique_ptr<OleLibraries> libraries = []() -> std::unique_ptr<OleLibraries> {
-    auto ole = std::make_unique<OleLibraries>();
-    ole->ole32.reset(LoadSystemLibrary(L"ole32.dll"));
-    ole->oleaut32.reset(LoadSystemLibrary(L"oleaut32.dll"));
-    if (!ole->ole32 || !ole->oleaut32) {
-      return nullptr;
-    }
-    const bool complete =
-        ResolveFunction(ole->ole32.get(), "CoInitializeEx", ole->CoInitializeEx) &&
-        ResolveFunction(ole->ole32.get(), "CoUninitialize", ole->CoUninitialize) &&
-        ResolveFunction(ole->ole32.get(), "CoCreateInstance", ole->CoCreateInstance) &&
-        ResolveFunction(ole->ole32.get(), "CoDisconnectObject", ole->CoDisconnectObject) &&
-        ResolveFunction(ole->oleaut32.get(), "SysAllocStringLen", ole->SysAllocStringLen) &&
-        ResolveFunction(ole->oleaut32.get(), "SysFreeString", ole->SysFreeString);
-    return complete ? std::move(ole) : nullptr;
-  }();
-  return libraries.get();
+OleLibraries::OleLibraries() {
+  complete = ole32.Load(L"ole32.dll", SystemFunction{"CoInitializeEx", CoInitializeEx},
+                        SystemFunction{"CoUninitialize", CoUninitialize},
+                        SystemFunction{"CoCreateInstance", CoCreateInstance},
+                        SystemFunction{"CoDisconnectObject", CoDisconnectObject}) &&
+             oleaut32.Load(L"oleaut32.dll", SystemFunction{"SysAllocStringLen", SysAllocStringLen},
+                           SystemFunction{"SysFreeString", SysFreeString});
 }
 
-ComApartment::ComApartment(const OleLibraries& ole) noexcept : ole_(ole) {
-  const HRESULT result = ole_.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+const OleLibraries* OleLibraries::Get() {
+  static const OleLibraries ole;
+  return ole.complete ? &ole : nullptr;
+}
+
+ComApartment::ComApartment(const OleLibraries& ole, DWORD model) noexcept : ole_(ole) {
+  const HRESULT result = ole_.CoInitializeEx(nullptr, model);
   initialised_ = SUCCEEDED(result);
-  // RPC_E_CHANGED_MODE: the thread is in the multithreaded apartment, where COM works as well.
+  // RPC_E_CHANGED_MODE: the thread is in an apartment of the other model, where COM works as well.
   usable_ = initialised_ || result == RPC_E_CHANGED_MODE;
 }
 

@@ -7,13 +7,19 @@
 
 #include <ole2.h>
 
+#include <utility>
+
 #include "framework/handle.h"
+#include "framework/system_library.h"
 
 namespace fw {
 
 struct OleLibraries {
-  ModuleHandle ole32;
-  ModuleHandle oleaut32;
+  OleLibraries();
+
+  SystemLibrary ole32;
+  SystemLibrary oleaut32;
+  bool complete = false;
   decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
   decltype(&::CoUninitialize) CoUninitialize = nullptr;
   decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
@@ -26,12 +32,12 @@ struct OleLibraries {
   static const OleLibraries* Get();
 };
 
-// COM on the calling thread for the guard's life: an apartment-threaded one unless the thread is
-// already in an apartment, which it then joins. Only its own initialisation is undone, so the
-// thread is left as it was found.
+// COM on the calling thread for the guard's life: an apartment-threaded one (or the model given)
+// unless the thread is already in an apartment, which it then joins. Only its own initialisation
+// is undone, so the thread is left as it was found.
 class ComApartment {
  public:
-  explicit ComApartment(const OleLibraries& ole) noexcept;
+  explicit ComApartment(const OleLibraries& ole, DWORD model = COINIT_APARTMENTTHREADED) noexcept;
   ~ComApartment();
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
@@ -53,6 +59,16 @@ void ReleaseInterface(Interface* object) noexcept {
 // One reference to a COM object.
 template <typename Interface>
 using ComPtr = UniqueHandle<Interface*, NullHandleTraits<Interface*, ReleaseInterface<Interface>>>;
+
+// What a call hands back through its out parameter, owned whatever it returned; empty when the
+// call failed. A call may succeed with nothing (FindWindowSW's S_FALSE when there is no desktop).
+template <typename Interface, typename Call>
+ComPtr<Interface> ObtainCom(Call&& call) {
+  Interface* raw = nullptr;
+  const HRESULT result = std::forward<Call>(call)(&raw);
+  ComPtr<Interface> object(raw);
+  return SUCCEEDED(result) ? std::move(object) : ComPtr<Interface>();
+}
 
 // A BSTR from OleLibraries; exists only once they are loaded.
 inline void FreeBstr(BSTR text) noexcept {

@@ -20,4 +20,12 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+FARPROC SystemLibrary::Find(const char* name) noexcept {
+  const FARPROC address = ::GetProcAddress(module_.get(), name);
+  if (address == nullptr) {
+    missing_ = name;
+  }
+  return address;
+}
+
 }  // namespace fw

@@ -2,6 +2,7 @@
 // upper case. Pure (no windows.h), so the portable code of every layer uses them natively too.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,27 +46,40 @@ inline std::string ToUpperAscii(std::string text) {
   return text;
 }
 
-// The shortest decimal text of the value, "-" first when it is negative. Written out by hand: the
-// library's formatting would pull a printf engine into the executable.
+// A number's shortest decimal text, "-" first when it is negative, as a piece of a longer text
+// with no string of its own. The one place digits are written, by hand: the library's formatting
+// would pull a printf engine into the executable.
+template <typename Char>
+class BasicDecimalPiece {
+ public:
+  explicit BasicDecimalPiece(std::int64_t value) noexcept {
+    // The magnitude as unsigned, so the most negative value has one too.
+    std::uint64_t magnitude =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+      digits_[--start_] = static_cast<Char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) {
+      digits_[--start_] = static_cast<Char>('-');
+    }
+  }
+  operator std::basic_string_view<Char>() const noexcept {
+    return {digits_ + start_, kSize - start_};
+  }
+
+ private:
+  static constexpr std::size_t kSize = 20;  // "-9223372036854775808"
+  Char digits_[kSize];
+  std::size_t start_ = kSize;
+};
+
+using DecimalPiece = BasicDecimalPiece<wchar_t>;
+
+// The same text as a string of its own.
 template <typename Char = char>
 std::basic_string<Char> DecimalText(std::int64_t value) {
-  // Digits of the magnitude, computed on the unsigned value so that the minimum has one too.
-  std::uint64_t magnitude =
-      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  Char digits[20];
-  std::size_t count = 0;
-  do {
-    digits[count++] = static_cast<Char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  std::basic_string<Char> text;
-  if (value < 0) {
-    text += static_cast<Char>('-');
-  }
-  while (count > 0) {
-    text += digits[--count];
-  }
-  return text;
+  return std::basic_string<Char>(std::basic_string_view<Char>(BasicDecimalPiece<Char>(value)));
 }
 
 }  // namespace fw

@@ -23,6 +23,7 @@
 #include <cwchar>
 #include <string>
 
+#include "framework/ole_library.h"
 #include "tools/json_text.h"
 
 namespace {
@@ -62,26 +63,6 @@ HWND WaitForTarget(const Options& options) {
   }
 }
 
-// Owns one COM reference.
-template <typename T>
-class Ref {
- public:
-  Ref() = default;
-  ~Ref() {
-    if (p_ != nullptr) {
-      p_->Release();
-    }
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  T** out() { return &p_; }
-  T* operator->() const { return p_; }
-  T* get() const { return p_; }
-
- private:
-  T* p_ = nullptr;
-};
-
 VARIANT ChildVariant(LONG id) {
   VARIANT v;
   ::VariantInit(&v);
@@ -94,14 +75,10 @@ VARIANT ChildVariant(LONG id) {
 template <typename Getter>
 std::wstring Text(Getter get) {
   BSTR text = nullptr;
-  std::wstring result;
-  if (SUCCEEDED(get(&text)) && text != nullptr) {
-    result.assign(text, ::SysStringLen(text));
-  }
-  if (text != nullptr) {
-    ::SysFreeString(text);
-  }
-  return result;
+  const HRESULT result = get(&text);
+  const fw::BstrHandle owned(text);
+  return SUCCEEDED(result) && text != nullptr ? std::wstring(text, ::SysStringLen(text))
+                                              : std::wstring();
 }
 
 std::wstring Name(IAccessible* acc, LONG id) {
@@ -145,11 +122,11 @@ std::string Describe(IAccessible* acc, LONG id, POINT client_origin) {
          "," + std::to_string(width) + "," + std::to_string(height) + "]}";
 }
 
-bool ClientObject(HWND hwnd, Ref<IAccessible>& acc) {
-  return SUCCEEDED(::AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT),
-                                                IID_IAccessible,
-                                                reinterpret_cast<void**>(acc.out()))) &&
-         acc.get() != nullptr;
+fw::ComPtr<IAccessible> ClientObject(HWND hwnd) {
+  return fw::ObtainCom<IAccessible>([hwnd](IAccessible** out) {
+    return ::AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                        reinterpret_cast<void**>(out));
+  });
 }
 
 POINT ClientOrigin(HWND hwnd) {
@@ -159,14 +136,14 @@ POINT ClientOrigin(HWND hwnd) {
 }
 
 int Tree(HWND hwnd) {
-  Ref<IAccessible> acc;
-  if (!ClientObject(hwnd, acc)) {
+  const fw::ComPtr<IAccessible> acc = ClientObject(hwnd);
+  if (!acc) {
     std::fprintf(stderr, "accessibility_probe: no accessible object\n");
     return 1;
   }
   const POINT origin = ClientOrigin(hwnd);
   LONG count = 0;
-  acc->get_accChildCount(&count);
+  acc.get()->get_accChildCount(&count);
   std::string children;
   for (LONG id = 1; id <= count; ++id) {
     children += (id > 1 ? "," : "") + Describe(acc.get(), id, origin);
@@ -174,7 +151,7 @@ int Tree(HWND hwnd) {
   VARIANT focus;
   ::VariantInit(&focus);
   std::string focus_json = "null";
-  if (acc->get_accFocus(&focus) == S_OK && focus.vt == VT_I4) {
+  if (acc.get()->get_accFocus(&focus) == S_OK && focus.vt == VT_I4) {
     focus_json = std::to_string(focus.lVal);
   }
   ::VariantClear(&focus);
@@ -186,15 +163,15 @@ int Tree(HWND hwnd) {
 }
 
 int Invoke(HWND hwnd, const std::wstring& name) {
-  Ref<IAccessible> acc;
-  if (!ClientObject(hwnd, acc)) {
+  const fw::ComPtr<IAccessible> acc = ClientObject(hwnd);
+  if (!acc) {
     return 1;
   }
   LONG count = 0;
-  acc->get_accChildCount(&count);
+  acc.get()->get_accChildCount(&count);
   for (LONG id = 1; id <= count; ++id) {
     if (Name(acc.get(), id) == name) {
-      const HRESULT hr = acc->accDoDefaultAction(ChildVariant(id));
+      const HRESULT hr = acc.get()->accDoDefaultAction(ChildVariant(id));
       Print("{\"id\":" + std::to_string(id) + ",\"hr\":" + std::to_string(hr) + "}");
       return hr == S_OK ? 0 : 1;
     }
@@ -204,14 +181,14 @@ int Invoke(HWND hwnd, const std::wstring& name) {
 }
 
 int Hit(HWND hwnd, LONG x, LONG y) {
-  Ref<IAccessible> acc;
-  if (!ClientObject(hwnd, acc)) {
+  const fw::ComPtr<IAccessible> acc = ClientObject(hwnd);
+  if (!acc) {
     return 1;
   }
   const POINT origin = ClientOrigin(hwnd);
   VARIANT hit;
   ::VariantInit(&hit);
-  const HRESULT hr = acc->accHitTest(origin.x + x, origin.y + y, &hit);
+  const HRESULT hr = acc.get()->accHitTest(origin.x + x, origin.y + y, &hit);
   const LONG id = hit.vt == VT_I4 ? hit.lVal : -1;
   ::VariantClear(&hit);
   Print("{\"hr\":" + std::to_string(hr) + ",\"id\":" + std::to_string(id) +
@@ -221,18 +198,19 @@ int Hit(HWND hwnd, LONG x, LONG y) {
 
 int Point(HWND hwnd, LONG x, LONG y) {
   const POINT origin = ClientOrigin(hwnd);
-  IAccessible* acc = nullptr;
   VARIANT id;
   ::VariantInit(&id);
-  const HRESULT hr = ::AccessibleObjectFromPoint(POINT{origin.x + x, origin.y + y}, &acc, &id);
-  if (FAILED(hr) || acc == nullptr) {
+  const fw::ComPtr<IAccessible> acc = fw::ObtainCom<IAccessible>([&](IAccessible** out) {
+    return ::AccessibleObjectFromPoint(POINT{origin.x + x, origin.y + y}, out, &id);
+  });
+  if (!acc) {
     std::fprintf(stderr, "accessibility_probe: nothing at the point\n");
     return 1;
   }
   const LONG child = id.vt == VT_I4 ? id.lVal : CHILDID_SELF;
-  Print("{\"role\":" + std::to_string(IntegerProperty(&IAccessible::get_accRole, acc, child)) +
-        ",\"name\":" + tools::JsonString(Name(acc, child)) + "}");
-  acc->Release();
+  Print(
+      "{\"role\":" + std::to_string(IntegerProperty(&IAccessible::get_accRole, acc.get(), child)) +
+      ",\"name\":" + tools::JsonString(Name(acc.get(), child)) + "}");
   ::VariantClear(&id);
   return 0;
 }
@@ -270,19 +248,19 @@ void CALLBACK OnEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG c
       hwnd != FindTarget(*g_options)) {
     return;
   }
-  IAccessible* acc = nullptr;
   VARIANT id;
   ::VariantInit(&id);
-  if (FAILED(::AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object),
-                                         static_cast<DWORD>(child), &acc, &id)) ||
-      acc == nullptr) {
+  const fw::ComPtr<IAccessible> acc = fw::ObtainCom<IAccessible>([&](IAccessible** out) {
+    return ::AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child),
+                                       out, &id);
+  });
+  if (!acc) {
     return;
   }
   // A simple child comes back as the parent with the child's id.
   const LONG child_id = id.vt == VT_I4 ? id.lVal : CHILDID_SELF;
-  const std::wstring child_name = Name(acc, child_id);
-  const std::wstring value = Value(acc, child_id);
-  acc->Release();
+  const std::wstring child_name = Name(acc.get(), child_id);
+  const std::wstring value = Value(acc.get(), child_id);
   Print(std::string("{\"event\":\"") + name + "\",\"id\":" + std::to_string(child) + ",\"name\":" +
         tools::JsonString(child_name) + ",\"value\":" + tools::JsonString(value) + "}");
   if (event == EVENT_OBJECT_VALUECHANGE && !g_options->until_value.empty() &&
@@ -402,10 +380,10 @@ int wmain(int argc, wchar_t** argv) {
                  "[--until-value TEXT]\n");
     return 2;
   }
-  if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+  const fw::OleLibraries* ole = fw::OleLibraries::Get();
+  if (ole == nullptr) {
     return 1;
   }
-  const int result = Run(options);
-  ::CoUninitialize();
-  return result;
+  const fw::ComApartment com(*ole);
+  return com.Usable() ? Run(options) : 1;
 }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <limits>
+#include <string>
 
 namespace setup {
 namespace {
@@ -46,6 +48,29 @@ TEST(ShortTextTest, IntToShortStrGivesShortestDecimal) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IntToShortStr(c.value), c.expected);
+  }
+}
+
+// The framework's one decimal writer, as a piece of a joined text and as a string of each width.
+TEST(ShortTextTest, DecimalPiecesGiveTheShortestDecimalOfEvery64BitValue) {
+  const struct {
+    std::int64_t value;
+    const char* expected;
+  } cases[] = {
+      {0, "0"},
+      {9, "9"},
+      {10, "10"},
+      {-7, "-7"},
+      {4294967295, "4294967295"},
+      {std::numeric_limits<std::int64_t>::max(), "9223372036854775807"},
+      {std::numeric_limits<std::int64_t>::min(), "-9223372036854775808"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected);
+    const std::wstring wide(c.expected, c.expected + std::char_traits<char>::length(c.expected));
+    EXPECT_EQ(JoinedText({L"<", DecimalPiece(c.value), L">"}), L"<" + wide + L">");
+    EXPECT_EQ(fw::DecimalText(c.value), c.expected);
+    EXPECT_EQ(fw::DecimalText<wchar_t>(c.value), wide);
   }
 }
 

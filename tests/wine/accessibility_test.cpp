@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "framework/controls.h"
 #include "framework/form.h"
 #include "framework/gdi.h"
+#include "framework/ole_library.h"
 #include "framework/push_button.h"
 #include "tests/wine/widget_fixture.h"
 
@@ -48,17 +50,6 @@ class RoleProbe : public fw::GraphicControl {
   std::wstring value_;
 };
 
-// One COM reference.
-struct Accessible {
-  IAccessible* p = nullptr;
-  ~Accessible() {
-    if (p != nullptr) {
-      p->Release();
-    }
-  }
-  IAccessible* operator->() const { return p; }
-};
-
 VARIANT Child(LONG id) {
   VARIANT v;
   ::VariantInit(&v);
@@ -69,12 +60,10 @@ VARIANT Child(LONG id) {
 
 std::wstring Name(IAccessible* acc, LONG id) {
   BSTR name = nullptr;
-  std::wstring text;
-  if (acc->get_accName(Child(id), &name) == S_OK && name != nullptr) {
-    text.assign(name, ::SysStringLen(name));
-  }
-  ::SysFreeString(name);
-  return text;
+  const HRESULT result = acc->get_accName(Child(id), &name);
+  const fw::BstrHandle owned(name);
+  return result == S_OK && name != nullptr ? std::wstring(name, ::SysStringLen(name))
+                                           : std::wstring();
 }
 
 LONG Integer(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), IAccessible* acc,
@@ -91,7 +80,10 @@ class AccessibilityTest : public ::testing::Test {
     if (std::getenv("DISPLAY") == nullptr) {
       GTEST_SKIP() << "no display";
     }
-    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const fw::OleLibraries* ole = fw::OleLibraries::Get();
+    ASSERT_NE(ole, nullptr);
+    com_.emplace(*ole);
+    ASSERT_TRUE(com_->Usable());
     fw::App().ResetTerminated();
     form_ = std::make_unique<test::TestForm>();
     form_->SetClientSize(300, 200);
@@ -116,14 +108,16 @@ class AccessibilityTest : public ::testing::Test {
     form_.reset();
     fw::App().ProcessMessages();
     fw::App().ResetTerminated();
-    ::CoUninitialize();
+    com_.reset();
   }
 
-  void Object(Accessible& acc) {
+  void Object(fw::ComPtr<IAccessible>& acc) {
     const LRESULT result = form_->Perform(WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
     ASSERT_GT(result, 0);
-    ASSERT_EQ(::ObjectFromLresult(result, IID_IAccessible, 0, reinterpret_cast<void**>(&acc.p)),
+    IAccessible* object = nullptr;
+    ASSERT_EQ(::ObjectFromLresult(result, IID_IAccessible, 0, reinterpret_cast<void**>(&object)),
               S_OK);
+    acc.reset(object);
   }
 
   bool Key(WPARAM key) {
@@ -131,6 +125,7 @@ class AccessibilityTest : public ::testing::Test {
     return fw::App().PreTranslate(msg);
   }
 
+  std::optional<fw::ComApartment> com_;  // outlives the form, whose object it serves
   std::unique_ptr<test::TestForm> form_;
   RoleProbe* right_ = nullptr;
   RoleProbe* title_ = nullptr;
@@ -142,13 +137,13 @@ class AccessibilityTest : public ::testing::Test {
 };
 
 TEST_F(AccessibilityTest, ChildrenAreThePerceivedControlsInReadingOrder) {
-  Accessible acc;
+  fw::ComPtr<IAccessible> acc;
   Object(acc);
   LONG count = 0;
-  ASSERT_EQ(acc->get_accChildCount(&count), S_OK);
+  ASSERT_EQ(acc.get()->get_accChildCount(&count), S_OK);
   std::vector<std::wstring> names;
   for (LONG id = 1; id <= count; ++id) {
-    names.push_back(Name(acc.p, id));
+    names.push_back(Name(acc.get(), id));
   }
   // Out of view is absent, hidden stays (invisible); no role, no child.
   EXPECT_EQ(names, (std::vector<std::wstring>{L"Title", L"Left", L"Right", L"Hidden", L"Off",
@@ -166,10 +161,10 @@ TEST_F(AccessibilityTest, ChildrenAreThePerceivedControlsInReadingOrder) {
       {6, ROLE_SYSTEM_PROGRESSBAR, STATE_SYSTEM_READONLY},
   };
   for (const auto& e : expected) {
-    EXPECT_EQ(Integer(&IAccessible::get_accRole, acc.p, e.id), e.role) << e.id;
-    EXPECT_EQ(Integer(&IAccessible::get_accState, acc.p, e.id), e.state) << e.id;
+    EXPECT_EQ(Integer(&IAccessible::get_accRole, acc.get(), e.id), e.role) << e.id;
+    EXPECT_EQ(Integer(&IAccessible::get_accState, acc.get(), e.id), e.state) << e.id;
   }
-  EXPECT_EQ(Integer(&IAccessible::get_accRole, acc.p, CHILDID_SELF), ROLE_SYSTEM_CLIENT);
+  EXPECT_EQ(Integer(&IAccessible::get_accRole, acc.get(), CHILDID_SELF), ROLE_SYSTEM_CLIENT);
   // Locations on the screen, and the control found at a point.
   POINT origin{0, 0};
   ::ClientToScreen(form_->Handle(), &origin);
@@ -177,39 +172,39 @@ TEST_F(AccessibilityTest, ChildrenAreThePerceivedControlsInReadingOrder) {
   LONG y = 0;
   LONG w = 0;
   LONG h = 0;
-  ASSERT_EQ(acc->accLocation(&x, &y, &w, &h, Child(3)), S_OK);
+  ASSERT_EQ(acc.get()->accLocation(&x, &y, &w, &h, Child(3)), S_OK);
   EXPECT_EQ(std::vector<LONG>({x - origin.x, y - origin.y, w, h}),
             std::vector<LONG>({150, 50, 60, 24}));
   VARIANT hit;
   ::VariantInit(&hit);
-  ASSERT_EQ(acc->accHitTest(origin.x + 160, origin.y + 60, &hit), S_OK);
+  ASSERT_EQ(acc.get()->accHitTest(origin.x + 160, origin.y + 60, &hit), S_OK);
   EXPECT_EQ(hit.vt, VT_I4);
   EXPECT_EQ(hit.lVal, 3);
-  EXPECT_EQ(acc->get_accChildCount(nullptr), E_POINTER);
+  EXPECT_EQ(acc.get()->get_accChildCount(nullptr), E_POINTER);
   BSTR name = nullptr;
-  EXPECT_EQ(acc->get_accName(Child(7), &name), E_INVALIDARG);
+  EXPECT_EQ(acc.get()->get_accName(Child(7), &name), E_INVALIDARG);
 }
 
 TEST_F(AccessibilityTest, DefaultActionClicksFromTheLoopOnlyWhatCanBePressed) {
-  Accessible acc;
+  fw::ComPtr<IAccessible> acc;
   Object(acc);
-  ASSERT_EQ(acc->accDoDefaultAction(Child(2)), S_OK);
+  ASSERT_EQ(acc.get()->accDoDefaultAction(Child(2)), S_OK);
   // Not inside the client's call: the click may close the window.
   EXPECT_EQ(left_->clicks, 0);
   test::Settle();
   EXPECT_EQ(left_->clicks, 1);
-  EXPECT_EQ(acc->accDoDefaultAction(Child(5)), E_FAIL);                 // disabled
-  EXPECT_EQ(acc->accDoDefaultAction(Child(1)), DISP_E_MEMBERNOTFOUND);  // text
+  EXPECT_EQ(acc.get()->accDoDefaultAction(Child(5)), E_FAIL);                 // disabled
+  EXPECT_EQ(acc.get()->accDoDefaultAction(Child(1)), DISP_E_MEMBERNOTFOUND);  // text
   test::Settle();
   EXPECT_EQ(off_->clicks, 0);
   EXPECT_EQ(title_->clicks, 0);
 }
 
 TEST_F(AccessibilityTest, NothingIsUsableWhileADialogHasDisabledTheWindow) {
-  Accessible acc;
+  fw::ComPtr<IAccessible> acc;
   Object(acc);
   // Asked for before the dialog came up, still queued when it disables the window.
-  ASSERT_EQ(acc->accDoDefaultAction(Child(2)), S_OK);
+  ASSERT_EQ(acc.get()->accDoDefaultAction(Child(2)), S_OK);
   // What a modal message box does to its owner.
   ::EnableWindow(form_->Handle(), FALSE);
   const struct {
@@ -223,13 +218,13 @@ TEST_F(AccessibilityTest, NothingIsUsableWhileADialogHasDisabledTheWindow) {
   };
   for (const auto& e : states) {
     // The form's own focus bit depends on where the focus is: compare only the rest.
-    EXPECT_EQ(Integer(&IAccessible::get_accState, acc.p, e.id) & ~STATE_SYSTEM_FOCUSED,
+    EXPECT_EQ(Integer(&IAccessible::get_accState, acc.get(), e.id) & ~STATE_SYSTEM_FOCUSED,
               e.state | STATE_SYSTEM_UNAVAILABLE)
         << e.id;
   }
-  EXPECT_EQ(acc->accDoDefaultAction(Child(2)), E_FAIL);
-  EXPECT_EQ(acc->accDoDefaultAction(Child(3)), E_FAIL);
-  EXPECT_EQ(acc->accSelect(SELFLAG_TAKEFOCUS, Child(3)), E_FAIL);
+  EXPECT_EQ(acc.get()->accDoDefaultAction(Child(2)), E_FAIL);
+  EXPECT_EQ(acc.get()->accDoDefaultAction(Child(3)), E_FAIL);
+  EXPECT_EQ(acc.get()->accSelect(SELFLAG_TAKEFOCUS, Child(3)), E_FAIL);
   test::Settle();
   EXPECT_EQ(form_->KeyboardControl(), nullptr);
   ::EnableWindow(form_->Handle(), TRUE);
@@ -238,30 +233,30 @@ TEST_F(AccessibilityTest, NothingIsUsableWhileADialogHasDisabledTheWindow) {
   EXPECT_EQ(left_->clicks, 0);
   EXPECT_EQ(right_->clicks, 0);
   for (const auto& e : states) {
-    EXPECT_EQ(Integer(&IAccessible::get_accState, acc.p, e.id) & ~STATE_SYSTEM_FOCUSED, e.state)
+    EXPECT_EQ(Integer(&IAccessible::get_accState, acc.get(), e.id) & ~STATE_SYSTEM_FOCUSED, e.state)
         << e.id;
   }
-  ASSERT_EQ(acc->accDoDefaultAction(Child(3)), S_OK);
+  ASSERT_EQ(acc.get()->accDoDefaultAction(Child(3)), S_OK);
   test::Settle();
   EXPECT_EQ(right_->clicks, 1);
   EXPECT_EQ(left_->clicks, 0);
 }
 
 TEST_F(AccessibilityTest, EveryCallFailsCleanlyOnceTheFormIsGone) {
-  Accessible acc;
+  fw::ComPtr<IAccessible> acc;
   Object(acc);
-  ASSERT_EQ(acc->accDoDefaultAction(Child(2)), S_OK);  // still queued when the form goes
+  ASSERT_EQ(acc.get()->accDoDefaultAction(Child(2)), S_OK);  // still queued when the form goes
   form_.reset();
   fw::App().ProcessMessages();
   LONG count = -1;
-  EXPECT_EQ(acc->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(acc.get()->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
   BSTR name = nullptr;
-  EXPECT_EQ(acc->get_accName(Child(CHILDID_SELF), &name), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(acc.get()->get_accName(Child(CHILDID_SELF), &name), CO_E_OBJNOTCONNECTED);
   EXPECT_EQ(name, nullptr);
-  EXPECT_EQ(acc->accDoDefaultAction(Child(2)), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(acc.get()->accDoDefaultAction(Child(2)), CO_E_OBJNOTCONNECTED);
   VARIANT focus;
   ::VariantInit(&focus);
-  EXPECT_EQ(acc->get_accFocus(&focus), CO_E_OBJNOTCONNECTED);
+  EXPECT_EQ(acc.get()->get_accFocus(&focus), CO_E_OBJNOTCONNECTED);
 }
 
 TEST_F(AccessibilityTest, TabWalksThePressableButtonsAndSpaceOrEnterPressTheFocusedOne) {

@@ -16,10 +16,12 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
 
+#include "framework/ole_library.h"
 #include "framework/scope_exit.h"
 
 namespace setup {
@@ -57,20 +59,24 @@ struct ComTrace {
 template <typename Work>
 ComTrace OnThreadWith(Apartment apartment, Work work) {
   ComTrace trace{};
+  const fw::OleLibraries* ole = fw::OleLibraries::Get();
+  if (ole == nullptr) {
+    ADD_FAILURE() << "COM could not be loaded";
+    return trace;
+  }
   std::thread([&] {
+    std::optional<fw::ComApartment> com;
     if (apartment != Apartment::kNone) {
-      const DWORD model =
-          apartment == Apartment::kSingle ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED;
-      if (::CoInitializeEx(nullptr, model) != S_OK) {
+      com.emplace(
+          *ole, apartment == Apartment::kSingle ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED);
+      if (!com->Usable()) {
         ADD_FAILURE() << "COM could not be set up for the case";
         return;
       }
     }
     work();
     trace.after_work = CurrentApartment();
-    if (apartment != Apartment::kNone) {
-      ::CoUninitialize();
-    }
+    com.reset();
     trace.after_undo = CurrentApartment();
   }).join();
   return trace;

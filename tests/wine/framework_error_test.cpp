@@ -1,6 +1,8 @@
 // Failed system calls: each helper raises SystemCallError with the call's own code, passes a
-// success through untouched, and the application object raises what fails while it is made.
+// success through untouched, and the application object raises what fails while it is made. A
+// table of functions loaded at run time tells what it is missing.
 #include "framework/system_call.h"
+#include "framework/system_library.h"
 #include "tests/wine/framework_fixture.h"
 
 namespace test {
@@ -50,6 +52,58 @@ TEST(SystemCall, ASucceededCallPassesThroughWhateverTheLastErrorSays) {
   EXPECT_EQ(Raised([&] { EXPECT_EQ(fw::ThrowIfNull(kernel, L"No module"), kernel); }),
             L"(nothing raised)");
   EXPECT_EQ(Raised([] { fw::ThrowLastErrorIf(false, L"Cannot signal"); }), L"(nothing raised)");
+}
+
+// Three functions of kernel32 (the second one asked for by the name given), as the tables do.
+struct Kernel32Table {
+  explicit Kernel32Table(const wchar_t* library, const char* second) {
+    loaded = kernel32.Load(library, fw::SystemFunction{"GetTickCount64", GetTickCount64},
+                           fw::SystemFunction{second, GetCurrentProcessId},
+                           fw::SystemFunction{"GetCurrentThreadId", GetCurrentThreadId});
+    error = ::GetLastError();
+  }
+  fw::SystemLibrary kernel32;
+  bool loaded = false;
+  DWORD error = 0;
+  decltype(&::GetTickCount64) GetTickCount64 = nullptr;
+  decltype(&::GetCurrentProcessId) GetCurrentProcessId = nullptr;
+  decltype(&::GetCurrentThreadId) GetCurrentThreadId = nullptr;
+};
+
+TEST(SystemLibrary, ATableLoadsEveryFunctionOrTellsTheFirstThingMissing) {
+  const struct {
+    const wchar_t* library;
+    const char* second;
+    bool loaded;
+    const char* missing;  // null: nothing
+    DWORD error;          // GetLastError() after a failure
+    int found;            // how many pointers were filled, in order
+  } cases[] = {
+      {L"kernel32.dll", "GetCurrentProcessId", true, nullptr, 0, 3},
+      {L"kernel32.dll", "NoSuchFunction", false, "NoSuchFunction", ERROR_PROC_NOT_FOUND, 1},
+      {L"no-such-library.dll", "GetCurrentProcessId", false, "", ERROR_MOD_NOT_FOUND, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.second);
+    const Kernel32Table table(c.library, c.second);
+    EXPECT_EQ(table.loaded, c.loaded);
+    if (c.missing == nullptr) {
+      EXPECT_EQ(table.kernel32.Missing(), nullptr);
+    } else {
+      ASSERT_NE(table.kernel32.Missing(), nullptr);
+      EXPECT_STREQ(table.kernel32.Missing(), c.missing);
+      EXPECT_EQ(table.error, c.error);
+    }
+    EXPECT_EQ(table.GetTickCount64 != nullptr, c.found >= 1);
+    EXPECT_EQ(table.GetCurrentProcessId != nullptr, c.found >= 2);
+    EXPECT_EQ(table.GetCurrentThreadId != nullptr, c.found >= 3);
+    EXPECT_EQ(table.kernel32.Module() != nullptr, c.found >= 1);
+    if (c.found == 3) {
+      // The pointers reach the real functions, each with its declared type.
+      EXPECT_EQ(table.GetCurrentProcessId(), ::GetCurrentProcessId());
+      EXPECT_EQ(table.GetCurrentThreadId(), ::GetCurrentThreadId());
+    }
+  }
 }
 
 TEST_F(FrameworkTest, ASecondApplicationRaisesAndLeavesTheFirstWorking) {
