@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "framework/gdi.h"
 #include "framework/property_change.h"
 #include "framework/visual_style.h"
 #include "widgets/gradient_paint.h"
@@ -22,13 +23,6 @@ constexpr int kFillPaused = 3;
 
 constexpr UINT kTextFlags = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;  // 0x825
 constexpr UINT kCaptionFlags = DT_CENTER | DT_VCENTER | DT_NOPREFIX;               // 0x805
-
-RECT ToRect(const fw::PixelRect& r) {
-  return RECT{r.left, r.top, r.right, r.bottom};
-}
-fw::PixelRect ToMeter(const RECT& r) {
-  return fw::PixelRect{r.left, r.top, r.right, r.bottom};
-}
 
 // The one-pixel pen of a bevel edge; Polyline leaves out its last point.
 void EdgeLine(HDC dc, const POINT (&points)[3], fw::TColor color) {
@@ -270,12 +264,12 @@ void TBiProgressBar::PaintFace(HDC dc, int width, int height) {
   }
   // A failure while drawing bars or texts leaves the face as far as it got; it is still shown.
   try {
-    const fw::PixelRect area = ToMeter(work);
+    const fw::PixelRect area = fw::ToPixelRect(work);
     const int span = std::max(1, vertical ? area.Height() : area.Width());
     if (FMarquee) {
       const fw::PixelRect block = MarqueeBlock(area, FMarqueePos, FMinValue, FScale, FMarqueeSize,
                                                Width(), Height(), vertical);
-      fw::FillSolidRect(dc, ToRect(block), FMarqueeColor);
+      fw::FillSolidRect(dc, fw::ToGdiRect(block), FMarqueeColor);
       DrawCaptionText(dc, height);
       return;
     }
@@ -289,9 +283,9 @@ void TBiProgressBar::PaintFace(HDC dc, int width, int height) {
     }
     if (FDarkValue > 0) {
       if (themed) {
-        PaintThemedBar(dc, ToRect(dark.rect), true);
+        PaintThemedBar(dc, fw::ToGdiRect(dark.rect), true);
       } else {
-        FillBar(dc, Bar{ToRect(dark.rect), FDarkColor, FDarkGradient, FDarkGradientSteps,
+        FillBar(dc, Bar{fw::ToGdiRect(dark.rect), FDarkColor, FDarkGradient, FDarkGradientSteps,
                         FDarkButtonStyle, dark.reversed});
       }
     }
@@ -304,17 +298,17 @@ void TBiProgressBar::PaintFace(HDC dc, int width, int height) {
     }
     if (FLightValue > 0) {
       if (themed) {
-        PaintThemedBar(dc, ToRect(light.rect), false);
+        PaintThemedBar(dc, fw::ToGdiRect(light.rect), false);
       } else {
-        FillBar(dc, Bar{ToRect(light.rect), FLightColor, FLightGradient, FLightGradientSteps,
+        FillBar(dc, Bar{fw::ToGdiRect(light.rect), FLightColor, FLightGradient, FLightGradientSteps,
                         FLightButtonStyle, light.reversed});
       }
     }
 
-    DrawBarText(dc, FDarkText, FDarkTextColor, FDarkTextFullLine, ToRect(dark.rect),
-                ToRect(light.rect));
-    DrawBarText(dc, FLightText, FLightTextColor, FLightTextFullLine, ToRect(light.rect),
-                ToRect(light.rect));
+    DrawBarText(dc, FDarkText, FDarkTextColor, FDarkTextFullLine, fw::ToGdiRect(dark.rect),
+                fw::ToGdiRect(light.rect));
+    DrawBarText(dc, FLightText, FLightTextColor, FLightTextFullLine, fw::ToGdiRect(light.rect),
+                fw::ToGdiRect(light.rect));
     DrawCaptionText(dc, height);
   } catch (...) {  // NOLINT(bugprone-empty-catch): the meter shows what it could draw
   }
@@ -330,8 +324,8 @@ void TBiProgressBar::FillBar(HDC dc, const Bar& bar) {
     return;
   }
   if (!FSmooth) {
-    for (const fw::PixelRect& block : BarBlocks(ToMeter(bar.rect), vertical)) {
-      fw::FillSolidRect(dc, ToRect(block), bar.color);
+    for (const fw::PixelRect& block : BarBlocks(fw::ToPixelRect(bar.rect), vertical)) {
+      fw::FillSolidRect(dc, fw::ToGdiRect(block), bar.color);
     }
     return;
   }
@@ -373,8 +367,9 @@ void TBiProgressBar::DrawBarText(HDC dc, const std::wstring& text, fw::TColor co
   if (full_line) {
     RECT measured{0, 0, 0, 0};
     ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &measured, DT_CALCRECT);
-    box = ToRect(FullLineBox(measured.right - measured.left, measured.bottom - measured.top,
-                             Width() - 2, light_rect.bottom - light_rect.top, light_rect.top));
+    box =
+        fw::ToGdiRect(FullLineBox(measured.right - measured.left, measured.bottom - measured.top,
+                                  Width() - 2, light_rect.bottom - light_rect.top, light_rect.top));
   }
   // An empty or inverted box shows nothing (the text is clipped to it).
   if (box.right <= box.left || box.bottom <= box.top) {
@@ -394,8 +389,8 @@ void TBiProgressBar::DrawCaptionText(HDC dc, int height) {
   ::SetTextColor(dc, fw::ColorToRGB(Font().Color()));
   RECT measured{0, 0, 0, 0};
   ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &measured, DT_CALCRECT);
-  RECT box = ToRect(FullLineBox(measured.right - measured.left, measured.bottom - measured.top,
-                                Width() - 2, height, 0));
+  RECT box = fw::ToGdiRect(FullLineBox(measured.right - measured.left,
+                                       measured.bottom - measured.top, Width() - 2, height, 0));
   if (box.right > box.left && box.bottom > box.top) {
     ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &box, kCaptionFlags);
   }

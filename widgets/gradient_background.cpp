@@ -1,5 +1,6 @@
 #include "widgets/gradient_background.h"
 
+#include "framework/gdi.h"
 #include "framework/handle.h"
 
 namespace widgets {
@@ -101,7 +102,7 @@ void TGradientBackground::RenderBuffer(COLORREF start, COLORREF end) {
     if (fill.rect.Empty()) {
       continue;
     }
-    const RECT r{fill.rect.left, fill.rect.top, fill.rect.right, fill.rect.bottom};
+    const RECT r = fw::ToGdiRect(fill.rect);
     if (fill.shape == GradientShape::kRectangle) {
       fw::FillSolidRect(dc, r, fill.color);
       continue;

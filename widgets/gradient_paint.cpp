@@ -12,8 +12,8 @@ void BuildColorRamp(fw::TColor first_colour, fw::TColor last_colour, int count, 
 }
 
 void FillGradient(HDC canvas, const RECT& rect, TGradientStyle style, const TColorList& colours) {
-  const std::vector<GradientBand> bands = PlanGradientBands(
-      style, fw::PixelRect{rect.left, rect.top, rect.right, rect.bottom}, colours.size());
+  const std::vector<GradientBand> bands =
+      PlanGradientBands(style, fw::ToPixelRect(rect), colours.size());
   if (bands.empty()) {
     return;
   }
@@ -27,7 +27,7 @@ void FillGradient(HDC canvas, const RECT& rect, TGradientStyle style, const TCol
     if (!brush) {
       continue;
     }
-    const RECT box{band.box.left, band.box.top, band.box.right, band.box.bottom};
+    const RECT box = fw::ToGdiRect(band.box);
     switch (band.shape) {
       case BandShape::kRectangle:
         ::FillRect(canvas, &box, brush.get());

@@ -12,10 +12,6 @@ namespace widgets {
 
 namespace {
 
-RECT ToRect(const fw::PixelRect& r) {
-  return RECT{r.left, r.top, r.right, r.bottom};
-}
-
 constexpr UINT kCaptionFlags = DT_LEFT | DT_TOP | DT_EXPANDTABS;
 
 }  // namespace
@@ -480,12 +476,12 @@ void TBaseGraphicButton::DrawCaption(HDC dc, const RECT& r) {
 
   const SIZE measured = MeasureCaptionText(r.right - r.left);
   const SIZE glyph = FGlyph.GlyphSize();
-  const CaptionLayout layout = LayoutCaption(
-      fw::PixelRect{r.left, r.top, r.right, r.bottom}, glyph.cx, glyph.cy, measured.cx, measured.cy,
-      FButtonLayout.Spacing(), FButtonLayout.AlignText2Glyph(), FButtonLayout.Alignment(),
-      FButtonLayout.OffsetX(), FButtonLayout.OffsetY());
-  FGlyphRect = ToRect(layout.glyph);
-  FTextRect = ToRect(layout.text);
+  const CaptionLayout layout =
+      LayoutCaption(fw::ToPixelRect(r), glyph.cx, glyph.cy, measured.cx, measured.cy,
+                    FButtonLayout.Spacing(), FButtonLayout.AlignText2Glyph(),
+                    FButtonLayout.Alignment(), FButtonLayout.OffsetX(), FButtonLayout.OffsetY());
+  FGlyphRect = fw::ToGdiRect(layout.glyph);
+  FTextRect = fw::ToGdiRect(layout.text);
 
   if (glyph.cx > 0) {
     // Pictures: up, disabled, down, toggled down; a missing one falls back to the first.

@@ -6,6 +6,7 @@
 
 #include "framework/gdi.h"
 #include "framework/handle.h"
+#include "framework/text.h"
 #include "widgets/gradient_geometry.h"
 #include "widgets/round_mul_div.h"
 
@@ -13,20 +14,13 @@ namespace widgets {
 
 namespace {
 
-// Plain decimal digits; wsprintfW is the system's, std::to_wstring would bring the C library's
-// whole formatter along.
-std::wstring Decimal(int value) {
-  wchar_t digits[16];
-  return std::wstring(digits, static_cast<std::size_t>(::wsprintfW(digits, L"%d", value)));
-}
-
 // "%d" becomes the number and "%%" a single "%"; anything else is kept as it is.
 std::wstring FormatPercent(const std::wstring& format, int percent) {
   std::wstring out;
   for (std::size_t i = 0; i < format.size(); ++i) {
     if (format[i] == L'%' && i + 1 < format.size() &&
         (format[i + 1] == L'd' || format[i + 1] == L'%')) {
-      out += format[i + 1] == L'd' ? Decimal(percent) : L"%";
+      out += format[i + 1] == L'd' ? std::wstring_view(fw::DecimalPiece(percent)) : L"%";
       ++i;
     } else {
       out += format[i];
@@ -73,7 +67,7 @@ std::wstring TProgressStrip::DisplayText() const {
     case toFormat:
       return FormatPercent(Caption(), Percent());
     case toPercent:
-      return Decimal(Percent()) + L"%";
+      return fw::DecimalText<wchar_t>(Percent()) + L"%";
     case toNoText:
     default:
       return {};

@@ -8,14 +8,6 @@
 
 namespace widgets {
 
-namespace {
-
-RECT ToRect(const fw::PixelRect& r) {
-  return RECT{r.left, r.top, r.right, r.bottom};
-}
-
-}  // namespace
-
 TCustomShapeButton::TCustomShapeButton(fw::WinControl* parent) : TBaseGraphicButton(parent) {
   // Captures the mouse; double clicks arrive as presses; clicks come from the button's own press
   // and release rules, not from the framework.
@@ -252,7 +244,7 @@ void TCustomShapeButton::PaintFill(HDC dc) {
     DrawShape(b, whole, FShape.Shape(), Color(), image, shadow, bevel, FShape.RoundPercent(),
               fill_brush.get(), Color(), FList, &FScratch);
   }
-  DrawCaption(b, ToRect(caption));
+  DrawCaption(b, fw::ToGdiRect(caption));
   if (Transparent()) {
     // The pixels still in Color are left out: the parent shows around the shape.
     fw::DrawTransparent(dc, 0, 0, width, height, b, 0, 0, fw::ColorToRGB(Color()),
@@ -276,7 +268,7 @@ void TCustomShapeButton::PaintFast(HDC dc) {
             FShape.RoundPercent(), face.get(), Color(), FList, &FScratch);
   const fw::PixelRect caption =
       CaptionRect(width, height, FShape.Bevel().Width(), FShape.Shadow().Depth(), FStyle, State());
-  DrawCaption(dc, ToRect(caption));
+  DrawCaption(dc, fw::ToGdiRect(caption));
 }
 
 void TCustomShapeButton::Loaded() {
