@@ -77,11 +77,31 @@ SECTIONS
     KEEP(*(.jcr))
     __data_end__ = . ;
     *(.data_cygwin_nocopy)
+    ___crt_xc_start__ = . ;
+    KEEP (*(SORT(.CRT$XC*)))  /* C initialization */
+    ___crt_xc_end__ = . ;
+    ___crt_xi_start__ = . ;
+    KEEP (*(SORT(.CRT$XI*)))  /* C++ initialization */
+    ___crt_xi_end__ = . ;
+    ___crt_xl_start__ = . ;
+    KEEP (*(SORT(.CRT$XL*)))  /* TLS callbacks */
+    /* ___crt_xl_end__ is defined in the TLS Directory support code */
+    ___crt_xp_start__ = . ;
+    KEEP (*(SORT(.CRT$XP*)))  /* Pre-termination */
+    ___crt_xp_end__ = . ;
+    ___crt_xt_start__ = . ;
+    KEEP (*(SORT(.CRT$XT*)))  /* Termination */
+    ___crt_xt_end__ = . ;
+    /* Where the default script's .CRT took them by their name: the thread-local initialisers. */
+    *(SORT(.CRT$XD*))
   }
   .rdata BLOCK(__section_alignment__) :
   {
     *(.rdata)
 	     *(SORT(.rdata$*))
+    /* Unwind data with the read-only data rather than in a section of its own, and the
+       constructor tables with the data: every section of the file is padded to 512 bytes. */
+    KEEP(*(.xdata*))
     . = ALIGN(4);
     __rt_psrelocs_start = .;
     KEEP(*(.rdata_runtime_pseudo_reloc))
@@ -102,10 +122,6 @@ SECTIONS
   .pdata BLOCK(__section_alignment__) :
   {
     *(.pdata*)
-  }
-  .xdata BLOCK(__section_alignment__) :
-  {
-    KEEP(*(.xdata*))
   }
   .bss BLOCK(__section_alignment__) :
   {
@@ -142,24 +158,6 @@ SECTIONS
     __IAT_end__ = .;
     KEEP (SORT(*)(.idata$6))
     KEEP (SORT(*)(.idata$7))
-  }
-  .CRT BLOCK(__section_alignment__) :
-  {
-    ___crt_xc_start__ = . ;
-    KEEP (*(SORT(.CRT$XC*)))  /* C initialization */
-    ___crt_xc_end__ = . ;
-    ___crt_xi_start__ = . ;
-    KEEP (*(SORT(.CRT$XI*)))  /* C++ initialization */
-    ___crt_xi_end__ = . ;
-    ___crt_xl_start__ = . ;
-    KEEP (*(SORT(.CRT$XL*)))  /* TLS callbacks */
-    /* ___crt_xl_end__ is defined in the TLS Directory support code */
-    ___crt_xp_start__ = . ;
-    KEEP (*(SORT(.CRT$XP*)))  /* Pre-termination */
-    ___crt_xp_end__ = . ;
-    ___crt_xt_start__ = . ;
-    KEEP (*(SORT(.CRT$XT*)))  /* Termination */
-    ___crt_xt_end__ = . ;
   }
   /* Windows TLS expects .tls$AAA to be at the start and .tls$ZZZ to be
      at the end of the .tls section.  This is important because _tls_start MUST
