@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the window's logo (54 x 49, 24-bit BMP) and the application icon (16 and 32 px).
+"""Draws the window's logo (54 x 49, 8-bit BMP) and the application icon (16 and 32 px).
 
 The art is generated rather than checked in as binaries so that it can be reviewed and changed as
 code. The logo's bottom-left pixel is the key colour that the window leaves out when it draws it.
@@ -7,6 +7,7 @@ code. The logo's bottom-left pixel is the key colour that the window leaves out 
 import math
 import struct
 import sys
+import zlib
 
 KEY = (255, 0, 255)          # left out when drawn: the backdrop shows through
 BLUE = (0x34, 0xA0, 0xD7)    # the brand blue of the window's link and name
@@ -45,37 +46,42 @@ def mark(size, background):
     return rows
 
 
-def bmp24(rows):
+def bmp8(rows):
+    """A bottom-up BMP of 8 bits a pixel with a colour table of exactly the colours used: the same
+    pixels as 24 bits, in a third of the space."""
     h, w = len(rows), len(rows[0])
-    stride = (w * 3 + 3) & ~3
+    colours = list(dict.fromkeys(c for row in rows for c in row))
+    assert len(colours) <= 256
+    index = {c: i for i, c in enumerate(colours)}
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in colours)
+    stride = (w + 3) & ~3
     pixels = bytearray()
     for row in reversed(rows):  # bottom-up
-        line = bytearray()
-        for r, g, b in row:
-            line += bytes((b, g, r))
+        line = bytes(index[c] for c in row)
         pixels += line + b"\0" * (stride - len(line))
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
-    return header + info + pixels
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(pixels), 2835, 2835, len(colours),
+                       0)
+    offset = 14 + len(info) + len(table)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
+    return header + info + table + pixels
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
 def icon_image(n):
+    """One frame of the icon: 32-bit RGBA, fully transparent where the mark is not, stored as PNG
+    (which Windows decodes to the same 32-bit image) at a fraction of the bitmap's size."""
     rows = mark((n, n), None)
-    xor = bytearray()
-    and_stride = ((n + 31) // 32) * 4
-    mask = bytearray()
-    for row in reversed(rows):
-        line = bytearray(and_stride)
-        for x, px in enumerate(row):
-            if px is None:
-                xor += b"\0\0\0\0"
-                line[x // 8] |= 0x80 >> (x % 8)
-            else:
-                r, g, b = px
-                xor += bytes((b, g, r, 255))
-        mask += line
-    info = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
-    return info + xor + mask
+    raw = bytearray()
+    for row in rows:  # top-down, each row after its filter type (0, none)
+        raw.append(0)
+        for px in row:
+            raw += b"\0\0\0\0" if px is None else bytes(px) + b"\xff"
+    header = struct.pack(">IIBBBBB", n, n, 8, 6, 0, 0, 0)  # 8 bits a channel, RGBA
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) +
+            png_chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + png_chunk(b"IEND", b""))
 
 
 def ico(sizes):
@@ -91,7 +97,7 @@ def ico(sizes):
 def main():
     logo_path, icon_path = sys.argv[1], sys.argv[2]
     with open(logo_path, "wb") as f:
-        f.write(bmp24(mark((54, 49), KEY)))
+        f.write(bmp8(mark((54, 49), KEY)))
     with open(icon_path, "wb") as f:
         f.write(ico([16, 32]))
 

@@ -1,5 +1,8 @@
 // Painting and layout: the off-screen composition, the image's key colour, aligned children in
 // panels and the panel bevel.
+#include <algorithm>
+#include <vector>
+
 #include "tests/wine/framework_fixture.h"
 
 namespace test {
@@ -78,27 +81,48 @@ TEST_F(FrameworkTest, WindowPaintReachesTheChildrenThroughTheMessageLoop) {
   EXPECT_EQ(log, (Log{"paint:first"}));
 }
 
-// A 3 x 2 picture as a screen-compatible bitmap or as a 24-bit DIB section (how resources load).
-fw::BitmapHandle MakePicture(const COLORREF (&top)[3], const COLORREF (&bottom)[3], bool dib) {
-  if (dib) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 3;
-    info.bmiHeader.biHeight = 2;  // bottom-up, as bitmap resources are
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    fw::BitmapHandle bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    auto* row = static_cast<BYTE*>(bits);
-    for (const COLORREF* line : {bottom, top}) {  // bottom row first in memory
-      for (int x = 0; x < 3; ++x) {
-        row[x * 3] = GetBValue(line[x]);
-        row[x * 3 + 1] = GetGValue(line[x]);
-        row[x * 3 + 2] = GetRValue(line[x]);
+// A 3 x 2 picture as a screen-compatible bitmap (bits 0) or as a DIB section of 24 bits, or of 8
+// with a table of each colour once, as the logo's resource loads.
+fw::BitmapHandle MakePicture(const COLORREF (&top)[3], const COLORREF (&bottom)[3], int bits) {
+  if (bits != 0) {
+    struct {
+      BITMAPINFOHEADER header;
+      RGBQUAD colors[6];
+    } info{};
+    info.header.biSize = sizeof(info.header);
+    info.header.biWidth = 3;
+    info.header.biHeight = 2;  // bottom-up, as bitmap resources are
+    info.header.biPlanes = 1;
+    info.header.biBitCount = static_cast<WORD>(bits);
+    info.header.biCompression = BI_RGB;
+    std::vector<COLORREF> table;
+    auto index_of = [&table](COLORREF colour) {
+      const auto found = std::find(table.begin(), table.end(), colour);
+      if (found != table.end()) {
+        return static_cast<BYTE>(found - table.begin());
       }
-      row += 12;  // 9 bytes padded to 4
+      table.push_back(colour);
+      return static_cast<BYTE>(table.size() - 1);
+    };
+    std::vector<BYTE> pixels;  // rows of 4 bytes, bottom row first
+    for (const COLORREF* line : {bottom, top}) {
+      for (int x = 0; x < 3; ++x) {
+        if (bits == 8) {
+          pixels.push_back(index_of(line[x]));
+        } else {
+          pixels.insert(pixels.end(), {GetBValue(line[x]), GetGValue(line[x]), GetRValue(line[x])});
+        }
+      }
+      pixels.resize((pixels.size() + 3) / 4 * 4);
     }
+    for (size_t i = 0; i < table.size(); ++i) {
+      info.colors[i] = RGBQUAD{GetBValue(table[i]), GetGValue(table[i]), GetRValue(table[i]), 0};
+    }
+    info.header.biClrUsed = static_cast<DWORD>(table.size());
+    void* data = nullptr;
+    fw::BitmapHandle bitmap(::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info),
+                                               DIB_RGB_COLORS, &data, nullptr, 0));
+    std::copy(pixels.begin(), pixels.end(), static_cast<BYTE*>(data));
     return bitmap;
   }
   fw::BitmapHandle bitmap(::CreateCompatibleBitmap(fw::ClientDc(nullptr).get(), 3, 2));
@@ -117,13 +141,13 @@ TEST_F(FrameworkTest, ImageLeavesOutThePixelsOfItsBottomLeftColour) {
   const COLORREF bottom[3] = {key, RGB(0, 0, 0), RGB(255, 255, 255)};
   const COLORREF background = RGB(0, 128, 0);
 
-  for (bool dib_picture : {false, true}) {
+  for (int bits : {0, 24, 8}) {
     TestForm form;
     form.SetClientSize(20, 10);
     form.SetColor(background);
     fw::Image& image = form.Make<fw::Image>();
     image.SetBounds(4, 3, 1, 1);
-    image.SetBitmap(MakePicture(top, bottom, dib_picture));
+    image.SetBitmap(MakePicture(top, bottom, bits));
     form.FinishCreate();
     EXPECT_EQ(image.Width(), 3) << "size follows the picture";
     EXPECT_EQ(image.Height(), 2);
@@ -137,9 +161,9 @@ TEST_F(FrameworkTest, ImageLeavesOutThePixelsOfItsBottomLeftColour) {
           const COLORREF want_top = transparent && top[x] == key ? background : top[x];
           const COLORREF want_bottom = transparent && bottom[x] == key ? background : bottom[x];
           EXPECT_EQ(dib.Pixel(4 + x, 3), want_top)
-              << "x " << x << " transparent " << transparent << " dib " << dib_picture;
+              << "x " << x << " transparent " << transparent << " bits " << bits;
           EXPECT_EQ(dib.Pixel(4 + x, 4), want_bottom)
-              << "x " << x << " transparent " << transparent << " dib " << dib_picture;
+              << "x " << x << " transparent " << transparent << " bits " << bits;
         }
         EXPECT_EQ(dib.Pixel(7, 3), background);
       }
