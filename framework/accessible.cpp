@@ -570,17 +570,16 @@ FormAccessibility::FormAccessibility(Form& form) : form_(form) {
 }
 
 FormAccessibility::~FormAccessibility() {
-  if (object_ != nullptr) {
-    object_->Disconnect();
+  if (object_) {
+    object_.get()->Disconnect();
     // COM's stubs keep references after the clients let go; this releases them.
-    ole_->ole->CoDisconnectObject(object_, 0);
-    object_->Release();
-    object_ = nullptr;
+    ole_->ole->CoDisconnectObject(object_.get(), 0);
+    object_.reset();
   }
 }
 
 LRESULT FormAccessibility::AnswerGetObject(WPARAM wp) {
-  if (object_ == nullptr) {
+  if (!object_) {
     ole_ = OleaccLibrary::Get();
     if (ole_ == nullptr) {
       return 0;
@@ -590,9 +589,9 @@ LRESULT FormAccessibility::AnswerGetObject(WPARAM wp) {
       // whatever COM said.
       com_ = std::make_unique<ComApartment>(*ole_->ole);
     }
-    object_ = new AccessibleObject(form_, *ole_);
+    object_.reset(new AccessibleObject(form_, *ole_));
   }
-  const LRESULT result = ole_->LresultFromObject(__uuidof(IAccessible), wp, object_);
+  const LRESULT result = ole_->LresultFromObject(__uuidof(IAccessible), wp, object_.get());
   return result > 0 ? result : 0;
 }
 

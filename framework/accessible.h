@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "framework/ole_library.h"
 #include "framework/timer.h"
 
 namespace fw {
@@ -25,7 +26,6 @@ class Control;
 class Form;
 class AccessibleObject;
 struct OleaccLibrary;
-class ComApartment;
 
 // The controls of the form a person perceives, in reading order: each control with a role that
 // lies at least partly inside the client area of every parent (a control moved out of view is
@@ -78,7 +78,7 @@ class FormAccessibility {
 
   Form& form_;
   const OleaccLibrary* ole_ = nullptr;  // loaded with the first client
-  AccessibleObject* object_ = nullptr;  // one reference held here
+  ComPtr<AccessibleObject> object_;     // released where the class is complete
   std::unique_ptr<ComApartment> com_;   // from the first client to the form's end
   std::vector<HeldChange> changes_;
   Timer timer_;

@@ -318,7 +318,7 @@ class WinControl : public Control {
   ~WinControl() override;
 
   bool IsWindowed() const override { return true; }
-  HWND Handle() const { return hwnd_; }
+  HWND Handle() const { return hwnd_.get(); }
   // The control of one of the framework's windows (own class or subclassed), else null.
   static WinControl* FromHandle(HWND hwnd);
 
@@ -402,7 +402,8 @@ class WinControl : public Control {
   void ChildGone(Control* child);  // hidden or destroyed: drop hover and capture
   void WindowPosChanged();
 
-  HWND hwnd_ = nullptr;
+  // Owned until the system destroys the window (with its parent, say): WM_NCDESTROY lets go.
+  WindowHandle hwnd_;
   WNDPROC subclassed_proc_ = nullptr;
   std::vector<Control*> children_;
   std::vector<std::unique_ptr<Control>> owned_;

@@ -51,14 +51,18 @@ class ComApartment {
   bool usable_ = false;
 };
 
+// A traits class rather than NullHandleTraits over a release function: its Close is compiled only
+// where a reference is let go, so a class may hold a ComPtr to a type its header only declares.
 template <typename Interface>
-void ReleaseInterface(Interface* object) noexcept {
-  object->Release();
-}
+struct ComReferenceTraits {
+  static constexpr Interface* Invalid() noexcept { return nullptr; }
+  static bool IsValid(Interface* object) noexcept { return object != nullptr; }
+  static void Close(Interface* object) noexcept { object->Release(); }
+};
 
 // One reference to a COM object.
 template <typename Interface>
-using ComPtr = UniqueHandle<Interface*, NullHandleTraits<Interface*, ReleaseInterface<Interface>>>;
+using ComPtr = UniqueHandle<Interface*, ComReferenceTraits<Interface>>;
 
 // What a call hands back through its out parameter, owned whatever it returned; empty when the
 // call failed. A call may succeed with nothing (FindWindowSW's S_FALSE when there is no desktop).

@@ -50,14 +50,14 @@ void WinControl::Create(const CreateParams& params) {
   const wchar_t* class_name = params.form ? kFormClass
                               : own_class ? kControlClass
                                           : params.class_name;
-  HWND parent_hwnd = Parent() != nullptr ? Parent()->hwnd_ : nullptr;
+  HWND parent_hwnd = Parent() != nullptr ? Parent()->Handle() : nullptr;
   HWND hwnd =
       ThrowIfNull(::CreateWindowExW(params.ex_style, class_name, Caption().c_str(), params.style,
                                     Left(), Top(), Width(), Height(), parent_hwnd, nullptr,
                                     ModuleInstance(), own_class ? this : nullptr),
                   L"Cannot create a window");
   if (!own_class) {
-    hwnd_ = hwnd;
+    hwnd_.reset(hwnd);
     ::SetPropW(hwnd, kControlProp, this);
     subclassed_proc_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
         hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WinControl::SubclassWndProc)));
@@ -80,10 +80,11 @@ WinControl::~WinControl() {
   }
   children_.clear();
   pointer_.Clear();
-  if (hwnd_ != nullptr) {
-    ::DestroyWindow(hwnd_);
+  // Destroyed by hand while the handle is still held, so the destroy messages find a live
+  // window; WM_NCDESTROY then lets go of it.
+  if (hwnd_) {
+    ::DestroyWindow(hwnd_.get());
   }
-  hwnd_ = nullptr;
 }
 
 WinControl* WinControl::FromHandle(HWND hwnd) {
@@ -97,7 +98,7 @@ LRESULT CALLBACK WinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
   WinControl* self = nullptr;
   if (msg == WM_NCCREATE) {
     self = static_cast<WinControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
+    self->hwnd_.reset(hwnd);
     ::SetPropW(hwnd, kControlProp, self);
     ::SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(self));
   } else {
@@ -113,7 +114,7 @@ LRESULT CALLBACK WinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARA
     ::RemovePropW(hwnd, kControlProp);
     ::SetWindowLongPtrW(hwnd, 0, 0);
     App().ForgetInvalidations(hwnd);
-    self->hwnd_ = nullptr;
+    self->hwnd_.release();  // the system has destroyed it
   }
   return result;
 }
@@ -128,7 +129,7 @@ LRESULT CALLBACK WinControl::SubclassWndProc(HWND hwnd, UINT msg, WPARAM wp, LPA
     ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
     ::RemovePropW(hwnd, kControlProp);
     App().ForgetInvalidations(hwnd);
-    self->hwnd_ = nullptr;
+    self->hwnd_.release();  // the system has destroyed it
     self->subclassed_proc_ = nullptr;
     return ::CallWindowProcW(original, hwnd, msg, wp, lp);
   }
@@ -153,7 +154,7 @@ LRESULT WinControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT WinControl::DefaultWndProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (subclassed_proc_ != nullptr) {
-    return ::CallWindowProcW(subclassed_proc_, hwnd_, msg, wp, lp);
+    return ::CallWindowProcW(subclassed_proc_, hwnd_.get(), msg, wp, lp);
   }
   return OwnClassWndProc(msg, wp, lp);
 }
@@ -188,14 +189,14 @@ LRESULT WinControl::OwnClassWndProc(UINT msg, WPARAM wp, LPARAM lp) {
                                      static_cast<LONG>(static_cast<DWORD>(lp)) == OBJID_CLIENT) {
         return form->Perform(msg, wp, lp);
       }
-      return ::DefWindowProcW(hwnd_, msg, wp, lp);
+      return ::DefWindowProcW(hwnd_.get(), msg, wp, lp);
     default:
-      return ::DefWindowProcW(hwnd_, msg, wp, lp);
+      return ::DefWindowProcW(hwnd_.get(), msg, wp, lp);
   }
 }
 
 LRESULT WinControl::Perform(UINT msg, WPARAM wp, LPARAM lp) {
-  return hwnd_ != nullptr ? ::SendMessageW(hwnd_, msg, wp, lp) : 0;
+  return hwnd_ ? ::SendMessageW(hwnd_.get(), msg, wp, lp) : 0;
 }
 
 LRESULT WinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -208,7 +209,7 @@ LRESULT WinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         ::SetCursor(CursorHandle(App().Cursor()));
         return TRUE;
       }
-      if (reinterpret_cast<HWND>(wp) == hwnd_ && LOWORD(lp) == HTCLIENT) {
+      if (reinterpret_cast<HWND>(wp) == hwnd_.get() && LOWORD(lp) == HTCLIENT) {
         pointer_.ApplyCursor(*this);
         return TRUE;
       }
@@ -243,13 +244,13 @@ LRESULT WinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void WinControl::OnPaint() {
-  PaintDc ps(hwnd_);
+  PaintDc ps(hwnd_.get());
   const RECT dirty = ps.dirty();
   if (dirty.right <= dirty.left || dirty.bottom <= dirty.top) {
     return;
   }
   RECT client{};
-  ::GetClientRect(hwnd_, &client);
+  ::GetClientRect(hwnd_.get(), &client);
   if (!buffer_.Resize(client.right, client.bottom)) {
     PaintTo(ps.get(), dirty);  // no memory for the buffer: paint straight, flicker and all
     return;
@@ -402,7 +403,7 @@ bool WinControl::DialogChar(wchar_t ch) {
 }
 
 bool WinControl::CanFocus() const {
-  if (hwnd_ == nullptr || !tab_stop_) {
+  if (!hwnd_ || !tab_stop_) {
     return false;
   }
   for (const Control* c = this; c != nullptr; c = c->Parent()) {
@@ -414,31 +415,31 @@ bool WinControl::CanFocus() const {
 }
 
 void WinControl::SetFocus() {
-  if (hwnd_ != nullptr) {
-    ::SetFocus(hwnd_);
+  if (hwnd_) {
+    ::SetFocus(hwnd_.get());
   }
 }
 
 void WinControl::SetBounds(int left, int top, int width, int height) {
   width = std::max(width, 0);
   height = std::max(height, 0);
-  if (hwnd_ == nullptr) {
+  if (!hwnd_) {
     Control::SetBounds(left, top, width, height);
     return;
   }
-  ::SetWindowPos(hwnd_, nullptr, left, top, width, height,
+  ::SetWindowPos(hwnd_.get(), nullptr, left, top, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
   WindowPosChanged();  // also when the window manager sent nothing because nothing changed
 }
 
 void WinControl::WindowPosChanged() {
-  if (hwnd_ == nullptr) {
+  if (!hwnd_) {
     return;
   }
   RECT r{};
-  ::GetWindowRect(hwnd_, &r);
-  if ((::GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD) != 0) {
-    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+  ::GetWindowRect(hwnd_.get(), &r);
+  if ((::GetWindowLongW(hwnd_.get(), GWL_STYLE) & WS_CHILD) != 0) {
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hwnd_.get()), reinterpret_cast<POINT*>(&r), 2);
   }
   const int w = r.right - r.left;
   const int h = r.bottom - r.top;
@@ -457,46 +458,46 @@ void WinControl::WindowPosChanged() {
 
 RECT WinControl::ClientRect() const {
   RECT r{};
-  if (hwnd_ != nullptr) {
-    ::GetClientRect(hwnd_, &r);
+  if (hwnd_) {
+    ::GetClientRect(hwnd_.get(), &r);
   }
   return r;
 }
 
 bool WinControl::Showing() const {
-  if (hwnd_ == nullptr || !Visible()) {
+  if (!hwnd_ || !Visible()) {
     return false;
   }
-  return Parent() != nullptr ? Parent()->Showing() : ::IsWindowVisible(hwnd_) != FALSE;
+  return Parent() != nullptr ? Parent()->Showing() : ::IsWindowVisible(hwnd_.get()) != FALSE;
 }
 
 void WinControl::SyncVisible() {
-  if (hwnd_ != nullptr) {
-    ::ShowWindow(hwnd_, Visible() ? (Parent() == nullptr ? SW_SHOW : SW_SHOWNA) : SW_HIDE);
+  if (hwnd_) {
+    ::ShowWindow(hwnd_.get(), Visible() ? (Parent() == nullptr ? SW_SHOW : SW_SHOWNA) : SW_HIDE);
   }
 }
 
 void WinControl::SyncEnabled() {
-  if (hwnd_ != nullptr) {
-    ::EnableWindow(hwnd_, Enabled() ? TRUE : FALSE);
+  if (hwnd_) {
+    ::EnableWindow(hwnd_.get(), Enabled() ? TRUE : FALSE);
   }
 }
 
 void WinControl::SyncCaption() {
-  if (hwnd_ != nullptr) {
-    ::SetWindowTextW(hwnd_, Caption().c_str());
+  if (hwnd_) {
+    ::SetWindowTextW(hwnd_.get(), Caption().c_str());
   }
 }
 
 void WinControl::Invalidate() {
-  App().InvalidateLater(hwnd_, nullptr, false);
+  App().InvalidateLater(hwnd_.get(), nullptr, false);
 }
 
 void WinControl::Repaint() {
-  if (hwnd_ != nullptr) {
-    App().InvalidateLater(hwnd_, nullptr, false);
+  if (hwnd_) {
+    App().InvalidateLater(hwnd_.get(), nullptr, false);
     App().FlushInvalidations();
-    ::UpdateWindow(hwnd_);
+    ::UpdateWindow(hwnd_.get());
   }
 }
 
