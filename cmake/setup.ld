@@ -1,5 +1,5 @@
 /* Setup.exe's linker script: binutils 2.40's default for pei-x86-64 (x86_64-w64-mingw32-ld --verbose),
-   with one change at .pdata below. */
+   with the changes marked below (.pdata, the unwind data, the constructor tables). */
 /* Default linker script, for normal executables */
 /* Copyright (C) 2014-2023 Free Software Foundation, Inc.
    Copying and distribution of this script, with or without modification,
@@ -99,19 +99,21 @@ SECTIONS
   {
     *(.rdata)
 	     *(SORT(.rdata$*))
-    /* Unwind data with the read-only data rather than in a section of its own, and the
-       constructor tables with the data: every section of the file is padded to 512 bytes. */
-    KEEP(*(.xdata*))
     . = ALIGN(4);
     __rt_psrelocs_start = .;
     KEEP(*(.rdata_runtime_pseudo_reloc))
     __rt_psrelocs_end = .;
+    /* Unwind data with the read-only data rather than in a section of its own, and the
+       constructor tables with the data: every section of the file is padded to 512 bytes. Last,
+       so that cmake/pack_unwind.py can share identical blocks and end the section earlier. */
+    . = ALIGN(4);
+    KEEP(*(.xdata*))
   }
   __rt_psrelocs_size = __rt_psrelocs_end - __rt_psrelocs_start;
-  ___RUNTIME_PSEUDO_RELOC_LIST_END__ = .;
-  __RUNTIME_PSEUDO_RELOC_LIST_END__ = .;
-  ___RUNTIME_PSEUDO_RELOC_LIST__ = . - __rt_psrelocs_size;
-  __RUNTIME_PSEUDO_RELOC_LIST__ = . - __rt_psrelocs_size;
+  ___RUNTIME_PSEUDO_RELOC_LIST_END__ = __rt_psrelocs_end;
+  __RUNTIME_PSEUDO_RELOC_LIST_END__ = __rt_psrelocs_end;
+  ___RUNTIME_PSEUDO_RELOC_LIST__ = __rt_psrelocs_start;
+  __RUNTIME_PSEUDO_RELOC_LIST__ = __rt_psrelocs_start;
   .eh_frame BLOCK(__section_alignment__) :
   {
     KEEP (*(.eh_frame*))
