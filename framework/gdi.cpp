@@ -35,8 +35,7 @@ BitmapHandle BuildMask(HDC src, int sx, int sy, int w, int h, COLORREF key) {
   }
   SelectGuard select(mask_dc.get(), mask.get());
   {
-    const SavedDcState saved(src);
-    ::SetBkColor(src, key);
+    const DcColors colors(src, key, ::GetTextColor(src));
     ::BitBlt(mask_dc.get(), 0, 0, w, h, src, sx, sy, SRCCOPY);
   }
   return mask;
@@ -44,10 +43,8 @@ BitmapHandle BuildMask(HDC src, int sx, int sy, int w, int h, COLORREF key) {
 
 // dest = dest AND mask (background 1 keeps dest), then dest = dest OR image (black where keyed).
 void BlitMasked(HDC dest, int x, int y, int w, int h, HDC mask_dc, HDC image_dc, int sx, int sy) {
-  SavedDcState saved(dest);
   // Mono to colour: 1 bits take the background colour, 0 bits the text colour.
-  ::SetBkColor(dest, RGB(255, 255, 255));
-  ::SetTextColor(dest, RGB(0, 0, 0));
+  const DcColors colors(dest, RGB(255, 255, 255), RGB(0, 0, 0));
   ::BitBlt(dest, x, y, w, h, mask_dc, 0, 0, SRCAND);
   ::BitBlt(dest, x, y, w, h, image_dc, sx, sy, SRCPAINT);
 }
@@ -67,16 +64,14 @@ void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int 
     return;
   }
   {
-    const SavedDcState saved(src);
-    ::SetBkColor(src, key);
+    // Colour to mono: the pixels of the background colour become 1.
+    const DcColors colors(src, key, ::GetTextColor(src));
     ::BitBlt(s.mask.Dc(), 0, 0, w, h, src, sx, sy, SRCCOPY);
   }
   const HDC keyed = s.keyed.Dc();
   ::BitBlt(keyed, 0, 0, w, h, src, sx, sy, SRCCOPY);
   {
-    SavedDcState saved(keyed);
-    ::SetBkColor(keyed, RGB(255, 255, 255));
-    ::SetTextColor(keyed, RGB(0, 0, 0));
+    const DcColors colors(keyed, RGB(255, 255, 255), RGB(0, 0, 0));
     ::BitBlt(keyed, 0, 0, w, h, s.mask.Dc(), 0, 0, kDSna);
   }
   BlitMasked(dest, x, y, w, h, s.mask.Dc(), keyed, 0, 0);
