@@ -6,8 +6,9 @@ is and the window idle.
 
 Each run makes its own certificates with openssl into the build tree: a code-signing CA, trusted
 in the test prefix only, with the publisher, a renewal of the publisher (new key, same names) and
-another publisher under it; an untrusted self-signed certificate and a CA the prefix does not
-trust, both with the publisher's subject. Files are signed with osslsigncode; Setup.exe itself is
+another publisher under it; a second trusted CA with a certificate of the publisher's subject; an
+untrusted self-signed certificate and a CA the prefix does not trust, both with the publisher's
+subject. Files are signed with osslsigncode; Setup.exe itself is
 a signed copy (under SETUP_INSTALLER_SIGNATURE=AUTO that is what makes it require the signature).
 Environment: as tests/e2e/setup_e2e_test.py.
 """
@@ -168,17 +169,20 @@ class SignatureTest(SetupCase):
         cls.signing = Signing(tempfile.mkdtemp(prefix="signing-", dir=build))
         s = cls.signing
         s.self_signed("ca", "/CN=Setup Test Code Signing CA", CA_EXTENSIONS)
+        s.self_signed("second_ca", "/CN=Setup Test Second CA", CA_EXTENSIONS)
         s.self_signed("unknown_ca", "/CN=Setup Test Unknown CA", CA_EXTENSIONS)
         s.issued("publisher", PUBLISHER, "ca")
         s.issued("renewed", PUBLISHER, "ca")
         s.issued("other", "/CN=Another Test Publisher/O=Another Test", "ca")
         s.issued("stranger", PUBLISHER, "unknown_ca")
+        s.issued("namesake", PUBLISHER, "second_ca")
         s.self_signed("self", PUBLISHER, CODE_SIGNING)
-        # Only this run's code-signing CA is trusted, and only in the test prefix.
-        trusted = harness.wine_run(harness.tool_exe("trust_ca.exe"),
-                                   [harness.windows_path(s.path("ca.pem"))])
-        if trusted.returncode != 0:
-            raise AssertionError(f"trust_ca failed: {trusted.stderr}")
+        # Only this run's two code-signing CAs are trusted, and only in the test prefix.
+        for ca in ("ca", "second_ca"):
+            trusted = harness.wine_run(harness.tool_exe("trust_ca.exe"),
+                                       [harness.windows_path(s.path(ca + ".pem"))])
+            if trusted.returncode != 0:
+                raise AssertionError(f"trust_ca failed: {trusted.stderr}")
         setup_dir = s.path("setup")
         os.makedirs(setup_dir)
         cls.signed_setup = os.path.join(setup_dir, "Setup.exe")
@@ -194,7 +198,7 @@ class SignatureTest(SetupCase):
         s = self.signing
         if name == "unsigned":
             return self.sample
-        if name in ("publisher", "renewed", "other", "stranger", "self"):
+        if name in ("publisher", "renewed", "other", "namesake", "stranger", "self"):
             return s.sign(self.sample, name, name + ".exe")
         signed = read(s.sign(self.sample, "publisher", "publisher.exe"))
         if name == "code byte changed":
@@ -238,6 +242,8 @@ class SignatureTest(SetupCase):
         cases = [
             ("unsigned", "The installer is not signed"),
             ("other", "The installer is signed by another publisher than Setup"),
+            # The publisher's subject, from another trusted CA: someone else's certificate.
+            ("namesake", "The installer is signed by another publisher than Setup"),
             ("code byte changed",
              "The installer's signature is not valid: the file is not what was signed"),
             ("digest patched",
