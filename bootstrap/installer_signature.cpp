@@ -457,7 +457,17 @@ std::wstring HexCode(std::uint32_t code) {
   return text;
 }
 
+fw::FileHandle& OwnExecutable() {
+  static fw::FileHandle file;
+  return file;
+}
+
 }  // namespace
+
+void HoldOwnExecutable() {
+  OwnExecutable().reset(::CreateFileW(fw::ModulePath().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
 bool InstallerSignatureRequired() {
   if constexpr (kInstallerSignature == InstallerSignatureRule::kOn) {
@@ -465,15 +475,21 @@ bool InstallerSignatureRequired() {
   } else if constexpr (kInstallerSignature == InstallerSignatureRule::kOff) {
     return false;
   } else {
-    const fw::FileHandle own(::CreateFileW(fw::ModulePath().c_str(), GENERIC_READ,
-                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!own) {
-      return true;
+    // Held since the start, or opened now when that failed.
+    fw::FileHandle opened;
+    HANDLE own = OwnExecutable().get();
+    if (!OwnExecutable()) {
+      opened.reset(::CreateFileW(fw::ModulePath().c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!opened) {
+        return true;
+      }
+      own = opened.get();
     }
-    const std::uint64_t size = FileSize(own.get());
+    const std::uint64_t size = FileSize(own);
     const std::optional<PeSignatureLayout> layout =
-        ReadPeSignatureLayout(ReadHeader(own.get(), size), size);
+        ReadPeSignatureLayout(ReadHeader(own, size), size);
     return !layout || layout->table.size != 0;
   }
 }

@@ -16,6 +16,12 @@
 
 namespace setup {
 
+// Holds Setup.exe's own file open against writing, renaming and deletion for the rest of the run,
+// so that the signature the installer is compared with is the running program's, not that of a
+// file someone put under its name meanwhile. First thing on the main thread; a failure leaves the
+// later checks to open the file by its name.
+void HoldOwnExecutable();
+
 // Whether the installer must be signed: SETUP_INSTALLER_SIGNATURE, and under AUTO whether
 // Setup.exe itself carries a signature (an unreadable Setup.exe counts as signed). Main thread.
 bool InstallerSignatureRequired();

@@ -14,6 +14,7 @@ Environment: as tests/e2e/setup_e2e_test.py.
 """
 
 import hashlib
+import json
 import os
 import shutil
 import struct
@@ -24,7 +25,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from setup_e2e_test import TITLE, WAIT_S, SetupCase  # noqa: E402
+from setup_e2e_test import ERROR_SHARING_VIOLATION, TITLE, WAIT_S, SetupCase  # noqa: E402
 
 PUBLISHER = "/CN=Ostrevo Test Publisher/O=Ostrevo Test"
 CODE_SIGNING = ("basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\n"
@@ -224,6 +225,16 @@ class SignatureTest(SetupCase):
             text = f.read().decode("utf-8", "replace")
         return [line for line in text.splitlines() if prefix in line]
 
+    def assert_own_file_held(self):
+        """The running Setup.exe cannot be replaced under its name: its signature is the one the
+        installer is compared with."""
+        result = harness.wine_run(harness.tool_exe("file_access.exe"),
+                                  [harness.windows_path(self.signed_setup)], timeout=60)
+        attempts = json.loads(result.stdout.strip().splitlines()[-1])
+        self.assertEqual(attempts, dict(read=0, write=ERROR_SHARING_VIOLATION,
+                                        delete=ERROR_SHARING_VIOLATION,
+                                        rename=ERROR_SHARING_VIOLATION))
+
     def test_installer_of_the_same_publisher_starts(self):
         for name in ("publisher", "renewed"):
             with self.subTest(name):
@@ -266,6 +277,8 @@ class SignatureTest(SetupCase):
                 # Left where it is, exactly as downloaded, and never started.
                 self.assertEqual(self.read_file(self.installer_file), read(installer))
                 self.assertEqual(self.sample_runs(), [])
+                if name == "unsigned":
+                    self.assert_own_file_held()
                 refused = self.support_log_lines("installer signature: refused")
                 print(f"\n{name}: {refused[-1]}", file=sys.stderr)
                 self.assertIn("outcome: signature refused",
