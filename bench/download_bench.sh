@@ -2,7 +2,8 @@
 # Download throughput of Setup.exe against the local service over loopback HTTPS, next to the two
 # ceilings it cannot beat: a bare WinInet loop with the same 10240-byte reads under the same Wine,
 # and curl natively; start-up and peak memory next to a minimal window program that makes the same
-# requests with the same loop (bench/window_floor.cpp); the stripped size by section. Uses the
+# requests with the same loop (bench/window_floor.cpp); what checking the installer's signature
+# costs (bench/signature_bench.py); the stripped size by section. Uses the
 # ports of the build's origins, so it must not run while this worktree's test suite does.
 #   bash bench/download_bench.sh [MiB [ROUNDS]]      (defaults 256 and 5)
 set -euo pipefail
@@ -13,7 +14,8 @@ rounds=${2:-5}
 
 bash scripts/install-deps.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target Setup trust_ca wininet_loop window_floor >/dev/null
+cmake --build --preset windows --target Setup trust_ca sample_installer wininet_loop window_floor \
+  >/dev/null
 build=$root/build/windows
 work=$build/bench
 mkdir -p "$work"
@@ -33,6 +35,10 @@ temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
 python3 bench/download_bench.py "$build" "$mib" "$rounds" "$origin" "$build/certs/ca.pem" \
   "$payload" "$(winepath -u "$temp\\Install.exe")"
 rm -f "$WINEPREFIX/drive_c/bench-loop.bin" "$WINEPREFIX/drive_c/bench-floor.bin"
+
+# The installer's signature check, off the window thread, for a small and a large installer.
+python3 bench/signature_bench.py "$build" "$origin" "$build/certs/ca.pem" \
+  "$(winepath -u "$temp\\Setup.log")" 5 "$mib"
 
 # curl natively: the ceiling of the machine itself.
 curl_bps=$(curl -fsS --cacert "$build/certs/ca.pem" -o /dev/null -w '%{speed_download}' "$url")

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "bootstrap/installer_signature.h"
 #include "bootstrap/pre_setup.h"
 #include "bootstrap/support_log.h"
 #include "framework/app.h"
@@ -44,6 +45,7 @@ void __verbose_terminate_handler() {
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  setup::HoldOwnExecutable();
   fw::Application& app = fw::App();
   setup::SavedCursor = app.Cursor();
   app.SetTitle(setup::kApplicationTitle);

@@ -46,7 +46,7 @@ DWORD StallLimitMs() {
 }
 
 bool RunOffWindow(std::function<void(NetworkActivity&)> work,
-                  const std::function<void()>& before_pump) {
+                  const std::function<void()>& before_pump, DWORD stall_limit_ms) {
   const SharedState<Job> job;
   PinWinInet(job->wininet);
   job->work = std::move(work);
@@ -66,18 +66,18 @@ bool RunOffWindow(std::function<void(NetworkActivity&)> work,
   // the window's own while it waited).
   const fw::ScopeExit let_go([&worker] { worker.Abandon(); });
 
-  const DWORD limit = StallLimitMs();
+  const DWORD limit = stall_limit_ms;
   std::uint64_t pumped_ms = 0;
   for (;;) {
     const std::uint64_t now = ::GetTickCount64();
     const std::uint64_t idle = job->activity.IdleMs(now);
-    if (idle >= limit) {
+    if (limit != INFINITE && idle >= limit) {
       if (::WaitForSingleObject(worker.Handle(), 0) == WAIT_OBJECT_0) {
         break;
       }
       return false;
     }
-    DWORD timeout = limit - static_cast<DWORD>(idle);
+    DWORD timeout = limit == INFINITE ? INFINITE : limit - static_cast<DWORD>(idle);
     DWORD woken = WAIT_TIMEOUT;
     if (const std::uint64_t since = now - pumped_ms; since < kFrameMs) {
       // At most one pump a frame: within it only the end wakes the window. Input and progress

@@ -82,7 +82,9 @@ class SharedState {
 // input and the work's Progressed, at most once a frame (about 60 a second). True when the work
 // ended; an exception it raised is raised here. False when it sent nothing for the stall limit: the
 // worker is left running and work must not touch anything the caller frees (capture shared state).
+// Work that talks to no server gives INFINITE as its stall limit and is always waited for.
 bool RunOffWindow(std::function<void(NetworkActivity&)> work,
-                  const std::function<void()>& before_pump = {});
+                  const std::function<void()>& before_pump = {},
+                  DWORD stall_limit_ms = StallLimitMs());
 
 }  // namespace setup

@@ -1,6 +1,7 @@
 #include "bootstrap/setup_outcome.h"
 
 #include <iterator>
+#include <string_view>
 
 #include "bootstrap/download_progress.h"
 #include "bootstrap/short_text.h"
@@ -26,6 +27,36 @@ std::wstring ProxySignInMessage() {
 std::wstring NotConnectedMessage(const wchar_t* call, const std::wstring& error_text,
                                  std::uint32_t code) {
   return JoinedText({L"Not connected: (", call, L") ", error_text, L" EC=", DecimalPiece(code)});
+}
+
+std::wstring SignatureRefusedMessage(SignatureCheck check, const std::wstring& path,
+                                     std::uint32_t code) {
+  std::wstring_view what;
+  switch (check) {
+    case SignatureCheck::kNotSigned:
+      what = L"The installer is not signed";
+      break;
+    case SignatureCheck::kNotValid:
+      what = L"The installer's signature is not valid: the file is not what was signed";
+      break;
+    case SignatureCheck::kNotTrusted:
+      what = L"The installer's signature is not trusted on this computer";
+      break;
+    case SignatureCheck::kOtherPublisher:
+      what = L"The installer is signed by another publisher than Setup";
+      break;
+    case SignatureCheck::kCannotCheck:
+      what = L"The installer's signature cannot be checked on this computer";
+      break;
+  }
+  std::wstring text = JoinedText({L"Error!  ", what,
+                                  L", so Setup does not start it.\r\r"
+                                  L"It was left for inspection: ",
+                                  path});
+  if (check == SignatureCheck::kCannotCheck && code != 0) {
+    text += JoinedText({L"  EC=", DecimalPiece(code)});
+  }
+  return text;
 }
 
 SetupNotice NoticeFor(const SetupResult& r) {
@@ -59,6 +90,8 @@ SetupNotice NoticeFor(const SetupResult& r) {
       return {Kind::kMessage, FileOpenErrorMessage(r.path, r.code)};
     case SetupOutcome::kIncomplete:
       return {Kind::kMessage, IncompleteDownloadMessage(r.expected, r.received)};
+    case SetupOutcome::kSignatureRefused:
+      return {Kind::kMessage, SignatureRefusedMessage(r.signature, r.path, r.code)};
   }
   return {};
 }
@@ -78,9 +111,20 @@ const wchar_t* OutcomeName(SetupOutcome outcome) {
       L"file error",
       L"installer not held",
       L"incomplete",
+      L"signature refused",
   };
-  static_assert(std::size(kNames) == static_cast<std::size_t>(SetupOutcome::kIncomplete) + 1);
+  static_assert(std::size(kNames) == static_cast<std::size_t>(SetupOutcome::kSignatureRefused) + 1);
   return kNames[static_cast<std::size_t>(outcome)];
+}
+
+const wchar_t* SignatureCheckName(SignatureCheck check) {
+  // In the order of the enumeration.
+  static constexpr const wchar_t* kNames[] = {
+      L"not signed",        L"signature not valid", L"not trusted",
+      L"another publisher", L"cannot be checked",
+  };
+  static_assert(std::size(kNames) == static_cast<std::size_t>(SignatureCheck::kCannotCheck) + 1);
+  return kNames[static_cast<std::size_t>(check)];
 }
 
 }  // namespace setup

@@ -21,6 +21,18 @@ enum class SetupOutcome {
   kFileError,           // the installer file cannot be created
   kHoldError,           // the complete installer cannot be held for its start
   kIncomplete,          // the transfer ended short of, or past, the expected size
+  kSignatureRefused,    // the complete installer failed a check of its signature: never started
+};
+
+// Which check of the installer's signature refused it. Each can only refuse; the first that does
+// is the one the user reads.
+enum class SignatureCheck {
+  kNotSigned,       // no Authenticode signature at all
+  kNotValid,        // a signature that does not match the file, or is not for a program
+  kNotTrusted,      // a signing certificate without a valid code-signing chain to a trusted root
+  kOtherPublisher,  // signed by someone else than Setup's own publisher
+  kCannotCheck,     // the system cannot check it (a library or function missing, Setup's own
+                    // signature unreadable): never a pass
 };
 
 // Which of the two requests an outcome belongs to: their texts and their silences differ.
@@ -41,11 +53,13 @@ struct SetupResult {
   SetupRequest request = SetupRequest::kQuery;
   std::wstring url;           // the refused hop, the last URL, or the request URL
   const wchar_t* call = L"";  // kNotConnected: the call that failed ("InternetOpenURL")
-  std::uint32_t code = 0;     // kNotConnected, kFileError, kHoldError: the system's error code
+  std::uint32_t code = 0;     // kNotConnected, kFileError, kHoldError: the system's error code;
+                              // kSignatureRefused: the check's own code (an HRESULT), 0 for none
   std::wstring error_text;    // kNotConnected: the system's text for the code
   std::int64_t received = 0;
   std::int32_t expected = 0;
-  std::wstring path;  // kFileError, kHoldError: the installer file
+  std::wstring path;  // kFileError, kHoldError, kSignatureRefused: the installer file
+  SignatureCheck signature = SignatureCheck::kNotSigned;  // kSignatureRefused: which check
 };
 
 // How the user learns of an outcome: not at all, a message box of the program's own, or the
@@ -62,10 +76,15 @@ SetupNotice NoticeFor(const SetupResult& result);
 std::wstring InsecureQueryMessage(const std::wstring& url);
 std::wstring TooManyRedirectsMessage(const std::wstring& url);
 std::wstring ProxySignInMessage();
+std::wstring SignatureRefusedMessage(SignatureCheck check, const std::wstring& path,
+                                     std::uint32_t code);
 std::wstring NotConnectedMessage(const wchar_t* call, const std::wstring& error_text,
                                  std::uint32_t code);
 
 // A short name of the outcome for the support log: "ready", "refused as insecure", ...
 const wchar_t* OutcomeName(SetupOutcome outcome);
+
+// What the support log says of a refused signature: "not signed", "another publisher", ...
+const wchar_t* SignatureCheckName(SignatureCheck check);
 
 }  // namespace setup

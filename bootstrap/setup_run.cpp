@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "bootstrap/install_query.h"
+#include "bootstrap/installer_signature.h"
 #include "bootstrap/short_text.h"
 #include "bootstrap/support_log.h"
 #include "build_settings.h"
@@ -60,6 +61,17 @@ SetupResult SetupRun::Run(SetupRunObserver& observer) {
   observer.DownloadStarting();
   const std::wstring path = folder + L"Install.exe";
   result = DownloadInstaller(answer.url, path, answer.size, owner_, observer, installer_hold_);
+  if (result.outcome == SetupOutcome::kReady) {
+    // Checked through the handle that holds the file until its process is created: what was
+    // checked is what starts. A refused installer stays on disk for inspection, released.
+    SetupResult verified = VerifyInstaller(installer_hold_.get(), path);
+    if (verified.outcome != SetupOutcome::kReady) {
+      installer_hold_.reset();
+      verified.received = result.received;
+      verified.expected = result.expected;
+      return Logged(std::move(verified));
+    }
+  }
   if (result.outcome == SetupOutcome::kReady) {
     PauseBeforeLaunchForTests();
     LaunchInstaller(path);

@@ -7,7 +7,7 @@ lets a test change both through GET requests under /_control/ on any of those po
   /_control/reset
   /_control/answer?status=N&body=PCT&announce=N&forever=1&delay_ms=N&redirect=PATH&plain=1
   /_control/installer?status=N&size=N&fill=BYTE&close_after=N&delay_ms=N&chunk_delay_ms=N
-                     &redirect=PATH&pause_after=N&pause_ms=N
+                     &redirect=PATH&pause_after=N&pause_ms=N&file=PATH
   /_control/info              JSON: {"ports": [...], "http_port": N}
   /_control/log               JSON array of the requests seen since the last reset (arrival
                               "time" and, once answered, "done": when the last byte was sent)
@@ -21,7 +21,8 @@ lets a test change both through GET requests under /_control/ on any of those po
 Every call to /_control/answer or /_control/installer replaces that whole behaviour: parameters
 left out take their defaults again. delay_ms waits before the answer's headers; pause_after and
 pause_ms stop sending the installer's body for a while after that many bytes (a reset ends the
-pause and the connection). plain=1 announces the installer on the plain-HTTP listener.
+pause and the connection). plain=1 announces the installer on the plain-HTTP listener. file=PATH
+serves the bytes of that local file (a signed or altered installer) instead of the installer.
 
 Besides the HTTPS ports the service listens for plain HTTP on one more port (--http-port, a free
 one by default), serving the same paths without redirects: the target of insecure answers and
@@ -160,6 +161,14 @@ class ServiceState:
         if size is None and fill is not None:
             size = len(self.original_installer)
         data = self.original_installer if size is None else pattern_bytes(size, fill)
+        if "file" in params.values:
+            if size is not None:
+                raise BadRequest("file excludes size and fill")
+            try:
+                with open(params.values["file"].decode("utf-8"), "rb") as f:
+                    data = f.read()
+            except OSError as e:
+                raise BadRequest(f"cannot read file: {e}")
         installer = dict(status=params.status(), data=data,
                          close_after=params.integer("close_after", None, 0, len(data)),
                          delay_ms=params.integer("delay_ms", 0, 0, 600000),
@@ -266,7 +275,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 state.set_installer(ControlParams(query, ("status", "size", "fill", "close_after",
                                                           "delay_ms", "chunk_delay_ms",
                                                           "redirect", "pause_after",
-                                                          "pause_ms")))
+                                                          "pause_ms", "file")))
             elif name == "info":
                 ControlParams(query, ())
                 info = dict(ports=self.server.listeners.ports,

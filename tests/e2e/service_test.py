@@ -116,6 +116,21 @@ class ServiceTest(unittest.TestCase):
                 _, _, answer = self.fetch(ANSWER)
                 self.assertTrue(answer.decode().endswith(f"|{len(expected)}"))
 
+    def test_installer_from_a_file_serves_its_bytes_and_announces_its_size(self):
+        path = os.path.join(self.workdir.name, "signed.exe")
+        data = b"MZ" + os.urandom(5000)
+        with open(path, "wb") as f:
+            f.write(data)
+        self.service.installer(file=path)
+        status, headers, body = self.fetch(INSTALLER)
+        self.assertEqual((status, body), (200, data))
+        _, _, answer = self.fetch(ANSWER)
+        self.assertTrue(answer.decode().endswith(f"|{len(data)}"))
+        for params in (dict(file=path + ".missing"), dict(file=path, size=10)):
+            with self.subTest(params=params):
+                with self.assertRaises(harness.ServiceError):
+                    self.service.installer(**params)
+
     def test_installer_status_and_slow_delivery_keep_the_bytes(self):
         cases = [dict(status=404), dict(status=302), dict(delay_ms=100, chunk_delay_ms=20)]
         for params in cases:

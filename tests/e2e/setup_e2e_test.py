@@ -116,18 +116,20 @@ class SetupCase(unittest.TestCase):
 
     # -- running Setup ----------------------------------------------------------------------------
 
-    def start_setup(self, temp=None, env=None):
-        """Starts Setup.exe; with temp, its TEMP and TMP point there (a Windows path)."""
+    def start_setup(self, temp=None, env=None, exe=None):
+        """Starts Setup.exe (or exe, a copy of it); with temp, its TEMP and TMP point there (a
+        Windows path)."""
+        exe = exe or harness.setup_exe()
         env = {"SETUP_SAMPLE_RECORD": harness.windows_path(self.record),
                "SETUP_SAMPLE_SHOW_MS": "0", **(env or {})}
         if temp is None:
-            process = harness.wine_start(harness.setup_exe(), env=env, output_dir=self.workdir)
+            process = harness.wine_start(exe, env=env, output_dir=self.workdir)
         else:
             # Wine sets TEMP and TMP of a process started from Linux from the prefix's registry,
             # whatever the Linux environment says; a Windows parent passes its own on. Wine's cmd
             # waits for the program it starts, so the wine process still lasts as long as Setup.
             command = (f"set TEMP={temp}&& set TMP={temp}&& "
-                       f"{harness.windows_path(harness.setup_exe())}")
+                       f"{harness.windows_path(exe)}")
             process = harness.wine_start("cmd", ["/c", command], env=env, output_dir=self.workdir)
         self.addCleanup(self.end_setup, process)
         return process
@@ -241,7 +243,7 @@ class InstallTest(SetupCase):
                          f"environment production, base URL {origin}",
                          f"GET {origin}/validate/installurl.php?get=url", "status 200",
                          f"announced: {installer_url} | {size} bytes", f"GET {installer_url}",
-                         "outcome: ready", "Setup ends"]:
+                         "installer signature: not required", "outcome: ready", "Setup ends"]:
             self.assertIn(expected, lines)
         self.assertTrue(any(re.fullmatch(f"{size} bytes in \\d+ ms", line) for line in lines),
                         lines)

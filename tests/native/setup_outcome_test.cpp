@@ -67,5 +67,41 @@ TEST(SetupOutcomeTest, EachOutcomeHasItsNoticeAndName) {
   }
 }
 
+// A refused installer: which check refused it, in the program's words, and where the file was left.
+TEST(SetupOutcomeTest, RefusedSignatureSaysWhichCheckFailed) {
+  const struct {
+    SignatureCheck check;
+    const wchar_t* name;
+    std::wstring text;
+  } cases[] = {
+      {SignatureCheck::kNotSigned, L"not signed", L"Error!  The installer is not signed"},
+      {SignatureCheck::kNotValid, L"signature not valid",
+       L"Error!  The installer's signature is not valid: the file is not what was signed"},
+      {SignatureCheck::kNotTrusted, L"not trusted",
+       L"Error!  The installer's signature is not trusted on this computer"},
+      {SignatureCheck::kOtherPublisher, L"another publisher",
+       L"Error!  The installer is signed by another publisher than Setup"},
+      {SignatureCheck::kCannotCheck, L"cannot be checked",
+       L"Error!  The installer's signature cannot be checked on this computer"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.check));
+    SetupResult r =
+        SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kSignatureRefused, L"https://x/a");
+    r.signature = c.check;
+    r.path = L"C:\\T\\Install.exe";
+    r.code = 0x80096010;
+    const std::wstring tail = c.check == SignatureCheck::kCannotCheck ? L"  EC=2148098064" : L"";
+    EXPECT_STREQ(OutcomeName(r.outcome), L"signature refused");
+    EXPECT_STREQ(SignatureCheckName(c.check), c.name);
+    const SetupNotice notice = NoticeFor(r);
+    EXPECT_EQ(notice.kind, SetupNotice::Kind::kMessage);
+    EXPECT_EQ(notice.text, c.text +
+                               L", so Setup does not start it.\r\rIt was left for inspection: "
+                               L"C:\\T\\Install.exe" +
+                               tail);
+  }
+}
+
 }  // namespace
 }  // namespace setup
