@@ -98,12 +98,10 @@ class Control {
   bool Destroying() const { return destroying_; }
 
   // The DPI of the control's form (96 without one), and a length of the 96-DPI layout in pixels at
-  // that DPI: the one way widgets size their pens, insets and blocks.
+  // that DPI: the one way widgets size their pens, insets and blocks. A change of DPI reaches a
+  // widget as new bounds, fonts and lengths (Form::OnDpiChange), which rebuild its faces once.
   int Dpi() const;
   int Scaled(int value) const;
-  // The form's DPI changed; its layout is applied again after every control heard of it. Widgets
-  // drop what they drew or measured at the old DPI.
-  virtual void DpiChanged() {}
 
   // Bounds in the parent's client coordinates (a form: screen coordinates, outer size).
   int Left() const { return left_; }

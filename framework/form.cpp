@@ -61,8 +61,6 @@ void Form::ApplyDpi(int dpi) {
     return;
   }
   dpi_ = dpi;
-  ForEachDescendant([](Control& c) { c.DpiChanged(); });
-  DpiChanged();
   LoadIcons();
   if (OnDpiChange) {
     OnDpiChange(*this);

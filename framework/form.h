@@ -33,8 +33,8 @@ class Form : public WinControl {
 
   // The DPI of the monitor the form is on: read when the window is made, then told by the system
   // (WM_DPICHANGED) when the form moves to a monitor of another DPI or the user changes the scale.
-  // The form then takes the system's rectangle, tells every control (DpiChanged), loads its icons
-  // at the new size and fires OnDpiChange, where its owner lays the controls out again.
+  // The form then takes the system's rectangle, loads its icons at the new size and fires
+  // OnDpiChange, where its owner lays the controls out again.
   int Dpi() const { return dpi_; }
   NotifyEvent OnDpiChange;
 

@@ -73,6 +73,10 @@ void ExpectLaidOutAt(setup::TPreSetupBox& box, int dpi) {
     EXPECT_LE(text.cx, button->Width() - frame)
         << std::string(button->Caption().begin(), button->Caption().end());
     EXPECT_LE(text.cy, button->Height() - frame);
+    // The keyboard's focus cue keeps its inset inside the scaled face.
+    const RECT cue = button->FocusCueRect();
+    EXPECT_EQ(cue.left, Scaled(4, dpi));
+    EXPECT_EQ(button->Width() - cue.right, Scaled(4, dpi));
   }
   // The labels of the name show their whole text.
   for (const widgets::TSimpleLabel* label : {&box.SimpleLabel2, &box.SimpleLabel3}) {
