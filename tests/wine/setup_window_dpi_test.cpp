@@ -6,16 +6,34 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "bootstrap/pre_setup.h"
 #include "framework/app.h"
+#include "framework/error.h"
 #include "framework/handle.h"
 #include "tests/wine/canvas.h"
 
 namespace {
+
+// An error that ends the program (one raised where nothing can catch it) names itself first.
+[[noreturn]] void ReportErrorAndAbort() {
+  if (const std::exception_ptr error = std::current_exception(); error != nullptr) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const fw::Error& e) {
+      std::fwprintf(stderr, L"ended by fw::Error: %ls\n", e.Message().c_str());
+    } catch (...) {
+    }
+  }
+  std::abort();
+}
+const std::terminate_handler kPreviousHandler = std::set_terminate(ReportErrorAndAbort);
 
 constexpr COLORREF kHover = RGB(0xD2, 0xE6, 0xEE);
 constexpr COLORREF kIdle = RGB(0x80, 0x80, 0x80);
@@ -111,6 +129,22 @@ void ExpectLaidOutAt(setup::TPreSetupBox& box, int dpi) {
   const SIZE logo = fw::BitmapSize(box.Image3.Bitmap());
   EXPECT_EQ(logo.cx, Scaled(54, dpi));
   EXPECT_EQ(logo.cy, Scaled(49, dpi));
+  // Drawn over the backdrop, the key colour is left out to the last pixel (no fringe of it at the
+  // edges of a resized drawing), and the blue ring and the white arrow are there.
+  test::Canvas canvas(logo.cx, logo.cy);
+  canvas.Fill(RGB(0x30, 0x30, 0x30));
+  box.Image3.Paint(canvas.Dc());
+  int tinted = 0;
+  for (int y = 0; y < logo.cy; ++y) {
+    for (int x = 0; x < logo.cx; ++x) {
+      const COLORREF c = canvas.Pixel(x, y);
+      tinted += GetRValue(c) > GetGValue(c) + 48 && GetBValue(c) > GetGValue(c) + 48 ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(tinted, 0);
+  EXPECT_EQ(canvas.Pixel(0, 0), RGB(0x30, 0x30, 0x30));
+  EXPECT_EQ(canvas.Pixel(logo.cx / 2, logo.cy / 2), RGB(0xFF, 0xFF, 0xFF));
+  EXPECT_GT(canvas.Count(RGB(0x34, 0xA0, 0xD7)), 0);
 }
 
 // The backdrop at the same places relative to its size.
