@@ -64,8 +64,8 @@ setup_wine_prefix() {
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
     if [ -n "$dpi" ]; then
-      # Wine 8 reads the screen's DPI from the current configuration's fonts key; the desktop's key
-      # is where Windows keeps it.
+      # Wine 8 takes the screen's DPI from either key (the current configuration's fonts, the
+      # user's desktop); both are set, as Windows keeps them.
       wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
         /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
       wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
