@@ -35,24 +35,37 @@ namespace {
 
 constexpr fw::TColor kDarkGrey = 0x00303030;
 constexpr fw::TColor kLinkBlue = 0x00D7A034;  // #34A0D7
+constexpr int kOutOfView = -100;  // the top of the two Run Setup controls once the window is made
 
-// A shape button of the window: its place, its caption, and the look the three share.
-void PlaceShapeButton(widgets::TShapeButton& button, int left, int top, const wchar_t* caption) {
-  button.SetBounds(left, top, 94, 32);
+// The window's layout is written in pixels at 96 DPI; each length reaches the control scaled to the
+// form's DPI by the one rule (Control::Scaled).
+void Place(fw::Control& control, int left, int top, int width, int height) {
+  control.SetBounds(control.Scaled(left), control.Scaled(top), control.Scaled(width),
+                    control.Scaled(height));
+}
+
+// A shape button of the window: its caption and the look the three share.
+void StyleButton(widgets::TShapeButton& button, const wchar_t* caption) {
   button.SetCaption(caption);
   StyleShapeButton(button);
 }
 
 // A single-line label of the window: no accelerator character, hand cursor.
-void StyleLabel(widgets::TSimpleLabel& label, int left, int top, int width, int height,
-                const std::wstring& caption, const wchar_t* font, int font_height, bool bold,
-                fw::TColor color, bool smoothing) {
-  label.SetBounds(left, top, width, height);
+void StyleLabel(widgets::TSimpleLabel& label, const std::wstring& caption, const wchar_t* font,
+                bool bold, fw::TColor color, bool smoothing) {
   label.SetShowAccelChar(false);
   label.SetCursor(fw::crHandPoint);
-  StyleFont(label.Font(), font, font_height, bold, color);
+  StyleFont(label.Font(), font, 0, bold, color);  // its height comes with the layout's lengths
   label.SetFontSmoothing(smoothing);
   label.SetCaption(caption);
+}
+
+// A logo drawn for the scales 100, 150 and 200 %; another scale takes the nearest larger drawing.
+const wchar_t* LogoFor(int width) {
+  if (width <= 54) {
+    return MAKEINTRESOURCEW(IDB_LOGO);
+  }
+  return width <= 81 ? MAKEINTRESOURCEW(IDB_LOGO_150) : MAKEINTRESOURCEW(IDB_LOGO_200);
 }
 
 bool IsInternetConnected() {
@@ -94,7 +107,9 @@ TPreSetupBox::TPreSetupBox()
       RunBtn2(&Panel3),
       mMeter(&Panel3) {
   BuildLayout();
+  PlaceControls();
   OnCreate = [this](fw::Control& sender) { FormCreate(sender); };
+  OnDpiChange = [this](fw::Control&) { PlaceControls(); };
   OnActivate = [this](fw::Control& sender) { FormActivate(sender); };
   FinishCreate();
 }
@@ -103,37 +118,28 @@ TPreSetupBox::~TPreSetupBox() = default;
 
 void TPreSetupBox::BuildLayout() {
   SetCaption(kApplicationTitle);
-  SetClientSize(532, 307);
-  StyleFont(Font(), L"MS Sans Serif", 13, true, fw::clBlack);
+  StyleFont(Font(), L"MS Sans Serif", 0, true, fw::clBlack);
 
-  // The panels are taller than the window: only the upper part of the backdrop is ever seen, but
-  // the gradient is laid out for the whole panel.
-  Panel5.SetBounds(0, 0, 534, 450);
   Panel5.SetColor(kDarkGrey);
   Panel5.SetBevelOuter(fw::bvRaised);
-  Panel5.SetBevelWidth(1);
 
   Panel3.SetAlign(fw::alClient);
   Panel3.SetParentColor(true);
   Panel3.SetBevelOuter(fw::bvNone);
   Panel3.SetBorderStyle(fw::bsSingle);
-  Panel3.SetBorderWidth(1);
 
   Gradient1.SetStyle(widgets::grPyramid);
   Gradient1.SetStartColor(kDarkGrey);
   Gradient1.SetEndColor(0x00616161);
-  Gradient1.SetBounds(1, 1, 528, 444);
 
-  Image3.SetBounds(238, 109, 54, 49);
-  Image3.LoadFromResource(fw::ModuleInstance(), MAKEINTRESOURCEW(IDB_LOGO));
   Image3.SetAccessibleName(L"Ostrevo Software logo");
 
-  StyleLabel(SimpleLabel2, 185, 170, 159, 35, L"OSTREVO", L"Tahoma", 27, false, kSilver, true);
+  StyleLabel(SimpleLabel2, L"OSTREVO", L"Tahoma", false, kSilver, true);
   SimpleLabel2.SetActiveColor(kLinkBlue);
   SimpleLabel2.SetInActiveColor(kLinkBlue);
-  StyleLabel(SimpleLabel3, 234, 209, 60, 16, L"SOFTWARE", L"Arial", 11, true, kSilver, true);
+  StyleLabel(SimpleLabel3, L"SOFTWARE", L"Arial", true, kSilver, true);
 
-  StyleLabel(WebSiteLabel, 8, 263, 134, 18, L"", L"Arial", 13, true, kLinkBlue, false);
+  StyleLabel(WebSiteLabel, L"", L"Arial", true, kLinkBlue, false);
   WebSiteLabel.Font().SetUnderline(true);
   WebSiteLabel.SetActiveColor(kLinkBlue);
   WebSiteLabel.SetInActiveColor(kLinkBlue);
@@ -143,45 +149,81 @@ void TPreSetupBox::BuildLayout() {
 
   const auto enter = [this](fw::Control& sender) { RunSetupBtnMouseEnter(sender); };
   const auto leave = [this](fw::Control& sender) { RunSetupBtnMouseExit(sender); };
-  PlaceShapeButton(CloseBtn, 277, 254, L"Close");
+  StyleButton(CloseBtn, L"Close");
   CloseBtn.OnClick = [this](fw::Control& sender) { CloseBtnClick(sender); };
   CloseBtn.SetHideHint(false);
-  PlaceShapeButton(PanelSelectBtn, 159, 254, L"Contact");
+  StyleButton(PanelSelectBtn, L"Contact");
   PanelSelectBtn.OnClick = [this](fw::Control& sender) { PanelSelectBtnClick(sender); };
-  PlaceShapeButton(RunSetupBtn, 218, 19, L"&Run Setup");
+  StyleButton(RunSetupBtn, L"&Run Setup");
   RunSetupBtn.OnClick = [this](fw::Control& sender) { RunSetupBtnClick(sender); };
   for (widgets::TShapeButton* button : {&CloseBtn, &PanelSelectBtn, &RunSetupBtn}) {
     button->OnMouseEnter = enter;
     button->OnMouseExit = leave;
   }
 
-  StyleLabel(LabelPhase, 17, 18, 83, 15, L"Downloading...", L"Tahoma", 11, true, fw::clWhite, true);
+  StyleLabel(LabelPhase, L"Downloading...", L"Tahoma", true, fw::clWhite, true);
   LabelPhase.SetVisible(false);
-  StyleLabel(Label1, 17, 40, 39, 15, L"Label1", L"Tahoma", 11, true, fw::clWhite, true);
+  StyleLabel(Label1, L"Label1", L"Tahoma", true, fw::clWhite, true);
   Label1.SetVisible(false);
 
-  LabelKVSServer.SetBounds(1, 1, 528, 15);
   LabelKVSServer.SetAlign(fw::alTop);
   LabelKVSServer.SetAlignment(widgets::agCenter);
-  StyleFont(LabelKVSServer.Font(), L"Arial", 13, true, fw::clRed);
+  StyleFont(LabelKVSServer.Font(), L"Arial", 0, true, fw::clRed);
   LabelKVSServer.SetActiveColor(fw::clBlack);
   LabelKVSServer.SetTwinkle(true);
   LabelKVSServer.SetVisible(false);
 
-  WaitingProgress1.SetBounds(185, 230, 159, 4);
   StyleWaitingBar(WaitingProgress1);
   WaitingProgress1.SetAccessibleName(L"Working");
 
-  RunBtn2.SetBounds(164, 124, 75, 25);
   RunBtn2.SetCaption(L"RunBtn2");
   RunBtn2.OnClick = [this](fw::Control& sender) { RunSetupBtnClick(sender); };
   SetActiveControl(&RunBtn2);
 
-  mMeter.SetBounds(16, 64, 498, 10);
   StyleMeter(mMeter);
   mMeter.SetLightText(L"0%");
   mMeter.SetAccessibleName(L"Download progress");
   mMeter.SetVisible(false);
+}
+
+void TPreSetupBox::PlaceControls() {
+  SetClientSize(Scaled(532), Scaled(307));
+  // The panels are taller than the window: only the upper part of the backdrop is ever seen, but
+  // the gradient is laid out for the whole panel.
+  Place(Panel5, 0, 0, 534, 450);
+  Panel5.SetBevelWidth(Scaled(1));
+  Panel3.SetBorderWidth(Scaled(1));
+  Place(Gradient1, 1, 1, 528, 444);
+
+  const int logo_width = Scaled(54);
+  Image3.LoadFromResource(fw::ModuleInstance(), LogoFor(logo_width), logo_width, Scaled(49));
+  Place(Image3, 238, 109, 54, 49);
+  Place(SimpleLabel2, 185, 170, 159, 35);
+  Place(SimpleLabel3, 234, 209, 60, 16);
+  Place(WebSiteLabel, 8, 263, 134, 18);
+  Place(CloseBtn, 277, 254, 94, 32);
+  Place(PanelSelectBtn, 159, 254, 94, 32);
+  // Once created, the two Run Setup controls stay above the visible area at every scale.
+  Place(RunSetupBtn, 218, Created() ? kOutOfView : 19, 94, 32);
+  Place(LabelPhase, 17, 18, 83, 15);
+  Place(Label1, 17, 40, 39, 15);
+  Place(LabelKVSServer, 1, 1, 528, 15);
+  Place(WaitingProgress1, 185, 230, 159, 4);
+  Place(RunBtn2, 164, Created() ? kOutOfView : 124, 75, 25);
+  Place(mMeter, 16, 64, 498, 10);
+
+  // Fonts after bounds: an auto-sized label measures its caption in its new font and keeps that.
+  Font().SetHeight(Scaled(13));
+  SimpleLabel2.Font().SetHeight(Scaled(27));
+  SimpleLabel3.Font().SetHeight(Scaled(11));
+  WebSiteLabel.Font().SetHeight(Scaled(13));
+  LabelPhase.Font().SetHeight(Scaled(11));
+  Label1.Font().SetHeight(Scaled(11));
+  LabelKVSServer.Font().SetHeight(Scaled(13));
+  for (widgets::TShapeButton* button : {&CloseBtn, &PanelSelectBtn, &RunSetupBtn}) {
+    SizeShapeButton(*button);
+  }
+  SizeMeter(mMeter);
 }
 
 void TPreSetupBox::FormCreate(fw::Control&) {
@@ -189,8 +231,8 @@ void TPreSetupBox::FormCreate(fw::Control&) {
   SavedCursor = fw::App().Cursor();
   // Above the visible area: never seen and out of the mouse's reach, but still visible and enabled
   // as far as the keyboard is concerned.
-  RunSetupBtn.SetTop(-100);
-  RunBtn2.SetTop(-100);
+  RunSetupBtn.SetTop(Scaled(kOutOfView));
+  RunBtn2.SetTop(Scaled(kOutOfView));
   SelectEnvironment();
 }
 

@@ -76,7 +76,10 @@ class TPreSetupBox : public fw::Form, private SetupRunObserver {
   // Shows what the user is to read of an outcome, and the meter and buttons it leaves.
   void ShowOutcome(const SetupResult& result);
 
+  // The properties of the layout, once; then its lengths and font heights at the form's DPI, again
+  // whenever that changes.
   void BuildLayout();
+  void PlaceControls();
   void SelectEnvironment();
 
   std::string gURL;                // base URL of the selected environment (ANSI)

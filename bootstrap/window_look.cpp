@@ -15,6 +15,7 @@ void StyleFont(fw::Font& font, const wchar_t* name, int height, bool bold, fw::T
 
 void StyleShapeButton(widgets::TShapeButton& button) {
   StyleFont(button.Font(), L"Arial", 11, true, fw::clWhite);
+  SizeShapeButton(button);
   button.Font().SetCharset(ANSI_CHARSET);
   widgets::TShapeButtonColor& colors = button.Colors();
   colors.SetUp(fw::clWhite);
@@ -24,12 +25,10 @@ void StyleShapeButton(widgets::TShapeButton& button) {
   button.SetMode(widgets::sbmShapeFill);
   widgets::TShape& shape = button.Shape();
   shape.SetShape(widgets::stRoundRect);
-  shape.Bevel().SetWidth(1);
   shape.Bevel().SetStyle(widgets::sbOffset);
   shape.Bevel().SetLightColor(fw::clBlack);
   shape.Bevel().SetShadowColor(fw::clBlack);
   shape.Shadow().SetStyle(widgets::hssNone);
-  shape.Shadow().SetDepth(1);
   shape.Shadow().SetColor(kButtonIdleColor);
   button.SetTransparent(true);
   button.ShapeFill().SetStyle(widgets::sfGradient);
@@ -39,8 +38,15 @@ void StyleShapeButton(widgets::TShapeButton& button) {
   button.SetAllowMouseOver(false);
   button.SetEnterColor(fw::clRed);
   button.SetEnterColorChange(true);
-  button.ButtonLayout().SetSpacing(4);
   button.SetNumGlyphs(2);
+}
+
+void SizeShapeButton(widgets::TShapeButton& button) {
+  button.Font().SetHeight(button.Scaled(11));
+  widgets::TShape& shape = button.Shape();
+  shape.Bevel().SetWidth(button.Scaled(1));
+  shape.Shadow().SetDepth(button.Scaled(1));
+  button.ButtonLayout().SetSpacing(button.Scaled(4));
 }
 
 void StyleMeter(widgets::TBiProgressBar& meter) {
@@ -53,6 +59,11 @@ void StyleMeter(widgets::TBiProgressBar& meter) {
   meter.SetThemeMode(widgets::ttmNone);
   StyleFont(meter.Font(), L"Calibri", 11, false, fw::clBlack);
   meter.Font().SetCharset(ANSI_CHARSET);
+  SizeMeter(meter);
+}
+
+void SizeMeter(widgets::TBiProgressBar& meter) {
+  meter.Font().SetHeight(meter.Scaled(11));
 }
 
 void StyleWaitingBar(widgets::TWaitingProgress& bar) {

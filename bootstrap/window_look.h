@@ -23,9 +23,15 @@ void StyleFont(fw::Font& font, const wchar_t* name, int height, bool bold, fw::T
 // ANSI character set.
 void StyleShapeButton(widgets::TShapeButton& button);
 
+// The lengths of that look at the button's DPI: font height, bevel, shadow depth and spacing.
+void SizeShapeButton(widgets::TShapeButton& button);
+
 // The download meter: smooth, a light gradient to white, black text across the full line, its font
 // in the ANSI character set.
 void StyleMeter(widgets::TBiProgressBar& meter);
+
+// The meter's font height at its DPI.
+void SizeMeter(widgets::TBiProgressBar& meter);
 
 // The waiting bar under the logo.
 void StyleWaitingBar(widgets::TWaitingProgress& bar);

@@ -3,6 +3,7 @@
 
 #include "framework/accel.h"
 #include "framework/controls.h"
+#include "framework/dpi_scale.h"
 #include "framework/form.h"
 #include "framework/keyboard_focus.h"
 
@@ -36,6 +37,15 @@ Form* Control::ParentForm() const {
     c = c->parent_;
   }
   return c->AsForm();
+}
+
+int Control::Dpi() const {
+  const Form* form = ParentForm();
+  return form != nullptr ? form->Dpi() : kDesignDpi;
+}
+
+int Control::Scaled(int value) const {
+  return ScaleForDpi(value, Dpi());
 }
 
 void Control::InitTopLevel(TColor color) {
@@ -261,7 +271,8 @@ std::wstring Control::AccessibleDefaultAction() const {
 
 RECT Control::FocusCueRect() const {
   // Inside the face, clear of rounded corners and outlines.
-  return RECT{4, 4, width_ - 4, height_ - 4};
+  const int inset = Scaled(4);
+  return RECT{inset, inset, width_ - inset, height_ - inset};
 }
 
 bool Control::HasKeyboardFocus() const {

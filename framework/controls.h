@@ -97,6 +97,12 @@ class Control {
   bool Loading() const { return loading_; }
   bool Destroying() const { return destroying_; }
 
+  // The DPI of the control's form (96 without one), and a length of the 96-DPI layout in pixels at
+  // that DPI: the one way widgets size their pens, insets and blocks. A change of DPI reaches a
+  // widget as new bounds, fonts and lengths (Form::OnDpiChange), which rebuild its faces once.
+  int Dpi() const;
+  int Scaled(int value) const;
+
   // Bounds in the parent's client coordinates (a form: screen coordinates, outer size).
   int Left() const { return left_; }
   int Top() const { return top_; }

@@ -1,8 +1,10 @@
 #include "framework/form.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "framework/accessible.h"
+#include "framework/dpi.h"
 #include "framework/keyboard_focus.h"
 #include "framework/reading_order.h"
 
@@ -27,6 +29,8 @@ Form::Form() : WinControl(nullptr, FormParams()) {
   BOOL cues = FALSE;
   ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
   Perform(WM_CHANGEUISTATE, MAKEWPARAM(cues ? UIS_CLEAR : UIS_SET, UISF_HIDEFOCUS), 0);
+  dpi_ = WindowDpi(Handle());
+  LoadIcons();
 }
 
 Form::~Form() {
@@ -41,7 +45,7 @@ void Form::SetClientSize(int width, int height) {
   RECT r{0, 0, width, height};
   const DWORD style = static_cast<DWORD>(::GetWindowLongW(Handle(), GWL_STYLE));
   const DWORD ex_style = static_cast<DWORD>(::GetWindowLongW(Handle(), GWL_EXSTYLE));
-  ::AdjustWindowRectEx(&r, style, FALSE, ex_style);
+  AdjustWindowRectForDpi(r, style, ex_style, dpi_);
   SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
   // Trust the frame the window actually got over the computed one.
   const RECT client = ClientRect();
@@ -50,6 +54,38 @@ void Form::SetClientSize(int width, int height) {
   if (dw != 0 || dh != 0) {
     SetBounds(Left(), Top(), Width() + dw, Height() + dh);
   }
+}
+
+void Form::ApplyDpi(int dpi) {
+  if (dpi <= 0 || dpi == dpi_) {
+    return;
+  }
+  dpi_ = dpi;
+  LoadIcons();
+  if (OnDpiChange) {
+    OnDpiChange(*this);
+  }
+  ::RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Form::LoadIcons() {
+  // The program's icon is resource 1, drawn at the sizes of the common scales; the system picks
+  // the frame of the size asked for.
+  const auto load = [this](int cx_metric, int cy_metric) {
+    return IconHandle(static_cast<HICON>(::LoadImageW(
+        ModuleInstance(), MAKEINTRESOURCEW(1), IMAGE_ICON, SystemMetricForDpi(cx_metric, dpi_),
+        SystemMetricForDpi(cy_metric, dpi_), LR_DEFAULTCOLOR)));
+  };
+  IconHandle small_icon = load(SM_CXSMICON, SM_CYSMICON);
+  IconHandle big_icon = load(SM_CXICON, SM_CYICON);
+  if (!small_icon || !big_icon) {
+    return;  // a program without the icon keeps the class's
+  }
+  Perform(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon.get()));
+  Perform(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon.get()));
+  // The window holds the new ones now: the old ones may go.
+  small_icon_ = std::move(small_icon);
+  big_icon_ = std::move(big_icon);
 }
 
 void Form::FinishCreate() {
@@ -256,6 +292,14 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_DPICHANGED: {
+      // The system's rectangle keeps the window where the user put it, at the new scale.
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lp);
+      SetBounds(suggested.left, suggested.top, suggested.right - suggested.left,
+                suggested.bottom - suggested.top);
+      ApplyDpi(HIWORD(wp));
+      return 0;
+    }
     case WM_SETFOCUS:
       if (keyboard_control_ != nullptr) {
         keyboard_control_->Invalidate();

@@ -15,6 +15,8 @@
 #include <memory>
 
 #include "framework/controls.h"
+#include "framework/dpi_scale.h"
+#include "framework/handle.h"
 
 namespace fw {
 
@@ -26,7 +28,15 @@ class Form : public WinControl {
   Form();
   ~Form() override;
 
+  // In pixels at the form's DPI.
   void SetClientSize(int width, int height);
+
+  // The DPI of the monitor the form is on: read when the window is made, then told by the system
+  // (WM_DPICHANGED) when the form moves to a monitor of another DPI or the user changes the scale.
+  // The form then takes the system's rectangle, loads its icons at the new size and fires
+  // OnDpiChange, where its owner lays the controls out again.
+  int Dpi() const { return dpi_; }
+  NotifyEvent OnDpiChange;
 
   // Ends loading for the whole tree: clears every control's flag and calls Loaded (pre-order,
   // creation order; the form last), re-aligns, then fires OnCreate. Runs once; Run calls it when
@@ -75,6 +85,8 @@ class Form : public WinControl {
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  void ApplyDpi(int dpi);
+  void LoadIcons();
   bool NavigationKey(const MSG& msg);
   void ShowFocusCues();
   bool KeyboardControlUsable() const;
@@ -84,6 +96,9 @@ class Form : public WinControl {
   void NoteFocus(WinControl* control);
 
   bool created_ = false;
+  int dpi_ = kDesignDpi;
+  IconHandle small_icon_;
+  IconHandle big_icon_;
   WinControl* active_control_ = nullptr;
   Control* keyboard_control_ = nullptr;
   bool focus_cues_shown_ = false;

@@ -81,6 +81,9 @@ inline void FreeLibraryModule(HMODULE h) noexcept {
 inline void FreeGlobal(HGLOBAL h) noexcept {
   ::GlobalFree(h);
 }
+inline void DestroyIconHandle(HICON h) noexcept {
+  ::DestroyIcon(h);
+}
 
 using FileHandle = UniqueHandle<HANDLE, InvalidHandleTraits<CloseKernel>>;  // CreateFileW
 using FindHandle = UniqueHandle<HANDLE, InvalidHandleTraits<CloseFind>>;    // FindFirstFileW
@@ -89,7 +92,8 @@ using KernelHandle =
 using MemoryDc = UniqueHandle<HDC, NullHandleTraits<HDC, DeleteMemoryDc>>;  // CreateCompatibleDC
 using WindowHandle = UniqueHandle<HWND, NullHandleTraits<HWND, DestroyWindowHandle>>;
 using ModuleHandle = UniqueHandle<HMODULE, NullHandleTraits<HMODULE, FreeLibraryModule>>;
-using GlobalMemory = UniqueHandle<HGLOBAL, NullHandleTraits<HGLOBAL, FreeGlobal>>;  // GlobalAlloc
+using GlobalMemory = UniqueHandle<HGLOBAL, NullHandleTraits<HGLOBAL, FreeGlobal>>;   // GlobalAlloc
+using IconHandle = UniqueHandle<HICON, NullHandleTraits<HICON, DestroyIconHandle>>;  // LoadImageW
 
 // GDI objects keep their concrete handle type so that selecting them needs no casts.
 template <typename T>

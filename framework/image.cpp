@@ -21,6 +21,33 @@ bool Image::LoadFromResource(HINSTANCE instance, const wchar_t* name) {
   return true;
 }
 
+bool Image::LoadFromResource(HINSTANCE instance, const wchar_t* name, int width, int height) {
+  BitmapHandle bitmap(
+      static_cast<HBITMAP>(::LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  if (!bitmap) {
+    return false;
+  }
+  const SIZE size = BitmapSize(bitmap.get());
+  if (size.cx != width || size.cy != height) {
+    const ClientDc screen(nullptr);
+    MemoryDc src(::CreateCompatibleDC(screen.get()));
+    MemoryDc dst(::CreateCompatibleDC(screen.get()));
+    BitmapHandle resized(::CreateCompatibleBitmap(screen.get(), width, height));
+    if (!src || !dst || !resized) {
+      return false;
+    }
+    {
+      const SelectGuard from(src.get(), bitmap.get());
+      const SelectGuard to(dst.get(), resized.get());
+      ::SetStretchBltMode(dst.get(), COLORONCOLOR);
+      ::StretchBlt(dst.get(), 0, 0, width, height, src.get(), 0, 0, size.cx, size.cy, SRCCOPY);
+    }
+    bitmap = std::move(resized);
+  }
+  SetBitmap(std::move(bitmap));
+  return true;
+}
+
 void Image::SetTransparent(bool on) {
   if (on == transparent_) {
     return;

@@ -18,6 +18,9 @@ class Image : public GraphicControl {
   void SetBitmap(BitmapHandle bitmap);
   // LoadImageW of a bitmap resource as a DIB section; false (picture unchanged) when missing.
   bool LoadFromResource(HINSTANCE instance, const wchar_t* name);
+  // The same at width x height: a picture of another size is resized once, here, pixel for pixel
+  // (no blending, so a transparent picture's key colour stays exact).
+  bool LoadFromResource(HINSTANCE instance, const wchar_t* name, int width, int height);
   HBITMAP Bitmap() const { return bitmap_.get(); }
 
   bool Transparent() const { return transparent_; }

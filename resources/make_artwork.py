@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the window's logo (54 x 49, 8-bit BMP) and the application icon (16 and 32 px).
+"""Draws the window's logo (54 x 49, 8-bit BMP, and again at 150 and 200 %) and the application icon
+(16 and 32 px, and the sizes of those at 150 and 200 %).
 
 The art is generated rather than checked in as binaries so that it can be reviewed and changed as
 code. The logo's bottom-left pixel is the key colour that the window leaves out when it draws it.
@@ -95,11 +96,14 @@ def ico(sizes):
 
 
 def main():
-    logo_path, icon_path = sys.argv[1], sys.argv[2]
-    with open(logo_path, "wb") as f:
-        f.write(bmp8(mark((54, 49), KEY)))
+    logo_path, logo_150_path, logo_200_path, icon_path = sys.argv[1:5]
+    # The window's sizes at 150 and 200 %, rounded as it rounds them (halves up): 81 x 74, 108 x 98.
+    for path, size in ((logo_path, (54, 49)), (logo_150_path, (81, 74)),
+                       (logo_200_path, (108, 98))):
+        with open(path, "wb") as f:
+            f.write(bmp8(mark(size, KEY)))
     with open(icon_path, "wb") as f:
-        f.write(ico([16, 32]))
+        f.write(ico([16, 24, 32, 48, 64]))
 
 
 if __name__ == "__main__":

@@ -3,10 +3,19 @@
 # the local install service on the build's ports), with the installer's download held at half so
 # that the byte count and the meter show. Headless (its own Xvfb) so the picture never depends on
 # the desktop it is made on. Rerun it whenever the window's look changes, then commit the PNG.
+# SETUP_PICTURE_DPI=144 makes the window at a display scale of 150 % instead (a prefix of its own
+# whose screen has that DPI), into docs/setup-window-150.png.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-picture=${1:-$root/docs/setup-window.png}
+dpi=${SETUP_PICTURE_DPI:-96}
+if [ "$dpi" = 96 ]; then
+  picture=${1:-$root/docs/setup-window.png}
+  prefix=wineprefix-picture
+else
+  picture=${1:-$root/docs/setup-window-$((dpi * 100 / 96)).png}
+  prefix=wineprefix-picture-$dpi
+fi
 
 bash scripts/install-deps.sh
 cmake --preset windows >/dev/null
@@ -16,7 +25,7 @@ build=$root/build/windows
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
 trap setup_stop_all EXIT
-SETUP_HEADLESS=1 setup_wine_session "$build" wineprefix-picture
+SETUP_HEADLESS=1 setup_wine_session "$build" "$prefix" "$dpi"
 setup_start_service "$build" ""
 port=$(setup_origin_ports "$build" | cut -d' ' -f1)
 
@@ -33,7 +42,7 @@ SETUP_PIDS+=($!)
 
 mkdir -p "$(dirname "$picture")"
 SETUP_BUILD_DIR=$build SETUP_TEST_ORIGIN=https://localhost:$port SETUP_TEST_CA=$build/certs/ca.pem \
-  SETUP_STALL_LIMIT_S=${stall_limit:-30} python3 - "$picture" <<'PY'
+  SETUP_STALL_LIMIT_S=${stall_limit:-30} python3 - "$picture" "$dpi" <<'PY'
 import os
 import subprocess
 import sys
@@ -43,7 +52,7 @@ sys.path.insert(0, os.path.join(os.getcwd(), "tests", "e2e"))
 import harness
 from setup_e2e_test import METER_BACKGROUND, STALL_LIMIT_S, WINDOW_CLASS, meter_percent_shown
 
-picture = sys.argv[1]
+picture, dpi = sys.argv[1], int(sys.argv[2])
 service = harness.Service()
 info = harness.window(harness.APP_TITLE, timeout_ms=30000, class_name=WINDOW_CLASS)
 deadline = time.monotonic() + 60
@@ -62,7 +71,7 @@ frame = (dx + info["window_screen_x"], dy + info["window_screen_y"], info["windo
 shot = harness.screenshot(picture + ".tmp.png", frame)
 client = harness.screenshot(picture + ".client.png", info)
 late = time.time() - requests[0]["time"]
-lit, unlit = meter_percent_shown(client)
+lit, unlit = meter_percent_shown(client, dpi)
 os.remove(client)
 if late > STALL_LIMIT_S - 1 or lit == METER_BACKGROUND or unlit != METER_BACKGROUND:
     os.remove(shot)

@@ -47,8 +47,9 @@ setup_display() {
 }
 
 # Creates the prefix when it is new, then keeps one wineserver alive for everything that follows.
+# A second argument gives a new prefix's screen that DPI (LogPixels; 96 otherwise).
 setup_wine_prefix() {
-  local prefix=$1
+  local prefix=$1 dpi=${2:-}
   export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$prefix/system.reg" ]; then
     mkdir -p "$prefix"
@@ -62,6 +63,14 @@ setup_wine_prefix() {
     # window waits two seconds.
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    if [ -n "$dpi" ]; then
+      # Wine 8 takes the screen's DPI from either key (the current configuration's fonts, the
+      # user's desktop); both are set, as Windows keeps them.
+      wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+        /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+      wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+        >/dev/null 2>&1
+    fi
     wineserver -w
   fi
   wineserver -p
@@ -89,12 +98,13 @@ setup_certificates() {
 
 # The session every Wine script starts with, after its EXIT trap (setup_stop_all): the fixed
 # locale, the display (a headless one of its own when SETUP_HEADLESS=1), the named prefix in the
-# build tree, and the test CA trusted inside that prefix.
+# build tree (its screen at the DPI of the third argument when it is new), and the test CA trusted
+# inside that prefix.
 setup_wine_session() {
-  local build=$1 prefix=$2
+  local build=$1 prefix=$2 dpi=${3:-}
   setup_fixed_locale
   setup_display
-  setup_wine_prefix "$build/$prefix"
+  setup_wine_prefix "$build/$prefix" "$dpi"
   setup_certificates "$build/certs"
   "$SETUP_ROOT/scripts/wine-exec.sh" "$build/tools/trust_ca.exe" "$build/certs/ca.pem" >/dev/null
 }

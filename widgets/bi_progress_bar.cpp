@@ -238,12 +238,15 @@ void TBiProgressBar::PaintBackground(HDC dc, int width, int height) {
 }
 
 void TBiProgressBar::PaintBevel(HDC dc) {
-  const int right = Width() - 1;
-  const int bottom = Height() - 1;
   const bool lowered = FBevelStyle == ebsLowered;
-  EdgeLine(dc, {{0, bottom}, {0, 0}, {right, 0}}, lowered ? fw::clBtnShadow : fw::clBtnHighlight);
-  EdgeLine(dc, {{right, 0}, {right, bottom}, {0, bottom}},
-           lowered ? fw::clBtnHighlight : fw::clBtnShadow);
+  // One line a pixel of the scaled edge, from the outside in.
+  for (int i = 0, edge = Scaled(1); i < edge; ++i) {
+    const int right = Width() - 1 - i;
+    const int bottom = Height() - 1 - i;
+    EdgeLine(dc, {{i, bottom}, {i, i}, {right, i}}, lowered ? fw::clBtnShadow : fw::clBtnHighlight);
+    EdgeLine(dc, {{right, i}, {right, bottom}, {i, bottom}},
+             lowered ? fw::clBtnHighlight : fw::clBtnShadow);
+  }
 }
 
 void TBiProgressBar::PaintFace(HDC dc, int width, int height) {
@@ -254,10 +257,10 @@ void TBiProgressBar::PaintFace(HDC dc, int width, int height) {
   if (themed) {
     fw::ThemeData theme(Handle(), L"PROGRESS");
     theme.DrawBackground(dc, vertical ? kPartBarVert : kPartBar, 0, work);
-    ::InflateRect(&work, -1, -1);
+    ::InflateRect(&work, -Scaled(1), -Scaled(1));
   } else if (FBevelStyle != ebsNone) {
     PaintBevel(dc);
-    ::InflateRect(&work, -1, -1);
+    ::InflateRect(&work, -Scaled(1), -Scaled(1));
   }
   if (FScale <= 0) {
     return;
@@ -324,7 +327,8 @@ void TBiProgressBar::FillBar(HDC dc, const Bar& bar) {
     return;
   }
   if (!FSmooth) {
-    for (const fw::PixelRect& block : BarBlocks(fw::ToPixelRect(bar.rect), vertical)) {
+    for (const fw::PixelRect& block :
+         BarBlocks(fw::ToPixelRect(bar.rect), vertical, Scaled(8), Scaled(2))) {
       fw::FillSolidRect(dc, fw::ToGdiRect(block), bar.color);
     }
     return;

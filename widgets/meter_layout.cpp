@@ -64,21 +64,22 @@ fw::PixelRect DarkHalf(const fw::PixelRect& r, bool vertical) {
   return half;
 }
 
-std::vector<fw::PixelRect> BarBlocks(const fw::PixelRect& r, bool vertical) {
-  constexpr int kBlock = 8;
-  constexpr int kGap = 2;
+std::vector<fw::PixelRect> BarBlocks(const fw::PixelRect& r, bool vertical, int block_size,
+                                     int gap) {
+  block_size = std::max(1, block_size);
+  gap = std::max(0, gap);
   std::vector<fw::PixelRect> blocks;
   if (vertical) {
     for (int y = r.bottom; y > r.top;) {
-      const fw::PixelRect block{r.left, std::max(y - kBlock, r.top), r.right, y};
+      const fw::PixelRect block{r.left, std::max(y - block_size, r.top), r.right, y};
       blocks.push_back(block);
-      y = block.top - kGap;
+      y = block.top - gap;
     }
   } else {
     for (int x = r.left; x < r.right;) {
-      const fw::PixelRect block{x, r.top, std::min(x + kBlock, r.right), r.bottom};
+      const fw::PixelRect block{x, r.top, std::min(x + block_size, r.right), r.bottom};
       blocks.push_back(block);
-      x = block.right + kGap;
+      x = block.right + gap;
     }
   }
   return blocks;

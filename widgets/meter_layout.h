@@ -28,9 +28,10 @@ BarPlacement PlaceBar(const fw::PixelRect& work, std::int32_t length, bool verti
 fw::PixelRect LightHalf(const fw::PixelRect& r, bool vertical);
 fw::PixelRect DarkHalf(const fw::PixelRect& r, bool vertical);
 
-// The blocks of a bar that is not smooth: 8 pixels with 2-pixel gaps from the base, the last one
-// cut at the far edge.
-std::vector<fw::PixelRect> BarBlocks(const fw::PixelRect& r, bool vertical);
+// The blocks of a bar that is not smooth: block pixels (8 at 96 DPI) with gaps of gap pixels (2)
+// from the base, the last one cut at the far edge.
+std::vector<fw::PixelRect> BarBlocks(const fw::PixelRect& r, bool vertical, int block = 8,
+                                     int gap = 2);
 
 // The box a text of tw x th is centred in over a span of span_w x span_h, moved down by top.
 fw::PixelRect FullLineBox(int tw, int th, int span_w, int span_h, int top);

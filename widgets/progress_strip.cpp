@@ -193,18 +193,19 @@ void TProgressStrip::BoundsChanged(bool resized) {
 
 void TProgressStrip::RecomputeFill() {
   const int cw = ClientWidth();
-  if (Loading() || FMaximum == FMinimum || cw < 2) {
+  const int edge = Scaled(1);
+  if (Loading() || FMaximum == FMinimum || cw < 2 * edge) {
     return;
   }
-  const int inner = cw - 2;
+  const int inner = cw - 2 * edge;
   int w = RoundMulDiv(static_cast<std::int64_t>(FPosition) - FMinimum, inner,
                       static_cast<std::int64_t>(FMaximum) - FMinimum);
   w = std::clamp(w, 0, inner);
   if (!FSolid) {
-    // Blocks two thirds of the height wide with one-pixel gaps; w goes to the nearest whole block
-    // (the last one cut at the inner edge).
+    // Blocks two thirds of the height wide with gaps as wide as the frame; w goes to the nearest
+    // whole block (the last one cut at the inner edge).
     FBlockWidth = std::max(1, ClientHeight() * 2 / 3);
-    const int pitch = FBlockWidth + 1;
+    const int pitch = FBlockWidth + edge;
     FBlockCount = (w + pitch / 2) / pitch;
     w = std::min(FBlockCount * pitch - (FBlockCount > 0 ? 1 : 0), inner);
     FLastBlockWidth = FBlockCount > 0 ? w - (FBlockCount - 1) * pitch : 0;
@@ -222,30 +223,31 @@ void TProgressStrip::RenderFilled(HDC dc, int height) {
   if (FBlock <= 0) {
     return;
   }
+  const int edge = Scaled(1);
   const auto columns = [&](int from, int count, int steps, int first_step) {
     if (FStart == FEnd) {
-      fw::FillSolidRect(dc, RECT{from, 1, from + count, height - 1}, FStart);
+      fw::FillSolidRect(dc, RECT{from, edge, from + count, height - edge}, FStart);
       return;
     }
     for (int i = 0; i < count; ++i) {
-      fw::FillSolidRect(dc, RECT{from + i, 1, from + i + 1, height - 1},
+      fw::FillSolidRect(dc, RECT{from + i, edge, from + i + 1, height - edge},
                         Interpolate(FStart, FEnd, first_step + i, steps));
     }
   };
   if (FSolid) {
-    columns(1, FBlock, FBlock, 0);
+    columns(edge, FBlock, FBlock, 0);
     return;
   }
   // Blocks: each shaded on its own, or flat in the colour the bar has where the block starts.
-  const int pitch = FBlockWidth + 1;
+  const int pitch = FBlockWidth + edge;
   for (int k = 0; k < FBlockCount; ++k) {
-    const int x = 1 + k * pitch;
+    const int x = edge + k * pitch;
     const int width = k == FBlockCount - 1 && FLastBlockPartial ? FLastBlockWidth : FBlockWidth;
     if (FGradientBlocks) {
       columns(x, width, FBlockWidth, 0);
     } else {
-      fw::FillSolidRect(dc, RECT{x, 1, x + width, height - 1},
-                        FStart == FEnd ? FStart : Interpolate(FStart, FEnd, x - 1, FBlock));
+      fw::FillSolidRect(dc, RECT{x, edge, x + width, height - edge},
+                        FStart == FEnd ? FStart : Interpolate(FStart, FEnd, x - edge, FBlock));
     }
   }
 }
@@ -255,7 +257,9 @@ void TProgressStrip::RenderText(HDC dc, int width, int height) {
   if (text.empty()) {
     return;
   }
-  RECT box = FTextCentered ? RECT{1, 1, width - 1, height - 1} : RECT{1, 1, FBlock + 1, height - 1};
+  const int edge = Scaled(1);
+  RECT box = FTextCentered ? RECT{edge, edge, width - edge, height - edge}
+                           : RECT{edge, edge, FBlock + edge, height - edge};
   fw::SavedDcState saved(dc);
   const fw::SelectGuard font(dc, Font().Handle());  // a null font selects nothing
   ::SetBkMode(dc, TRANSPARENT);

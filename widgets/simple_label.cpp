@@ -259,7 +259,7 @@ void TCustomSimpleLabel::CorrectBounds() {
   RECT r = ClientRect();
   DrawTextExSeam(dc, text.data(), static_cast<int>(text.size()), &r,
                  LabelMeasureFlags(MultiLine(), ShowAccelChar(), FOptions, kReadingFlags), nullptr);
-  SetBounds(Left(), Top(), r.right - r.left + 2, r.bottom - r.top + 2);
+  SetBounds(Left(), Top(), r.right - r.left + Scaled(2), r.bottom - r.top + Scaled(2));
 }
 
 void TCustomSimpleLabel::Paint(HDC dc) {

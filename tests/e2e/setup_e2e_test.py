@@ -435,10 +435,10 @@ def area_pixels(path, area):
     return [pixel(x, y) for y in range(top, top + height) for x in range(left, left + width)]
 
 
-def meter_percent_shown(path):
+def meter_percent_shown(path, dpi=96):
     """Which side of 50 % the meter's lit part ends: the pixels at 40 % and 60 % of its width, on
-    its middle row, clear of the centred percentage text."""
-    left, top, width, height = METER
+    its middle row, clear of the centred percentage text; the window laid out at dpi."""
+    left, top, width, height = (round(v * dpi / 96) for v in METER)
     _, _, pixel = harness.read_rgb(path)
     y = top + height // 2
     return pixel(left + width * 40 // 100, y), pixel(left + width * 60 // 100, y)

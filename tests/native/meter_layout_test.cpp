@@ -75,6 +75,15 @@ TEST(MeterLayout, BlocksOfEightWithGapsOfTwo) {
   EXPECT_TRUE(BarBlocks(fw::PixelRect{5, 0, 5, 10}, false).empty());
 }
 
+TEST(MeterLayout, BlocksOfTheScaledSize) {
+  // 150 %: blocks of 12 with gaps of 3.
+  EXPECT_EQ(BarBlocks(fw::PixelRect{0, 0, 40, 15}, false, 12, 3),
+            (std::vector<fw::PixelRect>{{0, 0, 12, 15}, {15, 0, 27, 15}, {30, 0, 40, 15}}));
+  // 200 %, upright: blocks of 16 with gaps of 4 from the base, the last one cut at the top.
+  EXPECT_EQ(BarBlocks(fw::PixelRect{0, 50, 15, 100}, true, 16, 4),
+            (std::vector<fw::PixelRect>{{0, 84, 15, 100}, {0, 64, 15, 80}, {0, 50, 15, 60}}));
+}
+
 TEST(MeterLayout, FullLineBoxCentresOnWidthMinusTwo) {
   struct Case {
     int tw, th, span_w, span_h, top;
