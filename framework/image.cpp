@@ -1,8 +1,58 @@
 #include "framework/image.h"
 
+#include <cstring>
 #include <utility>
 
 namespace fw {
+
+namespace {
+
+// A bitmap resource as a DIB section. LoadImageW makes none of a run-length-encoded one (the larger
+// logos are stored so, a tenth of their size), so that one is expanded here by SetDIBits into a
+// section with its colour table.
+BitmapHandle LoadBitmapResource(HINSTANCE instance, const wchar_t* name) {
+  const HRSRC found = ::FindResourceW(instance, name, RT_BITMAP);
+  // A resource lives as long as its module: nothing to free.
+  const auto* info =
+      found != nullptr
+          ? static_cast<const BITMAPINFO*>(::LockResource(::LoadResource(instance, found)))
+          : nullptr;
+  const DWORD size = found != nullptr ? ::SizeofResource(instance, found) : 0;
+  if (info == nullptr || size < sizeof(BITMAPINFOHEADER) ||
+      info->bmiHeader.biCompression != BI_RLE8) {
+    return BitmapHandle(static_cast<HBITMAP>(
+        ::LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  }
+  const BITMAPINFOHEADER& header = info->bmiHeader;
+  const DWORD colours = header.biClrUsed != 0 ? header.biClrUsed : 256;
+  const DWORD table_end = header.biSize + colours * DWORD{sizeof(RGBQUAD)};
+  if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biBitCount != 8 || colours > 256 ||
+      header.biHeight <= 0 || table_end > size || header.biSizeImage > size - table_end) {
+    return {};
+  }
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[256];
+  } plain{};
+  plain.header = header;
+  plain.header.biSize = sizeof(BITMAPINFOHEADER);
+  plain.header.biCompression = BI_RGB;
+  plain.header.biSizeImage = 0;
+  std::memcpy(plain.colours, reinterpret_cast<const BYTE*>(info) + header.biSize,
+              colours * sizeof(RGBQUAD));
+  void* pixels = nullptr;
+  BitmapHandle section(::CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&plain),
+                                          DIB_RGB_COLORS, &pixels, nullptr, 0));
+  const ClientDc screen(nullptr);
+  if (!section || ::SetDIBits(screen.get(), section.get(), 0, static_cast<UINT>(header.biHeight),
+                              reinterpret_cast<const BYTE*>(info) + table_end, info,
+                              DIB_RGB_COLORS) != header.biHeight) {
+    return {};
+  }
+  return section;
+}
+
+}  // namespace
 
 Image::Image(WinControl* parent) : GraphicControl(parent) {}
 
@@ -12,8 +62,7 @@ void Image::SetBitmap(BitmapHandle bitmap) {
 }
 
 bool Image::LoadFromResource(HINSTANCE instance, const wchar_t* name) {
-  BitmapHandle bitmap(
-      static_cast<HBITMAP>(::LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  BitmapHandle bitmap = LoadBitmapResource(instance, name);
   if (!bitmap) {
     return false;
   }
@@ -22,8 +71,7 @@ bool Image::LoadFromResource(HINSTANCE instance, const wchar_t* name) {
 }
 
 bool Image::LoadFromResource(HINSTANCE instance, const wchar_t* name, int width, int height) {
-  BitmapHandle bitmap(
-      static_cast<HBITMAP>(::LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  BitmapHandle bitmap = LoadBitmapResource(instance, name);
   if (!bitmap) {
     return false;
   }

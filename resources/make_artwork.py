@@ -47,9 +47,56 @@ def mark(size, background):
     return rows
 
 
-def bmp8(rows):
+def rle8_line(line):
+    """One row as runs of one index, and stretches of three or more indices that do not repeat as
+    they stand; then the end of the row."""
+    out = bytearray()
+    i = 0
+    while i < len(line):
+        run = 1
+        while i + run < len(line) and run < 255 and line[i + run] == line[i]:
+            run += 1
+        if run >= 2:
+            out += bytes((run, line[i]))
+            i += run
+            continue
+        # A stretch ends where two equal indices begin a run.
+        end = i + 1
+        while end < len(line) and end - i < 255 and not (
+                end + 1 < len(line) and line[end] == line[end + 1]):
+            end += 1
+        if end - i >= 3:
+            out += bytes((0, end - i)) + line[i:end] + b"\0" * ((end - i) % 2)
+        else:
+            for index in line[i:end]:
+                out += bytes((1, index))
+        i = end
+    return out + b"\0\0"
+
+
+def unrle8(data, w):
+    """The rows back from BI_RLE8, to check the encoding at every build."""
+    rows, row, i = [], bytearray(), 0
+    while True:
+        count, value = data[i], data[i + 1]
+        i += 2
+        if count:
+            row += bytes((value,)) * count
+        elif value in (0, 1):
+            assert len(row) == w
+            rows.append(bytes(row))
+            row = bytearray()
+            if value == 1:
+                return rows
+        else:
+            row += data[i:i + value]
+            i += value + value % 2
+
+
+def bmp8(rows, run_length=False):
     """A bottom-up BMP of 8 bits a pixel with a colour table of exactly the colours used: the same
-    pixels as 24 bits, in a third of the space."""
+    pixels as 24 bits, in a third of the space; run-length encoded (BI_RLE8) on request, which the
+    larger logos take: the program expands them itself, as LoadImageW makes no DIB section of them."""
     h, w = len(rows), len(rows[0])
     colours = list(dict.fromkeys(c for row in rows for c in row))
     assert len(colours) <= 256
@@ -59,9 +106,13 @@ def bmp8(rows):
     pixels = bytearray()
     for row in reversed(rows):  # bottom-up
         line = bytes(index[c] for c in row)
-        pixels += line + b"\0" * (stride - len(line))
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(pixels), 2835, 2835, len(colours),
-                       0)
+        pixels += rle8_line(line) if run_length else line + b"\0" * (stride - len(line))
+    if run_length:
+        pixels[-2:] = b"\0\1"  # the end of the picture instead of the last row's end
+        assert unrle8(pixels, w) == [bytes(index[c] for c in row) for row in reversed(rows)]
+    compression = 1 if run_length else 0  # BI_RLE8, BI_RGB
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, compression, len(pixels), 2835, 2835,
+                       len(colours), 0)
     offset = 14 + len(info) + len(table)
     header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
     return header + info + table + pixels
@@ -98,10 +149,10 @@ def ico(sizes):
 def main():
     logo_path, logo_150_path, logo_200_path, icon_path = sys.argv[1:5]
     # The window's sizes at 150 and 200 %, rounded as it rounds them (halves up): 81 x 74, 108 x 98.
-    for path, size in ((logo_path, (54, 49)), (logo_150_path, (81, 74)),
-                       (logo_200_path, (108, 98))):
+    for path, size, run_length in ((logo_path, (54, 49), False), (logo_150_path, (81, 74), True),
+                                   (logo_200_path, (108, 98), True)):
         with open(path, "wb") as f:
-            f.write(bmp8(mark(size, KEY)))
+            f.write(bmp8(mark(size, KEY), run_length))
     with open(icon_path, "wb") as f:
         f.write(ico([16, 24, 32, 48, 64]))
 
