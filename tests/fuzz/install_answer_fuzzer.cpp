@@ -2,19 +2,13 @@
 // properties the query relies on.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include "bootstrap/install_answer.h"
 #include "bootstrap/short_text.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
 
 // At most 255 characters, no lower-case a-z, nothing of code 32 or lower at either end.
 bool IsNormalised(const std::string& url) {
@@ -32,11 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::optional<setup::InstallAnswer> whole = setup::ParseInstallAnswer(body, code_page);
   if (whole) {
-    Check(IsNormalised(whole->url));
+    fuzz::Check(IsNormalised(whole->url));
   }
   // Reading may stop early: any prefix of kMinAnswerPrefix bytes or more gives the same answer.
   for (std::size_t n = setup::kMinAnswerPrefix; n < setup::kMinAnswerPrefix + 4 && n < size; ++n) {
-    Check(setup::ParseInstallAnswer(body.substr(0, n), code_page) == whole);
+    fuzz::Check(setup::ParseInstallAnswer(body.substr(0, n), code_page) == whole);
   }
 
   // The body read in uneven pieces arrives whole and in order.
@@ -47,15 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     offset += piece;
     return piece;
   });
-  Check(read == body.substr(0, setup::kAnswerReadCap));
+  fuzz::Check(read == body.substr(0, setup::kAnswerReadCap));
 
   const std::string text(body);
   const setup::ShortStrInt number = setup::ShortStrToInt(text);
   if (number.ok) {
-    Check(setup::ShortStrToInt(setup::IntToShortStr(number.value)).value == number.value);
+    fuzz::Check(setup::ShortStrToInt(setup::IntToShortStr(number.value)).value == number.value);
   } else {
-    Check(number.value >= 1 && number.value <= static_cast<std::int32_t>(setup::kShortStrMax + 2));
+    fuzz::Check(number.value >= 1 &&
+                number.value <= static_cast<std::int32_t>(setup::kShortStrMax + 2));
   }
-  Check(setup::TrimShortStr(text).size() <= setup::kShortStrMax);
+  fuzz::Check(setup::TrimShortStr(text).size() <= setup::kShortStrMax);
   return 0;
 }

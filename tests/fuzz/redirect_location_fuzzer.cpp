@@ -2,21 +2,11 @@
 // no undefined behaviour, and what Setup relies on: the result is never https:// unless the
 // Location or the URL it is resolved against was, and resolving is stable.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "bootstrap/url_text.h"
 #include "bootstrap/support_log_text.h"
-
-namespace {
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
-
-}  // namespace
+#include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The first byte splits the input into the URL that answered and the Location it sent.
@@ -33,13 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::wstring target = setup::ResolveUrl(base, location);
   // A Location of another scheme never becomes an https:// target.
   if (setup::ClassifyUrl(location) == setup::UrlKind::kOtherScheme) {
-    Check(!setup::IsHttpsUrl(target));
+    fuzz::Check(!setup::IsHttpsUrl(target));
   }
   // Resolving the target against itself changes nothing but a fragment.
   if (setup::IsHttpsUrl(target)) {
-    Check(setup::ResolveUrl(target, L"") == target);
+    fuzz::Check(setup::ResolveUrl(target, L"") == target);
   }
   // What the log keeps of it has no more than the URL had.
-  Check(setup::RedactedUrl(target).size() <= target.size());
+  fuzz::Check(setup::RedactedUrl(target).size() <= target.size());
   return 0;
 }
