@@ -77,26 +77,6 @@ void DrawTransparent(HDC dest, int x, int y, int w, int h, HDC src, int sx, int 
   BlitMasked(dest, x, y, w, h, s.mask.Dc(), keyed, 0, 0);
 }
 
-bool MonoBitmap::Resize(int width, int height) {
-  if (dc_ && width == width_ && height == height_) {
-    return true;
-  }
-  selected_.Restore();  // never delete a selected bitmap
-  bitmap_.reset();
-  dc_.reset();
-  MemoryDc dc(::CreateCompatibleDC(nullptr));
-  BitmapHandle bitmap(::CreateBitmap(width, height, 1, 1, nullptr));
-  if (!dc || !bitmap) {
-    return false;
-  }
-  selected_ = SelectGuard(dc.get(), bitmap.get());
-  dc_ = std::move(dc);
-  bitmap_ = std::move(bitmap);
-  width_ = width;
-  height_ = height;
-  return true;
-}
-
 HDC TextMeasurer::DcFor(const LOGFONTW& font) {
   if (!dc_) {
     dc_.reset(::CreateCompatibleDC(nullptr));
@@ -124,6 +104,10 @@ TextMeasurer& SharedTextMeasurer() {
 }
 
 bool OffscreenBitmap::Resize(int width, int height) {
+  return Make(width, height, false);
+}
+
+bool OffscreenBitmap::Make(int width, int height, bool monochrome) {
   if (width <= 0 || height <= 0) {
     Release();
     return false;
@@ -134,7 +118,8 @@ bool OffscreenBitmap::Resize(int width, int height) {
   Release();
   ClientDc screen(nullptr);
   MemoryDc dc(::CreateCompatibleDC(screen.get()));
-  BitmapHandle bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
+  BitmapHandle bitmap(monochrome ? ::CreateBitmap(width, height, 1, 1, nullptr)
+                                 : ::CreateCompatibleBitmap(screen.get(), width, height));
   if (!dc || !bitmap) {
     return false;
   }

@@ -50,6 +50,10 @@ class OffscreenBitmap {
   // One BitBlt SRCCOPY of the whole buffer to (x, y) of dest.
   void CopyTo(HDC dest, int x, int y) const;
 
+ protected:
+  // Resize with a bitmap of one bit a pixel (monochrome) or of the screen's format.
+  bool Make(int width, int height, bool monochrome);
+
  private:
   // Declared in destruction order: the selection is undone before the bitmap and the DC go.
   MemoryDc dc_;
@@ -60,18 +64,10 @@ class OffscreenBitmap {
 };
 
 // A one-bit-per-pixel bitmap selected into its own memory DC, kept while the size stays.
-class MonoBitmap {
+class MonoBitmap : private OffscreenBitmap {
  public:
-  bool Resize(int width, int height);
-  HDC Dc() const noexcept { return dc_.get(); }
-
- private:
-  // Declared in destruction order: the selection is undone before the bitmap and the DC go.
-  MemoryDc dc_;
-  BitmapHandle bitmap_;
-  SelectGuard selected_;
-  int width_ = 0;
-  int height_ = 0;
+  bool Resize(int width, int height) { return Make(width, height, true); }
+  using OffscreenBitmap::Dc;
 };
 
 // The working surfaces of DrawTransparent. Making a DC and a bitmap is a round trip to the window
