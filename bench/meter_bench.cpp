@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "bootstrap/network_worker.h"
+#include "bootstrap/network/network_worker.h"
 #include "framework/app.h"
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
-#include "bootstrap/window_look.h"
+#include "bootstrap/app/window_look.h"
 #include "widgets/bi_progress_bar.h"
 #include "widgets/waiting_progress.h"
 
@@ -127,8 +127,8 @@ int Download(const wchar_t* url, const wchar_t* out, const std::wstring& mode) {
   bool failed = false;
   wchar_t text[64];
   long long shown = -1;
-  setup::RunOffWindow(
-      [&](setup::NetworkActivity& activity) {
+  setup::RunRequestOffWindow(
+      [&](fw::WorkActivity& activity) {
         std::vector<char> buffer(10240);
         DWORD count = 0;
         do {

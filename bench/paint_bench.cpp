@@ -10,7 +10,7 @@
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "widgets/gradient_background.h"
-#include "bootstrap/window_look.h"
+#include "bootstrap/app/window_look.h"
 #include "widgets/shape_button.h"
 
 namespace {

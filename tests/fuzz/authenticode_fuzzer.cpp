@@ -2,7 +2,7 @@
 // ranges always within the file, in order, never overlapping what is left out.
 #include <cstdint>
 
-#include "bootstrap/authenticode.h"
+#include "bootstrap/trust/authenticode.h"
 #include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

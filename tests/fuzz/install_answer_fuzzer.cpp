@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "bootstrap/install_answer.h"
-#include "bootstrap/short_text.h"
+#include "bootstrap/run/install_answer.h"
+#include "bootstrap/vocabulary/short_text.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

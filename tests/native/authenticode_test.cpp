@@ -1,4 +1,4 @@
-#include "bootstrap/authenticode.h"
+#include "bootstrap/trust/authenticode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "bootstrap/download_progress.h"
+#include "bootstrap/vocabulary/download_progress.h"
 
 #include <gtest/gtest.h>
 

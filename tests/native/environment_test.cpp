@@ -1,4 +1,4 @@
-#include "bootstrap/environment.h"
+#include "bootstrap/app/environment.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "bootstrap/install_answer.h"
+#include "bootstrap/run/install_answer.h"
 
 #include <gtest/gtest.h>
 

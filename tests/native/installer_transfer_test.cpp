@@ -1,4 +1,4 @@
-#include "bootstrap/installer_transfer.h"
+#include "bootstrap/run/installer_transfer.h"
 
 #include <gtest/gtest.h>
 

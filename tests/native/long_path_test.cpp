@@ -1,4 +1,4 @@
-#include "bootstrap/long_path.h"
+#include "bootstrap/files/long_path.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "bootstrap/setup_outcome.h"
+#include "bootstrap/vocabulary/setup_outcome.h"
 
 #include <gtest/gtest.h>
 

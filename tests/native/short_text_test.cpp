@@ -1,4 +1,4 @@
-#include "bootstrap/short_text.h"
+#include "bootstrap/vocabulary/short_text.h"
 
 #include <gtest/gtest.h>
 

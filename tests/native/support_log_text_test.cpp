@@ -1,4 +1,4 @@
-#include "bootstrap/support_log_text.h"
+#include "bootstrap/log/support_log_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "bootstrap/url_text.h"
+#include "bootstrap/network/url_text.h"
 
 #include <gtest/gtest.h>
 

@@ -20,7 +20,7 @@
 #include "framework/gdi.h"
 #include "framework/handle.h"
 #include "framework/visual_style.h"
-#include "bootstrap/window_look.h"
+#include "bootstrap/app/window_look.h"
 #include "widgets/bi_progress_bar.h"
 #include "tests/wine/canvas.h"
 #include "tests/wine/widget_fixture.h"

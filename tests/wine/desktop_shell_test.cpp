@@ -2,7 +2,7 @@
 // automation object, so under Wine the target really is started by the desktop's process. A fake
 // desktop registered in this process then fails each step in turn: every reference taken on the
 // way is given back, and the caller is told to open the target itself.
-#include "bootstrap/desktop_shell.h"
+#include "bootstrap/app/desktop_shell.h"
 
 #include <windows.h>
 

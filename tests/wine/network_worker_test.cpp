@@ -1,7 +1,7 @@
 // The worker that blocking network calls run on: the main thread pumps its messages while it
 // waits, wakes for the work's progress, gives up on work that stays silent for the stall limit,
 // and an abandoned worker keeps what its work captured until it ends.
-#include "bootstrap/network_worker.h"
+#include "bootstrap/network/network_worker.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +17,9 @@ namespace {
 
 TEST(NetworkWorkerTest, WorkEndsAndItsErrorIsRaisedOnTheCaller) {
   int runs = 0;
-  EXPECT_TRUE(RunOffWindow([&](NetworkActivity&) { ++runs; }));
+  EXPECT_TRUE(RunRequestOffWindow([&](fw::WorkActivity&) { ++runs; }));
   EXPECT_EQ(runs, 1);
-  EXPECT_THROW(RunOffWindow([](NetworkActivity&) { throw fw::Error(L"I/O error 112"); }),
+  EXPECT_THROW(RunRequestOffWindow([](fw::WorkActivity&) { throw fw::Error(L"I/O error 112"); }),
                fw::Error);
 }
 
@@ -35,8 +35,8 @@ TEST(NetworkWorkerTest, MessagesArePumpedWhileTheWorkRuns) {
   // The work lasts until both have been seen often enough (or a generous cap), so a loaded machine
   // makes it slower, never wrong.
   std::atomic<int> hooks{0};
-  EXPECT_TRUE(RunOffWindow(
-      [&](NetworkActivity& activity) {
+  EXPECT_TRUE(RunRequestOffWindow(
+      [&](fw::WorkActivity& activity) {
         for (int waited = 0; waited < 20000 && (hooks < 6 || g_timer_ticks < 6); waited += 10) {
           activity.Touch();
           ::Sleep(10);
@@ -54,8 +54,8 @@ TEST(NetworkWorkerTest, ProgressWakesTheWindowForEachValueWhileTheWorkWaits) {
   std::atomic<int> stored{0};
   std::atomic<int> shown{0};
   std::vector<int> seen;
-  EXPECT_TRUE(RunOffWindow(
-      [&](NetworkActivity& activity) {
+  EXPECT_TRUE(RunRequestOffWindow(
+      [&](fw::WorkActivity& activity) {
         for (int value = 1; value <= 5; ++value) {
           stored = value;
           activity.Progressed();
@@ -78,7 +78,7 @@ TEST(NetworkWorkerTest, ProgressWakesTheWindowForEachValueWhileTheWorkWaits) {
 TEST(NetworkWorkerTest, ActivityKeepsWorkAlivePastTheLimit) {
   const DWORD limit = StallLimitMs();
   // Silent for half the limit at a time, but never for the whole of it.
-  EXPECT_TRUE(RunOffWindow([limit](NetworkActivity& activity) {
+  EXPECT_TRUE(RunRequestOffWindow([limit](fw::WorkActivity& activity) {
     for (int i = 0; i < 3; ++i) {
       ::Sleep(limit / 2);
       activity.Touch();
@@ -97,9 +97,9 @@ TEST(NetworkWorkerTest, SilentWorkIsLeftBehindAndReleasesWhatItHoldsWhenItEnds) 
   std::atomic<bool> freed{false};
   const ULONGLONG started = ::GetTickCount64();
   {
-    const SharedState<Held> held;
+    const fw::SharedState<Held> held;
     held->freed = &freed;
-    EXPECT_FALSE(RunOffWindow([held, limit](NetworkActivity&) {
+    EXPECT_FALSE(RunRequestOffWindow([held, limit](fw::WorkActivity&) {
       ::Sleep(limit + 2000);  // a call that returns only after the window gave up
       EXPECT_EQ(held->value, 7);
     }));

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "bootstrap/wininet_library.h"
+#include "bootstrap/network/wininet_library.h"
 
 namespace setup::test {
 

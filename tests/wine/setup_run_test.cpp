@@ -2,7 +2,7 @@
 // answer and each installer response leads to, what the window is asked to show on the way, and
 // what reaches the service and the disk. The installers served here are no programs: their start
 // fails quietly, as the run allows.
-#include "bootstrap/setup_run.h"
+#include "bootstrap/run/setup_run.h"
 
 #include <windows.h>
 
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "bootstrap/setup_outcome.h"
+#include "bootstrap/vocabulary/setup_outcome.h"
 #include "tests/wine/service_client.h"
 
 namespace setup {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "bootstrap/pre_setup.h"
+#include "bootstrap/app/pre_setup.h"
 #include "framework/app.h"
 #include "framework/error.h"
 #include "framework/handle.h"

@@ -17,7 +17,7 @@
 #include "framework/handle.h"
 #include "framework/panel.h"
 #include "framework/push_button.h"
-#include "bootstrap/window_look.h"
+#include "bootstrap/app/window_look.h"
 #include "widgets/shape_button.h"
 #include "widgets/shape_paint.h"
 #include "tests/wine/canvas.h"

@@ -1,7 +1,7 @@
 // The support log on a real file system: the header, the replacement by the next run and of
 // planted links, silence where it cannot be written, whole lines from many threads, escaping and
 // UTF-8. Each test works in a fresh folder (with a non-ASCII name) under the temporary folder.
-#include "bootstrap/support_log.h"
+#include "bootstrap/log/support_log.h"
 #include "framework/text.h"
 
 #include <windows.h>
@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "bootstrap/short_text.h"
-#include "bootstrap/support_log_text.h"
-#include "bootstrap/sys_info.h"
+#include "bootstrap/vocabulary/short_text.h"
+#include "bootstrap/log/support_log_text.h"
+#include "bootstrap/files/sys_info.h"
 #include "build_settings.h"
 #include "framework/handle.h"
 #include "framework/system_library.h"

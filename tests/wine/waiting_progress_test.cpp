@@ -16,7 +16,7 @@
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
-#include "bootstrap/window_look.h"
+#include "bootstrap/app/window_look.h"
 #include "widgets/waiting_progress.h"
 #include "tests/wine/canvas.h"
 #include "tests/wine/widget_fixture.h"

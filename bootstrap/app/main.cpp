@@ -1,0 +1,57 @@
+// Program entry of Setup.exe.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "bootstrap/trust/installer_signature.h"
+#include "bootstrap/app/pre_setup.h"
+#include "bootstrap/log/support_log.h"
+#include "framework/app.h"
+
+namespace {
+
+// Setup.exe runs elevated, usually from a downloads folder where anyone can drop a DLL beside it.
+// Before anything else can load a library, the search is limited to the system directory. This
+// runs during static initialisation, ahead of every other initialiser of the program.
+// SetDefaultDllDirectories is resolved at run time: Windows 7 has it only with its DLL-search
+// update, and a static import would keep Setup from starting at all there. Without it (or when it
+// fails), the safest order left is the current directory taken out of the search and the safe
+// search mode for SearchPath.
+[[gnu::init_priority(101)]] const struct RestrictDllSearch {
+  RestrictDllSearch() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+    const auto set_default_dll_directories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        kernel32 == nullptr
+            ? nullptr
+            : reinterpret_cast<void*>(::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+    const bool restricted = set_default_dll_directories != nullptr &&
+                            set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+    ::SetDllDirectoryW(L"");
+    if (!restricted) {
+      ::SetSearchPathMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
+    }
+  }
+} restrict_dll_search;
+
+}  // namespace
+
+// Every handler runs guarded by the default error report, so nothing reaches terminate with an
+// exception in flight. The library's verbose handler would only add a 45 KiB name demangler.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+  std::abort();
+}
+}  // namespace __gnu_cxx
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  setup::HoldOwnExecutable();
+  fw::Application& app = fw::App();
+  setup::SavedCursor = app.Cursor();
+  app.SetTitle(setup::kApplicationTitle);
+  setup::TPreSetupBox PreSetupBox;
+  app.Run(PreSetupBox);
+  setup::support_log::Write(L"Setup ends");
+  setup::support_log::Stop();
+  return 0;
+}

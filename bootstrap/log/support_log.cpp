@@ -1,0 +1,185 @@
+#include "bootstrap/log/support_log.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <iterator>
+#include <utility>
+
+#include "bootstrap/files/safe_temp_file.h"
+#include "bootstrap/vocabulary/short_text.h"
+#include "bootstrap/log/support_log_text.h"
+#include "build_settings.h"
+#include "framework/handle.h"
+#include "framework/system_library.h"
+#include "framework/text.h"
+
+namespace setup::support_log {
+namespace {
+
+constexpr std::size_t kEarlyLineLimit = 64;
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+enum class Phase {
+  kEarly,    // before Start: lines are kept in memory
+  kWriting,  // the file is open
+  kOff,      // started and given up, or stopped: lines are dropped
+};
+
+struct LogState {
+  fw::CriticalSection lock;
+  // Taken while the program initialises, before anything runs: the lines' zero.
+  const ULONGLONG started = ::GetTickCount64();
+  Phase phase = Phase::kEarly;
+  fw::FileHandle file;
+  std::string early_lines;  // the lines before Start, as they will be written
+  std::size_t early_line_count = 0;
+  std::size_t dropped_early_lines = 0;
+};
+
+// Never destroyed: a network worker the program left behind may still write while the process
+// ends, after the static destructors have run.
+LogState& g_log = *new LogState;
+
+// Under the lock. A write that fails gives the log up for the rest of the run.
+void WriteBytes(LogState& log, std::string_view bytes) {
+  DWORD written = 0;
+  if (!::WriteFile(log.file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                   nullptr) ||
+      written != bytes.size()) {
+    log.file.reset();
+    log.phase = Phase::kOff;
+  }
+}
+
+// Under the lock. The line's text is text and then more.
+void AddLine(LogState& log, std::wstring_view text, std::wstring_view more = {}) {
+  if (log.phase == Phase::kOff) {
+    return;
+  }
+  std::wstring joined;
+  if (!more.empty()) {
+    joined.append(text).append(more);
+    text = joined;
+  }
+  const std::string line = SupportLogLine(::GetTickCount64() - log.started, text);
+  if (log.phase == Phase::kWriting) {
+    WriteBytes(log, line);
+  } else if (log.early_line_count < kEarlyLineLimit) {
+    log.early_lines += line;
+    ++log.early_line_count;
+  } else {
+    ++log.dropped_early_lines;
+  }
+}
+
+// RtlGetVersion tells the truth where GetVersionExW reports the version the manifest declares.
+bool TrueWindowsVersion(RTL_OSVERSIONINFOW& info) {
+  using RtlGetVersionFunction = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+  fw::SystemLibrary ntdll;
+  RtlGetVersionFunction rtl_get_version = nullptr;
+  info.dwOSVersionInfoSize = sizeof(info);
+  return ntdll.Load(L"ntdll.dll", fw::SystemFunction{"RtlGetVersion", rtl_get_version}) &&
+         rtl_get_version(&info) == 0;
+}
+
+// The file is created exclusive and with delete access for its rename, which would keep every
+// reader out while Setup runs; a handle reopened for writing alone lets Notepad and others in.
+fw::FileHandle ForWritingOnly(fw::FileHandle created) {
+  fw::FileHandle reopened(::ReOpenFile(created.get(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
+  return reopened ? std::move(reopened) : std::move(created);
+}
+
+void StartLog(const std::wstring& temp_folder) {
+  // The system is asked before the lock is taken, so no writer waits for it.
+  RTL_OSVERSIONINFOW windows{};
+  const bool windows_known = TrueWindowsVersion(windows);
+  wchar_t language[LOCALE_NAME_MAX_LENGTH] = {};
+  ::GetUserDefaultLocaleName(language, LOCALE_NAME_MAX_LENGTH);
+  const std::wstring path = temp_folder +
+                            (!temp_folder.empty() && temp_folder.back() != L'\\' ? L"\\" : L"") +
+                            L"Setup.log";
+
+  fw::Lock hold(g_log.lock);
+  if (g_log.phase != Phase::kEarly) {
+    return;
+  }
+  g_log.phase = Phase::kOff;
+  const std::string early_lines = std::move(g_log.early_lines);
+  g_log.early_lines.clear();
+  fw::FileHandle created;
+  if (temp_folder.empty() || CreateReplacingFile(created, path, FILE_SHARE_WRITE) != 0) {
+    return;
+  }
+  g_log.file = ForWritingOnly(std::move(created));
+  g_log.phase = Phase::kWriting;
+  WriteBytes(g_log, kByteOrderMark);
+  AddLine(g_log, L"Setup ", kVersionText);
+  if (windows_known) {
+    const std::wstring_view service_pack(
+        windows.szCSDVersion, ::wcsnlen(windows.szCSDVersion, std::size(windows.szCSDVersion)));
+    AddLine(g_log, JoinedText({L"Windows ", DecimalPiece(windows.dwMajorVersion), L".",
+                               DecimalPiece(windows.dwMinorVersion), L".",
+                               DecimalPiece(windows.dwBuildNumber),
+                               service_pack.empty() ? L"" : L" ", service_pack}));
+  } else {
+    AddLine(g_log, L"Windows (version unknown)");
+  }
+  AddLine(g_log, L"ANSI code page ", DecimalPiece(::GetACP()));
+  AddLine(g_log, L"Language ", language);
+  AddLine(g_log, L"Temporary folder ", temp_folder);
+  if (g_log.phase == Phase::kWriting && !early_lines.empty()) {
+    WriteBytes(g_log, early_lines);
+  }
+  if (g_log.dropped_early_lines > 0) {
+    AddLine(g_log, L"Lines dropped before the log started: ",
+            DecimalPiece(static_cast<std::int64_t>(g_log.dropped_early_lines)));
+  }
+}
+
+}  // namespace
+
+// Each entry point swallows what it raises (only an allocation can): the state is consistent
+// after each step, and losing a line is better than stopping the run.
+void Start(const std::wstring& temp_folder) {
+  try {
+    StartLog(temp_folder);
+  } catch (...) {
+  }
+}
+
+void Write(std::wstring_view text) {
+  try {
+    fw::Lock hold(g_log.lock);
+    AddLine(g_log, text);
+  } catch (...) {
+  }
+}
+
+void Write(std::initializer_list<std::wstring_view> pieces) {
+  try {
+    const std::wstring text = JoinedText(pieces);
+    fw::Lock hold(g_log.lock);
+    AddLine(g_log, text);
+  } catch (...) {
+  }
+}
+
+void Stop() {
+  fw::Lock hold(g_log.lock);
+  g_log.file.reset();
+  g_log.early_lines.clear();
+  g_log.phase = Phase::kOff;
+}
+
+void ResetForTesting() {
+  fw::Lock hold(g_log.lock);
+  g_log.file.reset();
+  g_log.early_lines.clear();
+  g_log.early_line_count = 0;
+  g_log.dropped_early_lines = 0;
+  g_log.phase = Phase::kEarly;
+}
+
+}  // namespace setup::support_log

@@ -1,0 +1,115 @@
+#include "bootstrap/network/wininet_library.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <string>
+#include <string_view>
+
+#include "bootstrap/network/network_worker.h"
+#include "bootstrap/vocabulary/short_text.h"
+#include "bootstrap/vocabulary/system_error_text.h"
+#include "framework/error.h"
+#include "framework/system_library.h"
+
+namespace setup {
+
+WinInetLibrary::WinInetLibrary() {
+  if (wininet_.Load(L"wininet.dll",
+                    fw::SystemFunction{"InternetGetConnectedState", InternetGetConnectedState},
+                    fw::SystemFunction{"InternetOpenW", InternetOpenW},
+                    fw::SystemFunction{"InternetOpenUrlW", InternetOpenUrlW},
+                    fw::SystemFunction{"HttpQueryInfoW", HttpQueryInfoW},
+                    fw::SystemFunction{"InternetReadFile", InternetReadFile},
+                    fw::SystemFunction{"InternetQueryDataAvailable", InternetQueryDataAvailable},
+                    fw::SystemFunction{"InternetCloseHandle", InternetCloseHandle},
+                    fw::SystemFunction{"InternetSetOptionW", InternetSetOptionW},
+                    fw::SystemFunction{"InternetQueryOptionW", InternetQueryOptionW},
+                    fw::SystemFunction{"InternetErrorDlg", InternetErrorDlg})) {
+    return;
+  }
+  // Reads like the program's other network errors: what failed, the system text and the code,
+  // e.g. "Cannot load wininet.dll: The specified module could not be found EC=126".
+  const DWORD code = ::GetLastError();
+  const std::string_view function = wininet_.Missing();
+  const std::wstring what =
+      function.empty() ? L"wininet.dll"
+                       : std::wstring(function.begin(), function.end()) + L" from wininet.dll";
+  throw fw::Error(JoinedText(
+      {L"Cannot load ", what, L": ", SystemErrorText(code), L" EC=", DecimalPiece(code)}));
+}
+
+const WinInetLibrary& WinInetLibrary::Get() {
+  static const WinInetLibrary library;
+  return library;
+}
+
+void SetStallTimeouts(HINTERNET internet) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  DWORD limit = StallLimitMs();
+  for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                             INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    inet.InternetSetOptionW(internet, option, &limit, sizeof(limit));
+  }
+}
+
+DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size) {
+  const WinInetLibrary& inet = WinInetLibrary::Get();
+  DWORD available = 0;
+  if (!inet.InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) {
+    return 0;
+  }
+  DWORD count = 0;
+  inet.InternetReadFile(request, buffer, std::min(size, available), &count);
+  return count;
+}
+
+namespace {
+
+using TextQuery = BOOL (*)(HINTERNET handle, DWORD what, void* buffer, DWORD* bytes);
+
+BOOL QueryOption(HINTERNET handle, DWORD option, void* buffer, DWORD* bytes) {
+  return WinInetLibrary::Get().InternetQueryOptionW(handle, option, buffer, bytes);
+}
+
+BOOL QueryHeader(HINTERNET request, DWORD header, void* buffer, DWORD* bytes) {
+  DWORD index = 0;
+  return WinInetLibrary::Get().HttpQueryInfoW(request, header, buffer, bytes, &index);
+}
+
+// Asks for the size first, then for the text. What a server sends is capped: a header or URL of
+// more than 64 KiB is no text Setup takes.
+std::wstring QueryText(HINTERNET handle, DWORD what, TextQuery query) {
+  DWORD bytes = 0;
+  query(handle, what, nullptr, &bytes);
+  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0 || bytes > 64 * 1024) {
+    return {};
+  }
+  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  if (!query(handle, what, text.data(), &bytes)) {
+    return {};
+  }
+  text.resize(std::char_traits<wchar_t>::length(text.c_str()));
+  return text;
+}
+
+}  // namespace
+
+std::wstring QueryOptionText(HINTERNET handle, DWORD option) {
+  return QueryText(handle, option, QueryOption);
+}
+
+std::wstring QueryHeaderText(HINTERNET request, DWORD header) {
+  return QueryText(request, header, QueryHeader);
+}
+
+std::wstring NetworkErrorText(DWORD code) {
+  if (code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST) {
+    if (std::wstring text = SystemErrorText(code, WinInetLibrary::Get().Module()); !text.empty()) {
+      return text;
+    }
+  }
+  return SystemErrorText(code);
+}
+
+}  // namespace setup

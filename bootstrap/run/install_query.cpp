@@ -1,0 +1,72 @@
+#include "bootstrap/run/install_query.h"
+
+#include "bootstrap/vocabulary/ansi_code_page_win.h"
+#include "bootstrap/network/https_client.h"
+#include "bootstrap/network/network_worker.h"
+#include "bootstrap/vocabulary/short_text.h"
+#include "bootstrap/log/support_log.h"
+#include "bootstrap/log/support_log_text.h"
+#include "bootstrap/network/url_text.h"
+#include "bootstrap/network/wininet_library.h"
+
+namespace setup {
+SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body) {
+  body.clear();
+  HttpsAnswer answer = GetHttps(url, kQueryUserAgent, owner);
+  SetupResult result = SetupResult::Of(SetupRequest::kQuery, answer.outcome, answer.url);
+  if (answer.outcome != SetupOutcome::kReady) {
+    result.call = answer.call;
+    result.code = answer.code;
+    result.error_text = NetworkErrorText(answer.code);
+    return result;
+  }
+  // Shared with the worker, which the query leaves behind when the server stalls.
+  struct Body {
+    std::string bytes;
+  };
+  const fw::SharedState<Body> read;
+  const fw::SharedState<HttpsConnection> connection = answer.connection;
+  const bool ended = RunRequestOffWindow([read, connection](fw::WorkActivity& activity) {
+    // A failed read gives 0 and so ends the body like the end of the data.
+    read->bytes = ReadAnswerBody([&](char* buffer, std::size_t size) {
+      return ReadArrivedBody(*connection, activity, buffer, size);
+    });
+  });
+  if (!ended) {
+    // The system's own code for a request that timed out, named after the call that waited.
+    support_log::Write(L"stalled in the answer's body");
+    result.outcome = SetupOutcome::kNotConnected;
+    result.call = L"InternetReadFile";
+    result.code = ERROR_INTERNET_TIMEOUT;
+    result.error_text = NetworkErrorText(ERROR_INTERNET_TIMEOUT);
+    return result;
+  }
+  body = std::move(read->bytes);
+  support_log::Write(
+      {L"answer: ", DecimalPiece(static_cast<std::int64_t>(body.size())), L" bytes"});
+  return result;
+}
+
+SetupResult QueryInstallLocation(const std::string& base_url, HWND owner, InstallAnswer& answer) {
+  const SystemAnsiCodePage code_page;
+  const std::wstring request_url = code_page.ToUtf16(base_url + kInstallLocationPath);
+  answer = {};
+  std::string body;
+  SetupResult result = FetchUrl(request_url, owner, body);
+  if (result.outcome != SetupOutcome::kReady) {
+    return result;
+  }
+  const std::optional<InstallAnswer> parsed = ParseInstallAnswer(body, code_page);
+  if (!parsed) {
+    return SetupResult::Of(SetupRequest::kQuery, SetupOutcome::kNoAnswer, request_url);
+  }
+  answer = *parsed;
+  support_log::Write({L"announced: ", RedactedUrl(code_page.ToUtf16(answer.url)), L" | ",
+                      DecimalPiece(answer.size), L" bytes"});
+  if (answer.url.empty()) {
+    result.outcome = SetupOutcome::kNothingToInstall;
+  }
+  return result;
+}
+
+}  // namespace setup

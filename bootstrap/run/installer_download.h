@@ -1,0 +1,41 @@
+// The installer download: one GET of the announced URL over the HTTPS client, written as it
+// arrives into a file that Setup created itself, then held against change until its start. The
+// window only observes it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "bootstrap/vocabulary/setup_outcome.h"
+#include "framework/handle.h"
+
+namespace setup {
+
+// What the window shows of a download; the download knows nothing of labels or meters. All calls
+// come on the window's thread.
+class DownloadObserver {
+ public:
+  // The hourglass while the request is made and answered.
+  virtual void RequestBusy(bool busy) = 0;
+  // The answer is accepted: the meter at 0%, before the file is created.
+  virtual void TransferStarting() = 0;
+  // The latest received count, before every pump of the window's messages and once at the end.
+  virtual void ShowProgress(std::int64_t received, std::int32_t expected) = 0;
+
+ protected:
+  ~DownloadObserver() = default;
+};
+
+// Downloads the installer URL (ANSI, as announced) into path, expecting the given size. kReady
+// when the received count equals the expected size: the file is then held in hold, opened for
+// reading with nobody else writing, renaming or deleting it. Otherwise kNotDownloaded (no URL at
+// all, not connected, or a status other than 200 or 302: silent), kRefusedInsecure,
+// kTooManyRedirects, kProxySignInRefused, kFileError, kHoldError or kIncomplete (also after a
+// stall). A failed write or close raises fw::Error ("I/O error <code>") after the file is closed.
+SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
+                              std::int32_t expected, HWND owner, DownloadObserver& observer,
+                              fw::FileHandle& hold);
+
+}  // namespace setup
