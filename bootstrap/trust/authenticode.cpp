@@ -104,18 +104,6 @@ std::vector<ByteRange> ImageDigestRanges(const PeSignatureLayout& layout, std::u
   return ranges;
 }
 
-std::optional<Bytes> SignatureBlob(Bytes table) {
-  if (table.size() < kWinCertHeaderSize) {
-    return std::nullopt;
-  }
-  const std::uint64_t length = Little32(table, 0);
-  if (length < kWinCertHeaderSize || length > table.size() ||
-      Little16(table, 4) != kWinCertRevision2 || Little16(table, 6) != kWinCertTypePkcsSignedData) {
-    return std::nullopt;
-  }
-  return table.subspan(kWinCertHeaderSize, static_cast<std::size_t>(length) - kWinCertHeaderSize);
-}
-
 std::size_t DigestSize(DigestAlgorithm algorithm) {
   switch (algorithm) {
     case DigestAlgorithm::kSha256:
@@ -329,6 +317,34 @@ bool ReadSigner(const Element& signer, AuthenticodeContent& content) {
 }
 
 }  // namespace
+
+std::optional<Bytes> SignatureBlob(Bytes table) {
+  if (table.size() < kWinCertHeaderSize) {
+    return std::nullopt;
+  }
+  const std::uint64_t length = Little32(table, 0);
+  if (length < kWinCertHeaderSize || length > table.size() ||
+      Little16(table, 4) != kWinCertRevision2 || Little16(table, 6) != kWinCertTypePkcsSignedData) {
+    return std::nullopt;
+  }
+  // Exactly one entry, padded to eight bytes, filling the table: no digest covers the table, so
+  // a second entry or bytes after the first would ride along with a valid signature unchecked.
+  if ((length + 7) / 8 * 8 != table.size()) {
+    return std::nullopt;
+  }
+  // Likewise inside the entry: the signature's encoding, then at most the seven zero bytes that
+  // pad it to eight.
+  const Bytes entry = table.subspan(kWinCertHeaderSize);
+  const std::optional<Element> signature = DerReader(entry).Next(kSequence);
+  if (!signature) {
+    return std::nullopt;
+  }
+  const Bytes padding = entry.subspan(signature->whole.size());
+  if (padding.size() > 7 || !std::ranges::all_of(padding, [](std::uint8_t b) { return b == 0; })) {
+    return std::nullopt;
+  }
+  return signature->whole;
+}
 
 std::optional<AuthenticodeContent> ReadAuthenticodeContent(Bytes blob) {
   DerReader outer(blob);

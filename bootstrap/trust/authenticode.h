@@ -43,8 +43,10 @@ std::optional<PeSignatureLayout> ReadPeSignatureLayout(Bytes header, std::uint64
 // certificate table's directory entry and the table itself.
 std::vector<ByteRange> ImageDigestRanges(const PeSignatureLayout& layout, std::uint64_t file_size);
 
-// The PKCS #7 signed data of a certificate table's first entry (revision 2.0, PKCS signed data);
-// nullopt when the entry is of another kind or does not fit in the table.
+// The PKCS #7 signed data of a certificate table's one entry (revision 2.0, PKCS signed data):
+// its encoding exactly. Nullopt when the entry is of another kind or does not fit in the table,
+// when the table holds anything beyond the entry padded to eight bytes, or the entry anything
+// beyond the encoding and at most seven zero bytes: bytes no digest covers are not accepted.
 std::optional<Bytes> SignatureBlob(Bytes table);
 
 enum class DigestAlgorithm { kSha256, kSha384, kSha512 };

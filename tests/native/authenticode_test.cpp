@@ -321,5 +321,58 @@ TEST(AuthenticodeTableTest, FirstEntryMustBePkcsSignedData) {
   EXPECT_FALSE(SignatureBlob(Buffer(good.begin(), good.begin() + 7)).has_value());
 }
 
+// No digest covers the certificate table, so whatever it holds beside the signature would travel
+// with a valid signature unchecked: one entry, its encoding and at most seven zero bytes.
+TEST(AuthenticodeTableTest, OnlyTheSignatureAndItsPaddingAreAccepted) {
+  const Buffer blob = Signature().Build();
+  // An entry whose length field counts the header, the blob and `inside` more bytes, padded with
+  // zeros to eight, followed by `after` more bytes in the table.
+  const auto entry = [&](const Buffer& inside, const Buffer& after, bool length_counts_padding) {
+    Buffer t(8);
+    Put16(t, 4, 0x0200);
+    Put16(t, 6, 2);
+    t.insert(t.end(), blob.begin(), blob.end());
+    t.insert(t.end(), inside.begin(), inside.end());
+    const std::size_t unpadded = t.size();
+    t.resize((t.size() + 7) / 8 * 8, 0);
+    Put32(t, 0, static_cast<std::uint32_t>(length_counts_padding ? t.size() : unpadded));
+    t.insert(t.end(), after.begin(), after.end());
+    return t;
+  };
+  const Buffer none;
+  const Buffer second_entry = entry(none, none, false);
+  const struct {
+    const char* name;
+    Buffer table;
+    bool accepted;
+  } cases[] = {
+      {"length without padding", entry(none, none, false), true},
+      {"length with padding", entry(none, none, true), true},
+      {"eight zeros inside", entry(Buffer(8, 0), none, true), false},
+      {"4000 junk bytes inside", entry(Buffer(4000, 0x5A), none, false), false},
+      {"one non-zero byte inside", entry(Buffer{0, 0, 1}, none, true), false},
+      {"5000 bytes after the entry", entry(none, Buffer(5000, 0x5A), false), false},
+      {"eight zeros after the entry", entry(none, Buffer(8, 0), false), false},
+      {"a second entry",
+       [&] {
+         Buffer t = entry(none, none, false);
+         t.insert(t.end(), second_entry.begin(), second_entry.end());
+         return t;
+       }(),
+       false},
+  };
+  for (const auto& c : cases) {
+    const auto found = SignatureBlob(c.table);
+    EXPECT_EQ(found.has_value(), c.accepted) << c.name;
+    if (found && c.accepted) {
+      EXPECT_EQ(Buffer(found->begin(), found->end()), blob) << c.name;
+    }
+  }
+  // Not an encoding at all where the signature should start.
+  Buffer garbage = entry(none, none, true);
+  garbage[8] = 0x04;
+  EXPECT_FALSE(SignatureBlob(garbage).has_value());
+}
+
 }  // namespace
 }  // namespace setup
