@@ -16,28 +16,12 @@
 
 namespace fw {
 
-// The accessibility functions the form needs, from the system directory only, with COM's.
-struct OleaccLibrary {
-  OleaccLibrary() {
-    ole = OleLibraries::Get();
-    complete =
-        ole != nullptr &&
-        oleacc.Load(L"oleacc.dll", SystemFunction{"LresultFromObject", LresultFromObject},
-                    SystemFunction{"AccessibleObjectFromWindow", AccessibleObjectFromWindow});
-  }
-
-  SystemLibrary oleacc;
-  const OleLibraries* ole = nullptr;
-  bool complete = false;
-  decltype(&::LresultFromObject) LresultFromObject = nullptr;
-  decltype(&::AccessibleObjectFromWindow) AccessibleObjectFromWindow = nullptr;
-
-  // Loaded once and kept to the end of the program; null when something is missing (the window
-  // then simply has no accessible object of its own).
-  static const OleaccLibrary* Get() {
-    static const OleaccLibrary library;
-    return library.complete ? &library : nullptr;
-  }
+// The accessibility functions the form needs, from the system directory only. Without them or
+// COM's (a null table) the window simply has no accessible object of its own.
+struct Oleacc {
+  static constexpr wchar_t kLibrary[] = L"oleacc.dll";
+  FW_SYSTEM_FUNCTION(LresultFromObject);
+  FW_SYSTEM_FUNCTION(AccessibleObjectFromWindow);
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -511,7 +495,7 @@ class AccessibleObject final : public IAccessible {
       if (text.empty()) {
         return S_FALSE;
       }
-      *out = ole_.ole->SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+      *out = ole_.SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     } catch (...) {
       return E_OUTOFMEMORY;
     }
@@ -573,7 +557,7 @@ FormAccessibility::~FormAccessibility() {
   if (object_) {
     object_.get()->Disconnect();
     // COM's stubs keep references after the clients let go; this releases them.
-    ole_->ole->CoDisconnectObject(object_.get(), 0);
+    ole_->CoDisconnectObject(object_.get(), 0);
     object_.reset();
   }
 }
@@ -587,7 +571,7 @@ LRESULT FormAccessibility::AnswerGetObject(WPARAM wp) {
     if (!com_) {
       // A thread that runs in another apartment model still marshals the object, so carry on
       // whatever COM said.
-      com_ = std::make_unique<ComApartment>(*ole_->ole);
+      com_ = std::make_unique<ComApartment>(*ole_);
     }
     object_.reset(new AccessibleObject(form_, *ole_));
   }

@@ -25,7 +25,9 @@ namespace fw {
 class Control;
 class Form;
 class AccessibleObject;
-struct OleaccLibrary;
+struct Oleacc;
+// oleacc with COM, all of them or none (in accessible.cpp).
+using OleaccLibrary = Library<Oleacc, Ole32, OleAut32>;
 
 // The controls of the form a person perceives, in reading order: each control with a role that
 // lies at least partly inside the client area of every parent (a control moved out of view is

@@ -6,33 +6,21 @@
 namespace fw {
 namespace {
 
-// All four came with Windows 10 1607: a system has them all or none.
+// All four came with Windows 10 1607: a system has them all or none. Without them (a null
+// table) callers take the one DPI of the screen.
 struct UserDpi {
-  UserDpi() {
-    complete = user32.Load(L"user32.dll", SystemFunction{"GetDpiForWindow", GetDpiForWindow},
-                           SystemFunction{"GetDpiForSystem", GetDpiForSystem},
-                           SystemFunction{"AdjustWindowRectExForDpi", AdjustWindowRectExForDpi},
-                           SystemFunction{"GetSystemMetricsForDpi", GetSystemMetricsForDpi});
-  }
-
-  SystemLibrary user32;
-  bool complete = false;
-  decltype(&::GetDpiForWindow) GetDpiForWindow = nullptr;
-  decltype(&::GetDpiForSystem) GetDpiForSystem = nullptr;
-  decltype(&::AdjustWindowRectExForDpi) AdjustWindowRectExForDpi = nullptr;
-  decltype(&::GetSystemMetricsForDpi) GetSystemMetricsForDpi = nullptr;
-
-  // Null before Windows 10 1607: callers then take the one DPI of the screen.
-  static const UserDpi* Get() {
-    static const UserDpi library;
-    return library.complete ? &library : nullptr;
-  }
+  static constexpr wchar_t kLibrary[] = L"user32.dll";
+  FW_SYSTEM_FUNCTION(GetDpiForWindow);
+  FW_SYSTEM_FUNCTION(GetDpiForSystem);
+  FW_SYSTEM_FUNCTION(AdjustWindowRectExForDpi);
+  FW_SYSTEM_FUNCTION(GetSystemMetricsForDpi);
 };
+using UserDpiLibrary = Library<UserDpi>;
 
 }  // namespace
 
 int SystemDpi() {
-  if (const UserDpi* user = UserDpi::Get(); user != nullptr) {
+  if (const UserDpiLibrary* user = UserDpiLibrary::Get(); user != nullptr) {
     if (const UINT dpi = user->GetDpiForSystem(); dpi != 0) {
       return static_cast<int>(dpi);
     }
@@ -43,7 +31,7 @@ int SystemDpi() {
 }
 
 int WindowDpi(HWND window) {
-  if (const UserDpi* user = UserDpi::Get(); user != nullptr && window != nullptr) {
+  if (const UserDpiLibrary* user = UserDpiLibrary::Get(); user != nullptr && window != nullptr) {
     if (const UINT dpi = user->GetDpiForWindow(window); dpi != 0) {
       return static_cast<int>(dpi);
     }
@@ -52,7 +40,7 @@ int WindowDpi(HWND window) {
 }
 
 void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD ex_style, int dpi) {
-  if (const UserDpi* user = UserDpi::Get(); user != nullptr) {
+  if (const UserDpiLibrary* user = UserDpiLibrary::Get(); user != nullptr) {
     RECT r = rect;
     if (user->AdjustWindowRectExForDpi(&r, style, FALSE, ex_style, static_cast<UINT>(dpi))) {
       rect = r;
@@ -63,7 +51,7 @@ void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD ex_style, int dpi) {
 }
 
 int SystemMetricForDpi(int index, int dpi) {
-  if (const UserDpi* user = UserDpi::Get(); user != nullptr) {
+  if (const UserDpiLibrary* user = UserDpiLibrary::Get(); user != nullptr) {
     return user->GetSystemMetricsForDpi(index, static_cast<UINT>(dpi));
   }
   return ::GetSystemMetrics(index);

@@ -14,30 +14,29 @@
 
 namespace fw {
 
-struct OleLibraries {
-  OleLibraries();
-
-  SystemLibrary ole32;
-  SystemLibrary oleaut32;
-  bool complete = false;
-  decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
-  decltype(&::CoUninitialize) CoUninitialize = nullptr;
-  decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
-  decltype(&::CoDisconnectObject) CoDisconnectObject = nullptr;
-  decltype(&::SysAllocStringLen) SysAllocStringLen = nullptr;
-  decltype(&::SysFreeString) SysFreeString = nullptr;
-
-  // Loaded on the first call, which is on the main thread (statics take no lock in this build),
-  // and kept to the end of the program; null when something is missing.
-  static const OleLibraries* Get();
+struct Ole32 {
+  static constexpr wchar_t kLibrary[] = L"ole32.dll";
+  FW_SYSTEM_FUNCTION(CoInitializeEx);
+  FW_SYSTEM_FUNCTION(CoUninitialize);
+  FW_SYSTEM_FUNCTION(CoCreateInstance);
+  FW_SYSTEM_FUNCTION(CoDisconnectObject);
 };
+
+struct OleAut32 {
+  static constexpr wchar_t kLibrary[] = L"oleaut32.dll";
+  FW_SYSTEM_FUNCTION(SysAllocStringLen);
+  FW_SYSTEM_FUNCTION(SysFreeString);
+};
+
+// Both or neither: users go without COM (null) when either is missing.
+using OleLibraries = Library<Ole32, OleAut32>;
 
 // COM on the calling thread for the guard's life: an apartment-threaded one (or the model given)
 // unless the thread is already in an apartment, which it then joins. Only its own initialisation
 // is undone, so the thread is left as it was found.
 class ComApartment {
  public:
-  explicit ComApartment(const OleLibraries& ole, DWORD model = COINIT_APARTMENTTHREADED) noexcept;
+  explicit ComApartment(const Ole32& ole, DWORD model = COINIT_APARTMENTTHREADED) noexcept;
   ~ComApartment();
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
@@ -46,7 +45,7 @@ class ComApartment {
   bool Usable() const noexcept { return usable_; }
 
  private:
-  const OleLibraries& ole_;
+  const Ole32& ole_;
   bool initialised_ = false;  // S_OK and S_FALSE both count, and both are balanced
   bool usable_ = false;
 };

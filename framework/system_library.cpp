@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "framework/error.h"
+
 namespace fw {
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
@@ -20,12 +22,39 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-FARPROC SystemLibrary::Find(const char* name) noexcept {
-  const FARPROC address = ::GetProcAddress(module_.get(), name);
-  if (address == nullptr) {
-    missing_ = name;
+bool LoadTable(const wchar_t* library, FunctionSlot* slots, std::size_t count, ModuleHandle& module,
+               LibraryOutcome& outcome) noexcept {
+  outcome.library = library;
+  outcome.missing = "";
+  module.reset(LoadSystemLibrary(library));
+  if (module) {
+    outcome.missing = nullptr;
+    for (FunctionSlot* slot = slots; slot != slots + count && outcome.missing == nullptr; ++slot) {
+      slot->address = ::GetProcAddress(module.get(), slot->name);
+      if (slot->address == nullptr) {
+        outcome.missing = slot->name;
+      }
+    }
   }
-  return address;
+  if (outcome.missing != nullptr) {
+    outcome.error = ::GetLastError();
+  }
+  return outcome.missing == nullptr;
+}
+
+void RaiseMissing(const LibraryOutcome& outcome, std::wstring (*explain)(DWORD)) {
+  // Reads like the program's other failed calls: what failed and the code, e.g. "Cannot load
+  // wininet.dll: The specified module could not be found EC=126" with the system's text.
+  std::wstring message = L"Cannot load ";
+  const std::string_view function = outcome.missing;
+  if (!function.empty()) {
+    message.append(function.begin(), function.end()).append(L" from ");
+  }
+  message.append(outcome.library);
+  if (explain != nullptr) {
+    message.append(L": ").append(explain(outcome.error));
+  }
+  throw SystemCallError(message.c_str(), outcome.error);
 }
 
 }  // namespace fw

@@ -1,8 +1,25 @@
 // Libraries the program uses beyond its static imports. It runs elevated, often from a downloads
 // folder where anyone can drop a DLL beside it, so they are loaded from the system directory only.
+//
+// A table is a struct that names its DLL and lists each function once:
+//
+//   struct UxTheme {
+//     static constexpr wchar_t kLibrary[] = L"uxtheme.dll";
+//     FW_SYSTEM_FUNCTION(IsAppThemed);
+//     FW_SYSTEM_FUNCTION(OpenThemeData);
+//   };
+//
+// and Library<UxTheme> (or Library<A, B, C> for several DLLs needed all together) loads it once,
+// when first used, and keeps it to the end of the program. What to do when something is missing
+// is decided where the table is used: Get() is null (go without, or refuse with Outcome()'s
+// code), Require() raises.
 #pragma once
 
 #include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <type_traits>
 
 #include "framework/handle.h"
 
@@ -13,57 +30,93 @@ namespace fw {
 // makes its own dependencies come from there too. Null when it cannot be loaded.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
-// Looks a function up by name into a pointer of its declared type; false when it is missing.
-template <typename Function>
-bool ResolveFunction(HMODULE module, const char* name, Function& function) {
-  // GetProcAddress hands back a generic function pointer; the declared type comes from the header.
-  function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  return function != nullptr;
-}
-
-// One entry of a table: the exported name and the table's pointer, of the type the header declares.
-template <typename Function>
-struct SystemFunction {
+// One function of a table: its exported name and, once loaded, its address.
+struct FunctionSlot {
   const char* name;
-  Function& pointer;
+  FARPROC address;
 };
 
-// A library of a table of functions loaded at run time. A table holds one per library, declares
-// its pointers as `decltype(&::Name) Name = nullptr;` and loads them once, when it is first used;
-// it keeps the library to the end of the program.
-class SystemLibrary {
- public:
-  // Loads the library and looks the functions up, in order, up to the first one missing; true
-  // when all were found.
-  template <typename... Functions>
-  bool Load(const wchar_t* library, SystemFunction<Functions>... functions) {
-    module_.reset(LoadSystemLibrary(library));
-    if (!module_) {
-      return false;
-    }
-    missing_ = nullptr;
-    return (Resolve(functions) && ...);
+// A slot that is called as the function itself, with the type its header declares.
+template <typename Function>
+struct SystemFunction : FunctionSlot {
+  operator Function() const noexcept {
+    // GetProcAddress hands back a generic function pointer; the declared type comes back here.
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+  }
+};
+
+// A table's entry for ::Name, typed by its declaration (which is only looked at, never linked to).
+#define FW_SYSTEM_FUNCTION(Name)                 \
+  ::fw::SystemFunction<decltype(&::Name)> Name { \
+    { #Name, nullptr }                           \
   }
 
-  // What could not be loaded: null when nothing, "" for the library itself, otherwise the first
-  // function missing from it; GetLastError() right after Load tells why. Callers decide: the
-  // screen-reader and theme tables go without quietly, WinInet's failure is raised.
-  const char* Missing() const noexcept { return missing_; }
-  HMODULE Module() const noexcept { return module_.get(); }
+// What loading a table came to.
+struct LibraryOutcome {
+  // Null when nothing is missing, "" for the library itself, otherwise the first function missing.
+  const char* missing = "";
+  const wchar_t* library = nullptr;  // the DLL that failed
+  DWORD error = 0;                   // GetLastError() at the failure
+};
+
+// Loads one DLL into module and looks its count slots up, in order, up to the first one missing,
+// which outcome then names; true when all were found.
+bool LoadTable(const wchar_t* library, FunctionSlot* slots, std::size_t count, ModuleHandle& module,
+               LibraryOutcome& outcome) noexcept;
+
+// Raises fw::Error naming what is missing, e.g. "Cannot load InternetOpenW from wininet.dll
+// EC=127"; explain, when given, puts the system's text for the code before it.
+[[noreturn]] void RaiseMissing(const LibraryOutcome& outcome, std::wstring (*explain)(DWORD));
+
+// The tables, loaded on the first call of any of these and kept to the end of the program. That
+// first call must be on the main thread: statics take no lock in this build (a worker that uses a
+// table gets it loaded before it starts).
+template <typename... Tables>
+class Library final : public Tables... {
+ public:
+  // Null when a DLL or one of its functions is missing.
+  static const Library* Get() {
+    const Library& library = Instance();
+    return library.outcome_.missing == nullptr ? &library : nullptr;
+  }
+
+  // For callers that cannot go on without the tables: raises fw::Error naming what is missing.
+  static const Library& Require(std::wstring (*explain)(DWORD) = nullptr) {
+    const Library& library = Instance();
+    if (library.outcome_.missing != nullptr) {
+      RaiseMissing(library.outcome_, explain);
+    }
+    return library;
+  }
+
+  static const LibraryOutcome& Outcome() { return Instance().outcome_; }
+
+  // The first table's DLL (a library's message table, for instance); null when it is missing.
+  static HMODULE Module() { return Instance().modules_[0].get(); }
 
  private:
-  // The function's address; null, and noted as missing, when the library has none of that name.
-  FARPROC Find(const char* name) noexcept;
-
-  template <typename Function>
-  bool Resolve(SystemFunction<Function> function) noexcept {
-    // The generic address gets the declared type back.
-    function.pointer = reinterpret_cast<Function>(reinterpret_cast<void*>(Find(function.name)));
-    return function.pointer != nullptr;
+  Library() {
+    ModuleHandle* module = modules_;
+    (LoadTable(Tables::kLibrary, Slots<Tables>(), sizeof(Tables) / sizeof(FunctionSlot), *module++,
+               outcome_) &&
+     ...);
   }
 
-  ModuleHandle module_;
-  const char* missing_ = "";
+  // A table is nothing but its slots, so it is read as an array of them.
+  template <typename Table>
+  FunctionSlot* Slots() noexcept {
+    static_assert(std::is_standard_layout_v<Table> && sizeof(Table) % sizeof(FunctionSlot) == 0,
+                  "a table holds only FW_SYSTEM_FUNCTION entries");
+    return reinterpret_cast<FunctionSlot*>(static_cast<Table*>(this));
+  }
+
+  static Library& Instance() {
+    static Library library;
+    return library;
+  }
+
+  ModuleHandle modules_[sizeof...(Tables)];
+  LibraryOutcome outcome_;
 };
 
 }  // namespace fw

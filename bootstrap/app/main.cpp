@@ -7,26 +7,27 @@
 #include "bootstrap/app/pre_setup.h"
 #include "bootstrap/log/support_log.h"
 #include "framework/app.h"
+#include "framework/system_library.h"
 
 namespace {
 
+// SetDefaultDllDirectories is looked up at run time: Windows 7 has it only with its DLL-search
+// update, and a static import would keep Setup from starting at all there.
+struct DllSearch {
+  static constexpr wchar_t kLibrary[] = L"kernel32.dll";
+  FW_SYSTEM_FUNCTION(SetDefaultDllDirectories);
+};
+
 // Setup.exe runs elevated, usually from a downloads folder where anyone can drop a DLL beside it.
 // Before anything else can load a library, the search is limited to the system directory. This
-// runs during static initialisation, ahead of every other initialiser of the program.
-// SetDefaultDllDirectories is resolved at run time: Windows 7 has it only with its DLL-search
-// update, and a static import would keep Setup from starting at all there. Without it (or when it
-// fails), the safest order left is the current directory taken out of the search and the safe
-// search mode for SearchPath.
+// runs during static initialisation, ahead of every other initialiser of the program. Without
+// SetDefaultDllDirectories (or when it fails), the safest order left is the current directory
+// taken out of the search and the safe search mode for SearchPath.
 [[gnu::init_priority(101)]] const struct RestrictDllSearch {
   RestrictDllSearch() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-    const auto set_default_dll_directories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        kernel32 == nullptr
-            ? nullptr
-            : reinterpret_cast<void*>(::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
-    const bool restricted = set_default_dll_directories != nullptr &&
-                            set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+    const auto* kernel32 = fw::Library<DllSearch>::Get();
+    const bool restricted = kernel32 != nullptr && kernel32->SetDefaultDllDirectories(
+                                                       LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
     ::SetDllDirectoryW(L"");
     if (!restricted) {
       ::SetSearchPathMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);

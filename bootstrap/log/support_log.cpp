@@ -14,6 +14,10 @@
 #include "framework/system_library.h"
 #include "framework/text.h"
 
+// RtlGetVersion tells the truth where GetVersionExW reports the version the manifest declares.
+// windows.h leaves it to the driver kit's headers, so it is declared here for its type alone.
+extern "C" NTSYSAPI LONG NTAPI RtlGetVersion(RTL_OSVERSIONINFOW* info);
+
 namespace setup::support_log {
 namespace {
 
@@ -73,14 +77,16 @@ void AddLine(LogState& log, std::wstring_view text, std::wstring_view more = {})
   }
 }
 
-// RtlGetVersion tells the truth where GetVersionExW reports the version the manifest declares.
+struct Ntdll {
+  static constexpr wchar_t kLibrary[] = L"ntdll.dll";
+  FW_SYSTEM_FUNCTION(RtlGetVersion);
+};
+
+// Without it the header goes without the version.
 bool TrueWindowsVersion(RTL_OSVERSIONINFOW& info) {
-  using RtlGetVersionFunction = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-  fw::SystemLibrary ntdll;
-  RtlGetVersionFunction rtl_get_version = nullptr;
+  const auto* ntdll = fw::Library<Ntdll>::Get();
   info.dwOSVersionInfoSize = sizeof(info);
-  return ntdll.Load(L"ntdll.dll", fw::SystemFunction{"RtlGetVersion", rtl_get_version}) &&
-         rtl_get_version(&info) == 0;
+  return ntdll != nullptr && ntdll->RtlGetVersion(&info) == 0;
 }
 
 // The file is created exclusive and with delete access for its rename, which would keep every

@@ -13,9 +13,9 @@ namespace {
 // use of the library.
 fw::ModuleHandle PinWinInet() {
   HMODULE module = nullptr;
-  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(WinInetLibrary::Get().InternetReadFile),
-                            &module)) {
+  if (!::GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+          reinterpret_cast<LPCWSTR>(WinInetLibrary::Get().InternetReadFile.address), &module)) {
     throw fw::Error(L"Cannot start a network request: WinInet is not loaded");
   }
   return fw::ModuleHandle(module);

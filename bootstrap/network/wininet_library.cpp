@@ -3,44 +3,17 @@
 #include <algorithm>
 #include <cwchar>
 #include <string>
-#include <string_view>
 
 #include "bootstrap/network/network_worker.h"
 #include "bootstrap/vocabulary/short_text.h"
 #include "bootstrap/vocabulary/system_error_text.h"
-#include "framework/error.h"
 #include "framework/system_library.h"
 
 namespace setup {
 
-WinInetLibrary::WinInetLibrary() {
-  if (wininet_.Load(L"wininet.dll",
-                    fw::SystemFunction{"InternetGetConnectedState", InternetGetConnectedState},
-                    fw::SystemFunction{"InternetOpenW", InternetOpenW},
-                    fw::SystemFunction{"InternetOpenUrlW", InternetOpenUrlW},
-                    fw::SystemFunction{"HttpQueryInfoW", HttpQueryInfoW},
-                    fw::SystemFunction{"InternetReadFile", InternetReadFile},
-                    fw::SystemFunction{"InternetQueryDataAvailable", InternetQueryDataAvailable},
-                    fw::SystemFunction{"InternetCloseHandle", InternetCloseHandle},
-                    fw::SystemFunction{"InternetSetOptionW", InternetSetOptionW},
-                    fw::SystemFunction{"InternetQueryOptionW", InternetQueryOptionW},
-                    fw::SystemFunction{"InternetErrorDlg", InternetErrorDlg})) {
-    return;
-  }
-  // Reads like the program's other network errors: what failed, the system text and the code,
-  // e.g. "Cannot load wininet.dll: The specified module could not be found EC=126".
-  const DWORD code = ::GetLastError();
-  const std::string_view function = wininet_.Missing();
-  const std::wstring what =
-      function.empty() ? L"wininet.dll"
-                       : std::wstring(function.begin(), function.end()) + L" from wininet.dll";
-  throw fw::Error(JoinedText(
-      {L"Cannot load ", what, L": ", SystemErrorText(code), L" EC=", DecimalPiece(code)}));
-}
-
 const WinInetLibrary& WinInetLibrary::Get() {
-  static const WinInetLibrary library;
-  return library;
+  // Reads like the program's other network errors: what failed, the system text and the code.
+  return fw::Library<WinInetLibrary>::Require([](DWORD code) { return SystemErrorText(code); });
 }
 
 void SetStallTimeouts(HINTERNET internet) {
@@ -105,7 +78,9 @@ std::wstring QueryHeaderText(HINTERNET request, DWORD header) {
 
 std::wstring NetworkErrorText(DWORD code) {
   if (code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST) {
-    if (std::wstring text = SystemErrorText(code, WinInetLibrary::Get().Module()); !text.empty()) {
+    // WinInet's own message table holds the texts of its codes.
+    if (std::wstring text = SystemErrorText(code, fw::Library<WinInetLibrary>::Module());
+        !text.empty()) {
       return text;
     }
   }

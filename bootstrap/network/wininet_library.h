@@ -12,30 +12,25 @@
 
 namespace setup {
 
-class WinInetLibrary {
- public:
+// The functions the network uses.
+struct WinInetLibrary {
+  static constexpr wchar_t kLibrary[] = L"wininet.dll";
+  FW_SYSTEM_FUNCTION(InternetGetConnectedState);
+  FW_SYSTEM_FUNCTION(InternetOpenW);
+  FW_SYSTEM_FUNCTION(InternetOpenUrlW);
+  FW_SYSTEM_FUNCTION(HttpQueryInfoW);
+  FW_SYSTEM_FUNCTION(InternetReadFile);
+  FW_SYSTEM_FUNCTION(InternetQueryDataAvailable);
+  FW_SYSTEM_FUNCTION(InternetCloseHandle);
+  FW_SYSTEM_FUNCTION(InternetSetOptionW);
+  FW_SYSTEM_FUNCTION(InternetQueryOptionW);
+  FW_SYSTEM_FUNCTION(InternetErrorDlg);
+
   // Loads the library on the first call, which is on the main thread (statics take no lock in
-  // this build), and keeps it to the end of the program; raises fw::Error when it or one of its
-  // functions is missing (a later call tries again).
+  // this build), and keeps it to the end of the program. No request can be made without it, so
+  // a missing library or function is raised as fw::Error, e.g. "Cannot load wininet.dll: The
+  // specified module could not be found EC=126".
   static const WinInetLibrary& Get();
-
-  decltype(&::InternetGetConnectedState) InternetGetConnectedState = nullptr;
-  decltype(&::InternetOpenW) InternetOpenW = nullptr;
-  decltype(&::InternetOpenUrlW) InternetOpenUrlW = nullptr;
-  decltype(&::HttpQueryInfoW) HttpQueryInfoW = nullptr;
-  decltype(&::InternetReadFile) InternetReadFile = nullptr;
-  decltype(&::InternetQueryDataAvailable) InternetQueryDataAvailable = nullptr;
-  decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
-  decltype(&::InternetSetOptionW) InternetSetOptionW = nullptr;
-  decltype(&::InternetQueryOptionW) InternetQueryOptionW = nullptr;
-  decltype(&::InternetErrorDlg) InternetErrorDlg = nullptr;
-
-  // Its own message table holds the texts of its error codes (12001 and on).
-  HMODULE Module() const { return wininet_.Module(); }
-
- private:
-  WinInetLibrary();
-  fw::SystemLibrary wininet_;
 };
 
 // A handle exists only once the library is loaded, so Get() cannot raise here.

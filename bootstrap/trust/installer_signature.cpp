@@ -26,100 +26,61 @@ namespace {
 
 // The functions of the checks, from the system directory only: a signature check that a planted
 // DLL could answer would be none.
-class TrustLibrary {
- public:
-  // Loaded on the first call, which is on the main thread (statics take no lock in this build).
-  static const TrustLibrary& Get() {
-    static const TrustLibrary library;
-    return library;
-  }
-  // False when a library or one of its functions is missing; LoadError() then tells why.
-  bool Loaded() const { return loaded_; }
-  DWORD LoadError() const { return error_; }
-
-  decltype(&::WinVerifyTrust) WinVerifyTrust = nullptr;
-  decltype(&::WTHelperProvDataFromStateData) WTHelperProvDataFromStateData = nullptr;
-  decltype(&::WTHelperGetProvSignerFromChain) WTHelperGetProvSignerFromChain = nullptr;
-  decltype(&::WTHelperGetProvCertFromChain) WTHelperGetProvCertFromChain = nullptr;
-
-  decltype(&::CertDuplicateCertificateContext) CertDuplicateCertificateContext = nullptr;
-  decltype(&::CertFreeCertificateContext) CertFreeCertificateContext = nullptr;
-  decltype(&::CertGetCertificateChain) CertGetCertificateChain = nullptr;
-  decltype(&::CertFreeCertificateChain) CertFreeCertificateChain = nullptr;
-  decltype(&::CertCompareCertificateName) CertCompareCertificateName = nullptr;
-  decltype(&::CertFindCertificateInStore) CertFindCertificateInStore = nullptr;
-  decltype(&::CertCloseStore) CertCloseStore = nullptr;
-  decltype(&::CryptQueryObject) CryptQueryObject = nullptr;
-  decltype(&::CryptMsgGetParam) CryptMsgGetParam = nullptr;
-  decltype(&::CryptMsgClose) CryptMsgClose = nullptr;
-
-  decltype(&::BCryptOpenAlgorithmProvider) BCryptOpenAlgorithmProvider = nullptr;
-  decltype(&::BCryptCloseAlgorithmProvider) BCryptCloseAlgorithmProvider = nullptr;
-  decltype(&::BCryptGetProperty) BCryptGetProperty = nullptr;
-  decltype(&::BCryptCreateHash) BCryptCreateHash = nullptr;
-  decltype(&::BCryptHashData) BCryptHashData = nullptr;
-  decltype(&::BCryptFinishHash) BCryptFinishHash = nullptr;
-  decltype(&::BCryptDestroyHash) BCryptDestroyHash = nullptr;
-
- private:
-  TrustLibrary() {
-    loaded_ =
-        wintrust_.Load(
-            L"wintrust.dll", fw::SystemFunction{"WinVerifyTrust", WinVerifyTrust},
-            fw::SystemFunction{"WTHelperProvDataFromStateData", WTHelperProvDataFromStateData},
-            fw::SystemFunction{"WTHelperGetProvSignerFromChain", WTHelperGetProvSignerFromChain},
-            fw::SystemFunction{"WTHelperGetProvCertFromChain", WTHelperGetProvCertFromChain}) &&
-        crypt32_.Load(
-            L"crypt32.dll",
-            fw::SystemFunction{"CertDuplicateCertificateContext", CertDuplicateCertificateContext},
-            fw::SystemFunction{"CertFreeCertificateContext", CertFreeCertificateContext},
-            fw::SystemFunction{"CertGetCertificateChain", CertGetCertificateChain},
-            fw::SystemFunction{"CertFreeCertificateChain", CertFreeCertificateChain},
-            fw::SystemFunction{"CertCompareCertificateName", CertCompareCertificateName},
-            fw::SystemFunction{"CertFindCertificateInStore", CertFindCertificateInStore},
-            fw::SystemFunction{"CertCloseStore", CertCloseStore},
-            fw::SystemFunction{"CryptQueryObject", CryptQueryObject},
-            fw::SystemFunction{"CryptMsgGetParam", CryptMsgGetParam},
-            fw::SystemFunction{"CryptMsgClose", CryptMsgClose}) &&
-        bcrypt_.Load(
-            L"bcrypt.dll",
-            fw::SystemFunction{"BCryptOpenAlgorithmProvider", BCryptOpenAlgorithmProvider},
-            fw::SystemFunction{"BCryptCloseAlgorithmProvider", BCryptCloseAlgorithmProvider},
-            fw::SystemFunction{"BCryptGetProperty", BCryptGetProperty},
-            fw::SystemFunction{"BCryptCreateHash", BCryptCreateHash},
-            fw::SystemFunction{"BCryptHashData", BCryptHashData},
-            fw::SystemFunction{"BCryptFinishHash", BCryptFinishHash},
-            fw::SystemFunction{"BCryptDestroyHash", BCryptDestroyHash});
-    if (!loaded_) {
-      error_ = ::GetLastError();
-    }
-  }
-
-  fw::SystemLibrary wintrust_;
-  fw::SystemLibrary crypt32_;
-  fw::SystemLibrary bcrypt_;
-  bool loaded_ = false;
-  DWORD error_ = 0;
+struct WinTrust {
+  static constexpr wchar_t kLibrary[] = L"wintrust.dll";
+  FW_SYSTEM_FUNCTION(WinVerifyTrust);
+  FW_SYSTEM_FUNCTION(WTHelperProvDataFromStateData);
+  FW_SYSTEM_FUNCTION(WTHelperGetProvSignerFromChain);
+  FW_SYSTEM_FUNCTION(WTHelperGetProvCertFromChain);
 };
+
+struct Crypt32 {
+  static constexpr wchar_t kLibrary[] = L"crypt32.dll";
+  FW_SYSTEM_FUNCTION(CertDuplicateCertificateContext);
+  FW_SYSTEM_FUNCTION(CertFreeCertificateContext);
+  FW_SYSTEM_FUNCTION(CertGetCertificateChain);
+  FW_SYSTEM_FUNCTION(CertFreeCertificateChain);
+  FW_SYSTEM_FUNCTION(CertCompareCertificateName);
+  FW_SYSTEM_FUNCTION(CertFindCertificateInStore);
+  FW_SYSTEM_FUNCTION(CertCloseStore);
+  FW_SYSTEM_FUNCTION(CryptQueryObject);
+  FW_SYSTEM_FUNCTION(CryptMsgGetParam);
+  FW_SYSTEM_FUNCTION(CryptMsgClose);
+};
+
+struct BCrypt {
+  static constexpr wchar_t kLibrary[] = L"bcrypt.dll";
+  FW_SYSTEM_FUNCTION(BCryptOpenAlgorithmProvider);
+  FW_SYSTEM_FUNCTION(BCryptCloseAlgorithmProvider);
+  FW_SYSTEM_FUNCTION(BCryptGetProperty);
+  FW_SYSTEM_FUNCTION(BCryptCreateHash);
+  FW_SYSTEM_FUNCTION(BCryptHashData);
+  FW_SYSTEM_FUNCTION(BCryptFinishHash);
+  FW_SYSTEM_FUNCTION(BCryptDestroyHash);
+};
+
+// All three or no check: a missing one refuses the installer as one that cannot be checked, with
+// the system's code for what was missing.
+using TrustLibrary = fw::Library<WinTrust, Crypt32, BCrypt>;
 
 // Handles of the run-time loaded functions exist only once the table is loaded.
 void FreeCertificate(PCCERT_CONTEXT certificate) noexcept {
-  TrustLibrary::Get().CertFreeCertificateContext(certificate);
+  TrustLibrary::Get()->CertFreeCertificateContext(certificate);
 }
 void FreeChain(PCCERT_CHAIN_CONTEXT chain) noexcept {
-  TrustLibrary::Get().CertFreeCertificateChain(chain);
+  TrustLibrary::Get()->CertFreeCertificateChain(chain);
 }
 void CloseStore(HCERTSTORE store) noexcept {
-  TrustLibrary::Get().CertCloseStore(store, 0);
+  TrustLibrary::Get()->CertCloseStore(store, 0);
 }
 void CloseMessage(HCRYPTMSG message) noexcept {
-  TrustLibrary::Get().CryptMsgClose(message);
+  TrustLibrary::Get()->CryptMsgClose(message);
 }
 void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) noexcept {
-  TrustLibrary::Get().BCryptCloseAlgorithmProvider(algorithm, 0);
+  TrustLibrary::Get()->BCryptCloseAlgorithmProvider(algorithm, 0);
 }
 void DestroyHash(BCRYPT_HASH_HANDLE hash) noexcept {
-  TrustLibrary::Get().BCryptDestroyHash(hash);
+  TrustLibrary::Get()->BCryptDestroyHash(hash);
 }
 
 using Certificate =
@@ -495,14 +456,15 @@ bool InstallerSignatureRequired() {
 }
 
 bool LoadSignatureLibraries() {
-  return TrustLibrary::Get().Loaded();
+  return TrustLibrary::Get() != nullptr;
 }
 
 SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path) {
-  const TrustLibrary& t = TrustLibrary::Get();
-  if (!t.Loaded()) {
-    return By(L"libraries", Refused(SignatureCheck::kCannotCheck, t.LoadError()));
+  const TrustLibrary* loaded = TrustLibrary::Get();
+  if (loaded == nullptr) {
+    return By(L"libraries", Refused(SignatureCheck::kCannotCheck, TrustLibrary::Outcome().error));
   }
+  const TrustLibrary& t = *loaded;
   SystemVerdict system = VerifyWithSystem(t, file, path);
   if (!system.verdict.passed) {
     return By(L"WinVerifyTrust", system.verdict);
@@ -540,7 +502,7 @@ SetupResult VerifyInstaller(HANDLE file, const std::wstring& path) {
   HANDLE own_handle = nullptr;
   if (!LoadSignatureLibraries()) {
     verdict =
-        By(L"libraries", Refused(SignatureCheck::kCannotCheck, TrustLibrary::Get().LoadError()));
+        By(L"libraries", Refused(SignatureCheck::kCannotCheck, TrustLibrary::Outcome().error));
   } else if (!::DuplicateHandle(::GetCurrentProcess(), file, ::GetCurrentProcess(), &own_handle, 0,
                                 FALSE, DUPLICATE_SAME_ACCESS)) {
     verdict = By(L"handle", Refused(SignatureCheck::kCannotCheck, ::GetLastError()));

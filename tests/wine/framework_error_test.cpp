@@ -1,6 +1,6 @@
 // Failed system calls: each helper raises SystemCallError with the call's own code, passes a
 // success through untouched, and the application object raises what fails while it is made. A
-// table of functions loaded at run time tells what it is missing.
+// table of functions loaded at run time is there whole or tells what is missing.
 #include "framework/system_call.h"
 #include "framework/system_library.h"
 #include "tests/wine/framework_fixture.h"
@@ -54,55 +54,75 @@ TEST(SystemCall, ASucceededCallPassesThroughWhateverTheLastErrorSays) {
   EXPECT_EQ(Raised([] { fw::ThrowLastErrorIf(false, L"Cannot signal"); }), L"(nothing raised)");
 }
 
-// Three functions of kernel32 (the second one asked for by the name given), as the tables do.
+// Tables as the program declares them: over DLLs the process has, with a function kernel32 does
+// not export, and over a DLL that does not exist.
 struct Kernel32Table {
-  explicit Kernel32Table(const wchar_t* library, const char* second) {
-    loaded = kernel32.Load(library, fw::SystemFunction{"GetTickCount64", GetTickCount64},
-                           fw::SystemFunction{second, GetCurrentProcessId},
-                           fw::SystemFunction{"GetCurrentThreadId", GetCurrentThreadId});
-    error = ::GetLastError();
-  }
-  fw::SystemLibrary kernel32;
-  bool loaded = false;
-  DWORD error = 0;
-  decltype(&::GetTickCount64) GetTickCount64 = nullptr;
-  decltype(&::GetCurrentProcessId) GetCurrentProcessId = nullptr;
-  decltype(&::GetCurrentThreadId) GetCurrentThreadId = nullptr;
+  static constexpr wchar_t kLibrary[] = L"kernel32.dll";
+  FW_SYSTEM_FUNCTION(GetCurrentProcessId);
+  FW_SYSTEM_FUNCTION(GetCurrentThreadId);
+};
+struct User32Table {
+  static constexpr wchar_t kLibrary[] = L"user32.dll";
+  FW_SYSTEM_FUNCTION(GetDesktopWindow);
+};
+struct MissingFunctionTable {
+  static constexpr wchar_t kLibrary[] = L"kernel32.dll";
+  FW_SYSTEM_FUNCTION(GetTickCount64);
+  fw::SystemFunction<DWORD(WINAPI*)()> NoSuchFunction{{"NoSuchFunction", nullptr}};
+};
+struct MissingLibraryTable {
+  static constexpr wchar_t kLibrary[] = L"no-such-library.dll";
+  FW_SYSTEM_FUNCTION(GetTickCount64);
 };
 
-TEST(SystemLibrary, ATableLoadsEveryFunctionOrTellsTheFirstThingMissing) {
-  const struct {
-    const wchar_t* library;
-    const char* second;
-    bool loaded;
-    const char* missing;  // null: nothing
-    DWORD error;          // GetLastError() after a failure
-    int found;            // how many pointers were filled, in order
-  } cases[] = {
-      {L"kernel32.dll", "GetCurrentProcessId", true, nullptr, 0, 3},
-      {L"kernel32.dll", "NoSuchFunction", false, "NoSuchFunction", ERROR_PROC_NOT_FOUND, 1},
-      {L"no-such-library.dll", "GetCurrentProcessId", false, "", ERROR_MOD_NOT_FOUND, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.second);
-    const Kernel32Table table(c.library, c.second);
-    EXPECT_EQ(table.loaded, c.loaded);
-    if (c.missing == nullptr) {
-      EXPECT_EQ(table.kernel32.Missing(), nullptr);
-    } else {
-      ASSERT_NE(table.kernel32.Missing(), nullptr);
-      EXPECT_STREQ(table.kernel32.Missing(), c.missing);
-      EXPECT_EQ(table.error, c.error);
-    }
-    EXPECT_EQ(table.GetTickCount64 != nullptr, c.found >= 1);
-    EXPECT_EQ(table.GetCurrentProcessId != nullptr, c.found >= 2);
-    EXPECT_EQ(table.GetCurrentThreadId != nullptr, c.found >= 3);
-    EXPECT_EQ(table.kernel32.Module() != nullptr, c.found >= 1);
-    if (c.found == 3) {
-      // The pointers reach the real functions, each with its declared type.
-      EXPECT_EQ(table.GetCurrentProcessId(), ::GetCurrentProcessId());
-      EXPECT_EQ(table.GetCurrentThreadId(), ::GetCurrentThreadId());
-    }
+TEST(SystemLibrary, ATableLoadsOnceAndCallsTheSystemsFunctions) {
+  using Tables = fw::Library<Kernel32Table, User32Table>;
+  const Tables* tables = Tables::Get();
+  ASSERT_NE(tables, nullptr);
+  EXPECT_EQ(Tables::Outcome().missing, nullptr);
+  // The pointers reach the real functions, each with its declared type.
+  EXPECT_EQ(tables->GetCurrentProcessId(), ::GetCurrentProcessId());
+  EXPECT_EQ(tables->GetCurrentThreadId(), ::GetCurrentThreadId());
+  EXPECT_EQ(tables->GetDesktopWindow(), ::GetDesktopWindow());
+  EXPECT_EQ(Tables::Module(), ::GetModuleHandleW(L"kernel32.dll"));
+  EXPECT_EQ(Tables::Get(), tables);
+  EXPECT_EQ(&Tables::Require(), tables);
+}
+
+// What a user of a table gets when something is missing: null to go without, the outcome's code
+// to refuse with, and the error Require raises, with the system's text when it is given a source.
+template <typename Tables>
+void ExpectMissing(const char* missing, const wchar_t* library, DWORD error,
+                   const std::wstring& what) {
+  EXPECT_EQ(Tables::Get(), nullptr);
+  ASSERT_NE(Tables::Outcome().missing, nullptr);
+  EXPECT_STREQ(Tables::Outcome().missing, missing);
+  EXPECT_STREQ(Tables::Outcome().library, library);
+  EXPECT_EQ(Tables::Outcome().error, error);
+  const std::wstring code = std::to_wstring(error);
+  EXPECT_EQ(Raised([] { Tables::Require(); }), what + L" EC=" + code);
+  EXPECT_EQ(Raised([] { Tables::Require([](DWORD c) { return L"text " + std::to_wstring(c); }); }),
+            what + L": text " + code + L" EC=" + code);
+}
+
+TEST(SystemLibrary, WhatIsMissingIsNamedAndNoTableIsHalfLoaded) {
+  {
+    SCOPED_TRACE("a function kernel32 does not export");
+    ExpectMissing<fw::Library<MissingFunctionTable>>(
+        "NoSuchFunction", L"kernel32.dll", ERROR_PROC_NOT_FOUND,
+        L"Cannot load NoSuchFunction from kernel32.dll");
+  }
+  {
+    SCOPED_TRACE("a library that does not exist");
+    using Tables = fw::Library<MissingLibraryTable>;
+    ExpectMissing<Tables>("", L"no-such-library.dll", ERROR_MOD_NOT_FOUND,
+                          L"Cannot load no-such-library.dll");
+    EXPECT_EQ(Tables::Module(), nullptr);
+  }
+  {
+    SCOPED_TRACE("one missing DLL of several");
+    ExpectMissing<fw::Library<Kernel32Table, MissingLibraryTable, User32Table>>(
+        "", L"no-such-library.dll", ERROR_MOD_NOT_FOUND, L"Cannot load no-such-library.dll");
   }
 }
 

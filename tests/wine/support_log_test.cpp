@@ -84,14 +84,19 @@ std::vector<std::wstring> FolderNames(const std::wstring& folder) {
 // success and makes nothing, so the link is made the way an attacker on Linux would: with ln, which
 // Wine starts as a Unix program, on the Unix name of the path. The caller checks that it reads as
 // its target.
+// Wine's own export, declared in no header.
+struct WineKernel32 {
+  static constexpr wchar_t kLibrary[] = L"kernel32.dll";
+  fw::SystemFunction<char*(CDECL*)(const wchar_t*)> wine_get_unix_file_name{
+      {"wine_get_unix_file_name", nullptr}};
+};
+
 bool PlantSymbolicLink(const std::wstring& link) {
-  using UnixFileNameFunction = char*(CDECL*)(const wchar_t*);
-  UnixFileNameFunction unix_file_name = nullptr;
-  if (!fw::ResolveFunction(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name",
-                           unix_file_name)) {
+  const auto* wine = fw::Library<WineKernel32>::Get();
+  if (wine == nullptr) {
     return false;
   }
-  char* unix_link = unix_file_name(link.c_str());
+  char* unix_link = wine->wine_get_unix_file_name(link.c_str());
   if (unix_link == nullptr) {
     return false;
   }
