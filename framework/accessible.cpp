@@ -18,7 +18,7 @@ namespace fw {
 
 // The accessibility functions the form needs, from the system directory only. Without them or
 // COM's (a null table) the window simply has no accessible object of its own.
-struct Oleacc {
+struct Oleacc : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"oleacc.dll";
   FW_SYSTEM_FUNCTION(LresultFromObject);
   FW_SYSTEM_FUNCTION(AccessibleObjectFromWindow);

@@ -8,7 +8,7 @@ namespace {
 
 // All four came with Windows 10 1607: a system has them all or none. Without them (a null
 // table) callers take the one DPI of the screen.
-struct UserDpi {
+struct UserDpi : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"user32.dll";
   FW_SYSTEM_FUNCTION(GetDpiForWindow);
   FW_SYSTEM_FUNCTION(GetDpiForSystem);

@@ -14,7 +14,7 @@
 
 namespace fw {
 
-struct Ole32 {
+struct Ole32 : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"ole32.dll";
   FW_SYSTEM_FUNCTION(CoInitializeEx);
   FW_SYSTEM_FUNCTION(CoUninitialize);
@@ -22,7 +22,7 @@ struct Ole32 {
   FW_SYSTEM_FUNCTION(CoDisconnectObject);
 };
 
-struct OleAut32 {
+struct OleAut32 : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"oleaut32.dll";
   FW_SYSTEM_FUNCTION(SysAllocStringLen);
   FW_SYSTEM_FUNCTION(SysFreeString);

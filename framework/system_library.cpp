@@ -22,14 +22,15 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-bool LoadTable(const wchar_t* library, FunctionSlot* slots, std::size_t count, ModuleHandle& module,
+bool LoadTable(const wchar_t* library, const FunctionTable& table, ModuleHandle& module,
                LibraryOutcome& outcome) noexcept {
   outcome.library = library;
   outcome.missing = "";
   module.reset(LoadSystemLibrary(library));
   if (module) {
     outcome.missing = nullptr;
-    for (FunctionSlot* slot = slots; slot != slots + count && outcome.missing == nullptr; ++slot) {
+    for (FunctionSlot* slot = table.First(); slot != nullptr && outcome.missing == nullptr;
+         slot = slot->next) {
       slot->address = ::GetProcAddress(module.get(), slot->name);
       if (slot->address == nullptr) {
         outcome.missing = slot->name;

@@ -3,7 +3,7 @@
 //
 // A table is a struct that names its DLL and lists each function once:
 //
-//   struct UxTheme {
+//   struct UxTheme : fw::FunctionTable {
 //     static constexpr wchar_t kLibrary[] = L"uxtheme.dll";
 //     FW_SYSTEM_FUNCTION(IsAppThemed);
 //     FW_SYSTEM_FUNCTION(OpenThemeData);
@@ -17,9 +17,7 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <string>
-#include <type_traits>
 
 #include "framework/handle.h"
 
@@ -30,15 +28,40 @@ namespace fw {
 // makes its own dependencies come from there too. Null when it cannot be loaded.
 HMODULE LoadSystemLibrary(const wchar_t* name);
 
+// A table's functions, each of which enters itself here when the table is made, in the order
+// they are declared: the loader walks them without knowing the table's type.
+struct FunctionSlot;
+class FunctionTable {
+ public:
+  FunctionTable() = default;
+  FunctionTable(const FunctionTable&) = delete;
+  FunctionTable& operator=(const FunctionTable&) = delete;
+  FunctionSlot* First() const noexcept { return first_; }
+
+ private:
+  friend struct FunctionSlot;
+  FunctionSlot* first_ = nullptr;
+  FunctionSlot** end_ = &first_;
+};
+
 // One function of a table: its exported name and, once loaded, its address.
 struct FunctionSlot {
+  FunctionSlot(FunctionTable* table, const char* function_name) noexcept : name(function_name) {
+    *table->end_ = this;
+    table->end_ = &next;
+  }
+  FunctionSlot(const FunctionSlot&) = delete;
+  FunctionSlot& operator=(const FunctionSlot&) = delete;
+
   const char* name;
-  FARPROC address;
+  FARPROC address = nullptr;
+  FunctionSlot* next = nullptr;
 };
 
 // A slot that is called as the function itself, with the type its header declares.
 template <typename Function>
 struct SystemFunction : FunctionSlot {
+  using FunctionSlot::FunctionSlot;
   operator Function() const noexcept {
     // GetProcAddress hands back a generic function pointer; the declared type comes back here.
     return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
@@ -46,9 +69,10 @@ struct SystemFunction : FunctionSlot {
 };
 
 // A table's entry for ::Name, typed by its declaration (which is only looked at, never linked to).
+// The table derives from FunctionTable; `this` is the table being made.
 #define FW_SYSTEM_FUNCTION(Name)                 \
   ::fw::SystemFunction<decltype(&::Name)> Name { \
-    { #Name, nullptr }                           \
+    this, #Name                                  \
   }
 
 // What loading a table came to.
@@ -59,9 +83,9 @@ struct LibraryOutcome {
   DWORD error = 0;                   // GetLastError() at the failure
 };
 
-// Loads one DLL into module and looks its count slots up, in order, up to the first one missing,
-// which outcome then names; true when all were found.
-bool LoadTable(const wchar_t* library, FunctionSlot* slots, std::size_t count, ModuleHandle& module,
+// Loads one DLL into module and looks the table's functions up, in order, up to the first one
+// missing, which outcome then names; true when all were found.
+bool LoadTable(const wchar_t* library, const FunctionTable& table, ModuleHandle& module,
                LibraryOutcome& outcome) noexcept;
 
 // Raises fw::Error naming what is missing, e.g. "Cannot load InternetOpenW from wininet.dll
@@ -97,17 +121,7 @@ class Library final : public Tables... {
  private:
   Library() {
     ModuleHandle* module = modules_;
-    (LoadTable(Tables::kLibrary, Slots<Tables>(), sizeof(Tables) / sizeof(FunctionSlot), *module++,
-               outcome_) &&
-     ...);
-  }
-
-  // A table is nothing but its slots, so it is read as an array of them.
-  template <typename Table>
-  FunctionSlot* Slots() noexcept {
-    static_assert(std::is_standard_layout_v<Table> && sizeof(Table) % sizeof(FunctionSlot) == 0,
-                  "a table holds only FW_SYSTEM_FUNCTION entries");
-    return reinterpret_cast<FunctionSlot*>(static_cast<Table*>(this));
+    (LoadTable(Tables::kLibrary, static_cast<const Tables&>(*this), *module++, outcome_) && ...);
   }
 
   static Library& Instance() {

@@ -8,7 +8,7 @@ namespace fw {
 namespace {
 
 // Without it (a null table) callers draw their classic look.
-struct UxTheme {
+struct UxTheme : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"uxtheme.dll";
   FW_SYSTEM_FUNCTION(IsAppThemed);
   FW_SYSTEM_FUNCTION(IsThemeActive);

@@ -13,7 +13,7 @@ namespace {
 
 // SetDefaultDllDirectories is looked up at run time: Windows 7 has it only with its DLL-search
 // update, and a static import would keep Setup from starting at all there.
-struct DllSearch {
+struct DllSearch : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"kernel32.dll";
   FW_SYSTEM_FUNCTION(SetDefaultDllDirectories);
 };

@@ -77,7 +77,7 @@ void AddLine(LogState& log, std::wstring_view text, std::wstring_view more = {})
   }
 }
 
-struct Ntdll {
+struct Ntdll : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"ntdll.dll";
   FW_SYSTEM_FUNCTION(RtlGetVersion);
 };

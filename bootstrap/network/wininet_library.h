@@ -13,7 +13,7 @@
 namespace setup {
 
 // The functions the network uses.
-struct WinInetLibrary {
+struct WinInetLibrary : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"wininet.dll";
   FW_SYSTEM_FUNCTION(InternetGetConnectedState);
   FW_SYSTEM_FUNCTION(InternetOpenW);

@@ -26,7 +26,7 @@ namespace {
 
 // The functions of the checks, from the system directory only: a signature check that a planted
 // DLL could answer would be none.
-struct WinTrust {
+struct WinTrust : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"wintrust.dll";
   FW_SYSTEM_FUNCTION(WinVerifyTrust);
   FW_SYSTEM_FUNCTION(WTHelperProvDataFromStateData);
@@ -34,7 +34,7 @@ struct WinTrust {
   FW_SYSTEM_FUNCTION(WTHelperGetProvCertFromChain);
 };
 
-struct Crypt32 {
+struct Crypt32 : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"crypt32.dll";
   FW_SYSTEM_FUNCTION(CertDuplicateCertificateContext);
   FW_SYSTEM_FUNCTION(CertFreeCertificateContext);
@@ -48,7 +48,7 @@ struct Crypt32 {
   FW_SYSTEM_FUNCTION(CryptMsgClose);
 };
 
-struct BCrypt {
+struct BCrypt : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"bcrypt.dll";
   FW_SYSTEM_FUNCTION(BCryptOpenAlgorithmProvider);
   FW_SYSTEM_FUNCTION(BCryptCloseAlgorithmProvider);

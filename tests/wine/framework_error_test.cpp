@@ -56,21 +56,21 @@ TEST(SystemCall, ASucceededCallPassesThroughWhateverTheLastErrorSays) {
 
 // Tables as the program declares them: over DLLs the process has, with a function kernel32 does
 // not export, and over a DLL that does not exist.
-struct Kernel32Table {
+struct Kernel32Table : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"kernel32.dll";
   FW_SYSTEM_FUNCTION(GetCurrentProcessId);
   FW_SYSTEM_FUNCTION(GetCurrentThreadId);
 };
-struct User32Table {
+struct User32Table : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"user32.dll";
   FW_SYSTEM_FUNCTION(GetDesktopWindow);
 };
-struct MissingFunctionTable {
+struct MissingFunctionTable : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"kernel32.dll";
   FW_SYSTEM_FUNCTION(GetTickCount64);
-  fw::SystemFunction<DWORD(WINAPI*)()> NoSuchFunction{{"NoSuchFunction", nullptr}};
+  fw::SystemFunction<DWORD(WINAPI*)()> NoSuchFunction{this, "NoSuchFunction"};
 };
-struct MissingLibraryTable {
+struct MissingLibraryTable : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"no-such-library.dll";
   FW_SYSTEM_FUNCTION(GetTickCount64);
 };

@@ -85,10 +85,10 @@ std::vector<std::wstring> FolderNames(const std::wstring& folder) {
 // Wine starts as a Unix program, on the Unix name of the path. The caller checks that it reads as
 // its target.
 // Wine's own export, declared in no header.
-struct WineKernel32 {
+struct WineKernel32 : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"kernel32.dll";
   fw::SystemFunction<char*(CDECL*)(const wchar_t*)> wine_get_unix_file_name{
-      {"wine_get_unix_file_name", nullptr}};
+      this, "wine_get_unix_file_name"};
 };
 
 bool PlantSymbolicLink(const std::wstring& link) {
