@@ -156,7 +156,7 @@ def unwind_block(image, rva):
 
 
 # One line of objdump -d: address, bytes, instruction. Continuation lines have no instruction.
-LINE = re.compile(r"^\s*([0-9a-f]+):\t(?:[0-9a-f]{2} )+\s*\t([^\t#<]*)")
+LINE = re.compile(r"^\s*([0-9a-f]+):\t((?:[0-9a-f]{2} )+)\s*\t([^\t#<]*)")
 STACK_POINTER = re.compile(r"%(rsp|esp|sp)$")
 # What writes its last operand; compares and tests only read theirs.
 READS_ONLY = re.compile(r"^(cmp|test|bt)")
@@ -171,8 +171,8 @@ def disassembly(objdump, path, start=None, stop=None):
         raise Fault("%s failed: %s" % (objdump, result.stderr.strip()))
     for line in result.stdout.splitlines():
         match = LINE.match(line)
-        if match and match.group(2).strip():
-            yield int(match.group(1), 16), match.group(2).strip()
+        if match and match.group(3).strip():
+            yield int(match.group(1), 16), match.group(3).strip(), len(match.group(2)) // 3
 
 
 def moves_stack_or_calls(instruction):
@@ -230,7 +230,7 @@ def check_code(image, path, objdump, entries, faults):
         i = bisect.bisect_right(begins, rva) - 1
         return i >= 0 and rva < entries[i][1]
 
-    instructions = {va - image.base: text for va, text in disassembly(objdump, path)}
+    instructions = {va - image.base: (text, size) for va, text, size in disassembly(objdump, path)}
     # The code outside every entry, in pieces that start where an entry, or data, ends.
     pieces = []
     excused = []
@@ -264,15 +264,16 @@ def check_code(image, path, objdump, entries, faults):
                     excused.append((gap_start + found, gap_start + found + len(code), name))
     # The sweep stays in step with the code inside the functions; after an entry or a list ends,
     # the next code must start exactly there, or the sweep read it from the middle of something.
+    starts = sorted(instructions)
     for piece_start, piece_end in pieces:
-        inside = [r for r in instructions if piece_start <= r < piece_end]
-        if piece_start not in instructions or any(
-                r < piece_start < r + 15 and not covered(r) for r in instructions
-                if piece_start - 15 < r < piece_start):
-            for r in inside:
-                del instructions[r]
-            instructions.update((va - image.base, text) for va, text in disassembly(
-                objdump, path, image.base + piece_start, image.base + piece_end))
+        i = bisect.bisect_right(starts, piece_start) - 1
+        last_end = starts[i] + instructions[starts[i]][1] if i >= 0 else 0
+        if i < 0 or starts[i] == piece_start or last_end <= piece_start:
+            continue  # in step: an instruction starts the piece, or none runs into it
+        for r in starts[i + 1:bisect.bisect_left(starts, piece_end)]:
+            del instructions[r]
+        instructions.update((va - image.base, (text, size)) for va, text, size in disassembly(
+            objdump, path, image.base + piece_start, image.base + piece_end))
     for data_start, data_end, name in excused:
         if name == "constructor list":
             for r in [r for r in instructions if data_start <= r < data_end]:
@@ -281,7 +282,7 @@ def check_code(image, path, objdump, entries, faults):
     offenders = {}
     piece_starts = [p[0] for p in pieces]
     for rva in sorted(instructions):
-        text = instructions[rva]
+        text = instructions[rva][0]
         if covered(rva) or not moves_stack_or_calls(text):
             continue
         if any(start <= rva < end for start, end, _ in excused):
@@ -289,7 +290,8 @@ def check_code(image, path, objdump, entries, faults):
         i = bisect.bisect_right(piece_starts, rva) - 1
         offenders.setdefault(pieces[i][0], []).append((rva, text))
     for piece, found in sorted(offenders.items()):
-        listed = ", ".join("%s at %#x" % (" ".join(t.split()), image.base + r) for r, t in found[:4])
+        listed = ", ".join("%s at %#x" % (" ".join(t.split()), image.base + r)
+                           for r, t in found[:4])
         more = " and %d more" % (len(found) - 4) if len(found) > 4 else ""
         faults.append("code at %#x has no unwind entry, yet: %s%s" %
                       (image.base + piece, listed, more))
@@ -302,8 +304,8 @@ def is_gcc_personality(image, handler, path, objdump, cache):
     dispatcher as its fifth argument: lea ROUTINE(%rip),%reg; mov %reg,0x20(%rsp); call. The C
     runtime's handler (an import thunk here) reads scope tables instead of an LSDA."""
     if handler not in cache:
-        lines = [t for _, t in disassembly(objdump, path, image.base + handler,
-                                           image.base + handler + 48)][:8]
+        lines = [t for _, t, _ in disassembly(objdump, path, image.base + handler,
+                                              image.base + handler + 48)][:8]
         found = False
         for i, text in enumerate(lines):
             match = re.match(r"^lea\s+-?0x[0-9a-f]+\(%rip\),(%r\w+)\s*$", text)
@@ -514,10 +516,11 @@ def main():
         faults.append("no unwind block names GCC's C++ personality: its exception tables were "
                       "not found")
 
-    print("%s: %d function entries (and %d empty), %d unwind blocks, %d instructions read, %d LSDAs (%d call "
-          "sites, %d type entries checked), %d blocks with another handler; without entries by "
-          "design: %s" % (name, len(entries), empty, len(blocks), instructions, lsdas, sites, types,
-                          other_handlers, ", ".join(routines) or "none"))
+    print("%s: %d function entries (and %d empty), %d unwind blocks, %d instructions read, "
+          "%d LSDAs (%d call sites, %d type entries checked), %d blocks with another handler; "
+          "without entries by design: %s" %
+          (name, len(entries), empty, len(blocks), instructions, lsdas, sites, types,
+           other_handlers, ", ".join(routines) or "none"))
     if faults:
         for fault in faults:
             print("FAULT: " + fault)
