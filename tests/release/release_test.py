@@ -201,6 +201,17 @@ class ReleaseBuild(unittest.TestCase):
         self.assertIn("Signing Setup.exe failed", output)
         self.assertFalse(os.path.exists(os.path.join(self.build_dir, "dist")))
 
+    def test_shipped_program_has_consistent_unwind_data(self):
+        check = os.path.join(REPO, "tests", "check_unwind.py")
+        for name, folder in self.kept.items():
+            with self.subTest(name):
+                result = subprocess.run([sys.executable, check, "--objdump",
+                                         os.environ["SETUP_OBJDUMP"],
+                                         os.path.join(folder, "Setup.exe")],
+                                        capture_output=True, text=True, stdin=subprocess.DEVNULL)
+                self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+                self.assertIn("unwind data consistent", result.stdout)
+
     def test_version_resource_and_manifest_carry_the_project_version(self):
         version = os.environ["SETUP_PROJECT_VERSION"]
         quad = version_quad(version)
