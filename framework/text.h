@@ -47,8 +47,8 @@ inline std::string ToUpperAscii(std::string text) {
 }
 
 // A number's shortest decimal text, "-" first when it is negative, as a piece of a longer text
-// with no string of its own. The one place digits are written, by hand: the library's formatting
-// would pull a printf engine into the executable.
+// with no string of its own. With HexPiece below, the one place digits are written, by hand: the
+// library's formatting would pull a printf engine into the executable.
 template <typename Char>
 class BasicDecimalPiece {
  public:
@@ -75,6 +75,24 @@ class BasicDecimalPiece {
 };
 
 using DecimalPiece = BasicDecimalPiece<wchar_t>;
+
+// A number's last `digits` hexadecimal digits (at most 16), upper case, zeros in front: how the log
+// escapes a character and how the platform's documentation writes its codes (0x800B0100).
+class HexPiece {
+ public:
+  HexPiece(std::uint64_t value, std::size_t digits) noexcept
+      : size_(digits < kMaxDigits ? digits : kMaxDigits) {
+    for (std::size_t i = size_; i-- > 0; value >>= 4) {
+      digits_[i] = L"0123456789ABCDEF"[value & 0xF];
+    }
+  }
+  operator std::wstring_view() const noexcept { return {digits_, size_}; }
+
+ private:
+  static constexpr std::size_t kMaxDigits = 16;
+  wchar_t digits_[kMaxDigits];
+  std::size_t size_;
+};
 
 // The same text as a string of its own.
 template <typename Char = char>

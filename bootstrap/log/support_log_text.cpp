@@ -35,13 +35,6 @@ std::uint32_t CodePointAt(std::wstring_view text, std::size_t index, std::size_t
   return unit;
 }
 
-void AppendHex(std::wstring& out, std::uint32_t value, int digits) {
-  constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
-  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
-    out += kDigits[(value >> shift) & 0xF];
-  }
-}
-
 // Characters that end a line in some reader, or reorder how the rest of it reads.
 bool NeedsUnicodeEscape(std::uint32_t c) {
   return c == 0x200E || c == 0x200F || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
@@ -68,10 +61,10 @@ void AppendWritten(std::wstring& out, std::uint32_t c) {
   }
   if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
     out += L"\\x";
-    AppendHex(out, c, 2);
+    out += fw::HexPiece(c, 2);
   } else if (NeedsUnicodeEscape(c)) {
     out += L"\\u";
-    AppendHex(out, c, 4);
+    out += fw::HexPiece(c, 4);
   } else if (c > 0xFFFF) {
     out += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
     out += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));

@@ -11,15 +11,16 @@
 #include <optional>
 #include <vector>
 
-#include "bootstrap/trust/authenticode.h"
-#include "framework/off_window.h"
-#include "bootstrap/vocabulary/short_text.h"
 #include "bootstrap/log/support_log.h"
+#include "bootstrap/trust/authenticode.h"
+#include "bootstrap/vocabulary/short_text.h"
 #include "build_settings.h"
 #include "framework/handle.h"
 #include "framework/module_path.h"
+#include "framework/off_window.h"
 #include "framework/scope_exit.h"
 #include "framework/system_library.h"
+#include "framework/text.h"
 
 namespace setup {
 namespace {
@@ -411,11 +412,7 @@ bool SamePublisher(const TrustLibrary& t, PCCERT_CONTEXT a, PCCERT_CONTEXT b) {
 
 // 0x800B0100: the form the platform's documentation gives its codes in.
 std::wstring HexCode(std::uint32_t code) {
-  std::wstring text = L"0x00000000";
-  for (std::size_t i = text.size(); code != 0; code >>= 4) {
-    text[--i] = L"0123456789ABCDEF"[code & 0xF];
-  }
-  return text;
+  return JoinedText({L"0x", fw::HexPiece(code, 8)});
 }
 
 fw::FileHandle& OwnExecutable() {
