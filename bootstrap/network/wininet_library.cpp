@@ -103,13 +103,4 @@ std::wstring QueryHeaderText(HINTERNET request, DWORD header) {
   return QueryText(request, header, QueryHeader);
 }
 
-std::wstring NetworkErrorText(DWORD code) {
-  if (code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST) {
-    if (std::wstring text = SystemErrorText(code, WinInetLibrary::Get().Module()); !text.empty()) {
-      return text;
-    }
-  }
-  return SystemErrorText(code);
-}
-
 }  // namespace setup
