@@ -10,8 +10,8 @@ namespace setup {
 namespace {
 
 // Renames the open file to path, replacing whatever has that name: a file, or a link itself (never
-// what it points to). Gives 0 or the system's error code.
-DWORD RenameOpenFile(HANDLE file, const std::wstring& full_path) {
+// what it points to).
+Result<> RenameOpenFile(HANDLE file, const std::wstring& full_path) {
   // Some Windows versions convert a DOS path given to a rename by handle, others pass it to the
   // kernel unchanged: the NT form works on all of them.
   const std::wstring path = NtPathName(full_path);
@@ -21,10 +21,11 @@ DWORD RenameOpenFile(HANDLE file, const std::wstring& full_path) {
   rename->ReplaceIfExists = TRUE;
   rename->FileNameLength = static_cast<DWORD>(name_bytes);
   std::copy(path.begin(), path.end(), rename->FileName);
-  return ::SetFileInformationByHandle(file, FileRenameInfo, rename,
-                                      static_cast<DWORD>(buffer.size()))
-             ? 0
-             : ::GetLastError();
+  if (!::SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                    static_cast<DWORD>(buffer.size()))) {
+    return Failure{L"SetFileInformationByHandle", ::GetLastError()};
+  }
+  return {};
 }
 
 void DeleteOpenFile(HANDLE file) {
@@ -32,25 +33,27 @@ void DeleteOpenFile(HANDLE file) {
   ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
 }
 
-// The code a locked file gives: another program holding it without letting others delete
-// it makes the replacement fail with "access denied", but the user is told of the sharing
-// violation, as when the file was opened in place.
-DWORD LockedFileCode(const std::wstring& path, DWORD rename_code) {
+// What a failed replacement tells: another program holding the file without letting others delete
+// it makes the rename fail with "access denied", but the user is told of the sharing violation, as
+// when the file was opened in place.
+Failure ReplacementFailure(const std::wstring& path, const Failure& rename) {
   const fw::FileHandle probe(
       ::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION
-                                                               : rename_code;
+  return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION
+             ? Failure{L"CreateFile", ERROR_SHARING_VIOLATION}
+             : rename;
 }
 
 }  // namespace
 
-DWORD CreateReplacingFile(fw::FileHandle& file, const std::wstring& path, DWORD share_mode) {
+Result<fw::FileHandle> CreateReplacingFile(const std::wstring& path, DWORD share_mode) {
   const auto slash = path.find_last_of(L'\\');
   const std::wstring folder = path.substr(0, slash + 1);
   // The unique name keeps the target's stem, so a leftover says whose it is: Install-..., Setup-...
   const std::wstring name_part = path.substr(slash + 1);
   const std::wstring stem = name_part.substr(0, name_part.find_last_of(L'.'));
+  fw::FileHandle file;
   DWORD code = ERROR_FILE_EXISTS;
   for (unsigned attempt = 0; attempt < 100 && code == ERROR_FILE_EXISTS; ++attempt) {
     const std::wstring name =
@@ -65,14 +68,14 @@ DWORD CreateReplacingFile(fw::FileHandle& file, const std::wstring& path, DWORD 
     }
   }
   if (code != 0) {
-    return code;
+    return Failure{L"CreateFile", code};
   }
-  if (const DWORD rename_code = RenameOpenFile(file.get(), path); rename_code != 0) {
+  if (const Result<> renamed = RenameOpenFile(file.get(), path); !renamed) {
     DeleteOpenFile(file.get());
     file.reset();
-    return LockedFileCode(path, rename_code);
+    return ReplacementFailure(path, renamed.Why());
   }
-  return 0;
+  return file;
 }
 
 }  // namespace setup

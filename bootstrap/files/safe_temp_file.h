@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "bootstrap/vocabulary/failure.h"
 #include "framework/handle.h"
 
 namespace setup {
@@ -14,8 +15,9 @@ namespace setup {
 // Creates a new file under path for writing: it is made new under a unique name in the same
 // folder (CREATE_NEW, never opening an existing file or following a link) and then renamed over
 // path by handle, which replaces a planted file or link itself. While it is open, others may open
-// it only as share_mode allows (0: exclusive). Gives 0 or the system's error code (32 when another
-// program holds the file at path).
-DWORD CreateReplacingFile(fw::FileHandle& file, const std::wstring& path, DWORD share_mode = 0);
+// it only as share_mode allows (0: exclusive). Gives the open file, or the failure: CreateFile's,
+// or the rename's (SetFileInformationByHandle), or CreateFile's 32 when another program holds the
+// file at path.
+Result<fw::FileHandle> CreateReplacingFile(const std::wstring& path, DWORD share_mode = 0);
 
 }  // namespace setup

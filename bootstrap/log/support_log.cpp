@@ -9,6 +9,7 @@
 #include "bootstrap/files/safe_temp_file.h"
 #include "bootstrap/vocabulary/short_text.h"
 #include "bootstrap/log/support_log_text.h"
+#include "bootstrap/vocabulary/system_error_text.h"
 #include "build_settings.h"
 #include "framework/handle.h"
 #include "framework/system_library.h"
@@ -114,11 +115,15 @@ void StartLog(const std::wstring& temp_folder) {
   g_log.phase = Phase::kOff;
   const std::string early_lines = std::move(g_log.early_lines);
   g_log.early_lines.clear();
-  fw::FileHandle created;
-  if (temp_folder.empty() || CreateReplacingFile(created, path, FILE_SHARE_WRITE) != 0) {
+  if (temp_folder.empty()) {
     return;
   }
-  g_log.file = ForWritingOnly(std::move(created));
+  // A log that cannot be created has nowhere to say so: the run goes on without it.
+  Result<fw::FileHandle> created = CreateReplacingFile(path, FILE_SHARE_WRITE);
+  if (!created) {
+    return;
+  }
+  g_log.file = ForWritingOnly(std::move(*created));
   g_log.phase = Phase::kWriting;
   WriteBytes(g_log, kByteOrderMark);
   AddLine(g_log, L"Setup ", kVersionText);
@@ -168,6 +173,13 @@ void Write(std::initializer_list<std::wstring_view> pieces) {
     const std::wstring text = JoinedText(pieces);
     fw::Lock hold(g_log.lock);
     AddLine(g_log, text);
+  } catch (...) {
+  }
+}
+
+void WriteFailure(const Failure& failure) {
+  try {
+    Write(FailureLogText(failure, ErrorCodeText(failure.code)));
   } catch (...) {
   }
 }

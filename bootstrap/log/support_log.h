@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "bootstrap/vocabulary/failure.h"
+
 namespace setup::support_log {
 
 // Creates (replaces) Setup.log in the folder (a path ending in a backslash) and writes the header:
@@ -27,6 +29,11 @@ void Write(std::wstring_view text);
 // One line of several pieces, joined inside the log: building a line never costs the caller a
 // temporary string, nor an error. Numbers as DecimalPiece (framework/text.h).
 void Write(std::initializer_list<std::wstring_view> pieces);
+
+// The funnel every failed call passes once, where the run meets it (FailedRun, the installer's
+// I/O error, its start): its line with the call, the system's text and the code (FailureLogText).
+// The floors below the log return failures and never write them.
+void WriteFailure(const Failure& failure);
 
 // Closes the file (written lines are already on disk). Later lines are dropped.
 void Stop();

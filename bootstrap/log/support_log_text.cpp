@@ -158,6 +158,15 @@ std::string SupportLogLine(std::uint64_t elapsed_ms, std::wstring_view text) {
   return line;
 }
 
+std::wstring FailureLogText(const Failure& failure, std::wstring_view text) {
+  std::wstring line = L"error: (";
+  line.append(failure.call).append(L") ").append(text);
+  if (!text.empty()) {
+    line += L' ';
+  }
+  return line.append(L"EC=").append(std::wstring_view(fw::DecimalPiece(failure.code)));
+}
+
 std::wstring RedactedUrl(std::wstring_view url) {
   return WithoutUserInfo(url);
 }

@@ -115,20 +115,109 @@ bool SignInToProxy(HWND owner, const HttpsConnection& connection) {
   return true;
 }
 
-// Fills in a failure; the caller returns the answer as it is (one object, no copies).
-void Fail(HttpsAnswer& answer, SetupOutcome outcome, const std::wstring& url) {
+// Fills in a refusal; the caller returns the answer as it is (one object, no copies).
+void Refuse(HttpsAnswer& answer, SetupOutcome outcome, const std::wstring& url) {
   answer.outcome = outcome;
   answer.url = url;
   support_log::Write({OutcomeName(outcome), L": ", RedactedUrl(url)});
 }
 
-void FailNotConnected(HttpsAnswer& answer, const wchar_t* call, DWORD code,
-                      const std::wstring& url) {
-  answer.call = call;
-  answer.code = code;
-  support_log::Write(
-      {L"error: (", call, L") ", NetworkErrorText(code), L" EC=", DecimalPiece(code)});
-  Fail(answer, SetupOutcome::kNotConnected, url);
+void NotConnected(HttpsAnswer& answer, const Failure& failure, const std::wstring& url) {
+  answer.outcome = SetupOutcome::kNotConnected;
+  answer.url = url;
+  answer.failure = failure;
+}
+
+// The session that every hop of one GET is sent on, with the stall limit as its timeouts.
+Result<> OpenSession(HttpsConnection& connection, const wchar_t* user_agent) {
+  connection.internet.reset(WinInetLibrary::Get().InternetOpenW(
+      user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!connection.internet) {
+    return Failure{L"InternetOpen", ::GetLastError()};
+  }
+  SetStallTimeouts(connection.internet.get());
+  support_log::Write({L"proxy: ", ProxyInUse(connection.internet.get())});
+  return {};
+}
+
+// Sends the GET of url on the answer's session, off the window, and waits for the status line.
+Result<> Send(HttpsAnswer& answer, const std::wstring& url) {
+  support_log::Write({L"GET ", RedactedUrl(url)});
+  answer.connection->request.reset();
+  const fw::SharedState<Result<>> sent;
+  const bool ended =
+      RunRequestOffWindow([shared = answer.connection, url, sent](fw::WorkActivity&) {
+        shared->request.reset(WinInetLibrary::Get().InternetOpenUrlW(
+            shared->internet.get(), url.c_str(), nullptr, 0, kRequestFlags, 0));
+        if (!shared->request) {
+          *sent = Failure{L"InternetOpenURL", ::GetLastError()};
+        }
+      });
+  if (!ended) {
+    // The system's own code for a request that timed out, named after the call that waited.
+    answer.stalled = true;
+    support_log::Write({L"stalled: nothing for ", DecimalPiece(StallLimitMs()), L" ms"});
+    return Failure{L"InternetOpenURL", ERROR_INTERNET_TIMEOUT};
+  }
+  return *sent;
+}
+
+// Sends the GET of url and follows its redirects until a status is the answer, or a hop is refused
+// or cannot be sent.
+void Follow(HttpsAnswer& answer, std::wstring current, HWND owner) {
+  HttpsConnection& connection = *answer.connection;
+  int redirects = 0;
+  bool offered_sign_in = false;  // this run's sign-in, handed to this session for this hop
+  for (;;) {
+    if (const Result<> sent = Send(answer, current); !sent) {
+      NotConnected(answer, sent.Why(), current);
+      return;
+    }
+    const DWORD status = QueryStatus(connection.request.get());
+    support_log::Write({L"status ", DecimalPiece(status)});
+    if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
+      if (!offered_sign_in && ProxySignIn::Get().ApplyTo(connection.request.get())) {
+        offered_sign_in = true;
+        support_log::Write(L"proxy: sending again with this run's sign-in");
+        continue;
+      }
+      if (!SignInToProxy(owner, connection)) {
+        Refuse(answer, SetupOutcome::kProxySignInRefused, current);
+        return;
+      }
+      // A new request on the same session: the proxy's connection is not reused after a 407.
+      continue;
+    }
+    offered_sign_in = false;
+    if (IsRedirect(status)) {
+      if (const std::wstring location =
+              QueryHeaderText(connection.request.get(), HTTP_QUERY_LOCATION);
+          !location.empty()) {
+        if (++redirects > kMaxRedirects) {
+          Refuse(answer, SetupOutcome::kTooManyRedirects, current);
+          return;
+        }
+        current = ResolveUrl(current, location);
+        support_log::Write({L"redirect ", DecimalPiece(redirects), L" to ", RedactedUrl(current)});
+        if (!IsHttpsUrl(current)) {
+          Refuse(answer, SetupOutcome::kRefusedInsecure, current);
+          return;
+        }
+        continue;
+      }
+    }
+    // Nothing was followed behind our back, but the handle's own word is checked all the same.
+    if (const std::wstring final_url =
+            QueryOptionText(connection.request.get(), INTERNET_OPTION_URL);
+        !IsHttpsUrl(final_url)) {
+      Refuse(answer, SetupOutcome::kRefusedInsecure, final_url.empty() ? current : final_url);
+      return;
+    }
+    support_log::Write({L"answered by ", RedactedUrl(current)});
+    answer.url = current;
+    answer.status = status;
+    return;
+  }
 }
 
 }  // namespace
@@ -143,89 +232,15 @@ std::size_t ReadArrivedBody(const HttpsConnection& connection, fw::WorkActivity&
 }
 
 HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND owner) {
-  const WinInetLibrary& inet = WinInetLibrary::Get();
   HttpsAnswer answer;
-  HttpsConnection& connection = *answer.connection;
   if (!IsHttpsUrl(url)) {
-    Fail(answer, SetupOutcome::kRefusedInsecure, url);
-    return answer;
+    Refuse(answer, SetupOutcome::kRefusedInsecure, url);
+  } else if (const Result<> opened = OpenSession(*answer.connection, user_agent); !opened) {
+    NotConnected(answer, opened.Why(), url);
+  } else {
+    Follow(answer, url, owner);
   }
-  connection.internet.reset(
-      inet.InternetOpenW(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!connection.internet) {
-    FailNotConnected(answer, L"InternetOpen", ::GetLastError(), url);
-    return answer;
-  }
-  SetStallTimeouts(connection.internet.get());
-  support_log::Write({L"proxy: ", ProxyInUse(connection.internet.get())});
-
-  std::wstring current = url;
-  int redirects = 0;
-  bool offered_sign_in = false;  // this run's sign-in, handed to this session for this hop
-  for (;;) {
-    support_log::Write({L"GET ", RedactedUrl(current)});
-    connection.request.reset();
-    const bool ended =
-        RunRequestOffWindow([shared = answer.connection, current](fw::WorkActivity&) {
-          shared->request.reset(WinInetLibrary::Get().InternetOpenUrlW(
-              shared->internet.get(), current.c_str(), nullptr, 0, kRequestFlags, 0));
-          shared->open_error = shared->request ? 0 : ::GetLastError();
-        });
-    if (!ended) {
-      answer.stalled = true;
-      support_log::Write({L"stalled: nothing for ", DecimalPiece(StallLimitMs()), L" ms"});
-      FailNotConnected(answer, L"InternetOpenURL", ERROR_INTERNET_TIMEOUT, current);
-      return answer;
-    }
-    if (!connection.request) {
-      FailNotConnected(answer, L"InternetOpenURL", connection.open_error, current);
-      return answer;
-    }
-    const DWORD status = QueryStatus(connection.request.get());
-    support_log::Write({L"status ", DecimalPiece(status)});
-    if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
-      if (!offered_sign_in && ProxySignIn::Get().ApplyTo(connection.request.get())) {
-        offered_sign_in = true;
-        support_log::Write(L"proxy: sending again with this run's sign-in");
-        continue;
-      }
-      if (!SignInToProxy(owner, connection)) {
-        Fail(answer, SetupOutcome::kProxySignInRefused, current);
-        return answer;
-      }
-      // A new request on the same session: the proxy's connection is not reused after a 407.
-      continue;
-    }
-    offered_sign_in = false;
-    if (IsRedirect(status)) {
-      if (const std::wstring location =
-              QueryHeaderText(connection.request.get(), HTTP_QUERY_LOCATION);
-          !location.empty()) {
-        if (++redirects > kMaxRedirects) {
-          Fail(answer, SetupOutcome::kTooManyRedirects, current);
-          return answer;
-        }
-        current = ResolveUrl(current, location);
-        support_log::Write({L"redirect ", DecimalPiece(redirects), L" to ", RedactedUrl(current)});
-        if (!IsHttpsUrl(current)) {
-          Fail(answer, SetupOutcome::kRefusedInsecure, current);
-          return answer;
-        }
-        continue;
-      }
-    }
-    // Nothing was followed behind our back, but the handle's own word is checked all the same.
-    if (const std::wstring final_url =
-            QueryOptionText(connection.request.get(), INTERNET_OPTION_URL);
-        !IsHttpsUrl(final_url)) {
-      Fail(answer, SetupOutcome::kRefusedInsecure, final_url.empty() ? current : final_url);
-      return answer;
-    }
-    support_log::Write({L"answered by ", RedactedUrl(current)});
-    answer.url = current;
-    answer.status = status;
-    return answer;
-  }
+  return answer;
 }
 
 }  // namespace setup

@@ -10,8 +10,9 @@
 #include <string>
 
 #include "bootstrap/network/network_worker.h"
-#include "bootstrap/vocabulary/setup_outcome.h"
 #include "bootstrap/network/wininet_library.h"
+#include "bootstrap/vocabulary/failure.h"
+#include "bootstrap/vocabulary/setup_outcome.h"
 
 namespace setup {
 
@@ -20,18 +21,16 @@ namespace setup {
 struct HttpsConnection {
   InternetHandle internet;
   InternetHandle request;
-  DWORD open_error = 0;
 };
 
 struct HttpsAnswer {
   // kReady when answered; otherwise kRefusedInsecure, kTooManyRedirects, kProxySignInRefused or
   // kNotConnected.
   SetupOutcome outcome = SetupOutcome::kReady;
-  std::wstring url;           // answered: the final URL; refused: the hop; otherwise the last URL
-  const wchar_t* call = L"";  // kNotConnected: "InternetOpen" or "InternetOpenURL"
-  DWORD code = 0;             // kNotConnected: the system's code (12002 after a stall)
-  bool stalled = false;       // kNotConnected: nothing came within the stall limit
-  DWORD status = 0;           // answered: the HTTP status
+  std::wstring url;      // answered: the final URL; refused: the hop; otherwise the last URL
+  Failure failure;       // kNotConnected: InternetOpen's or InternetOpenURL's (12002 after a stall)
+  bool stalled = false;  // kNotConnected: nothing came within the stall limit
+  DWORD status = 0;      // answered: the HTTP status
   fw::SharedState<HttpsConnection> connection;
 };
 
@@ -42,7 +41,8 @@ std::size_t ReadArrivedBody(const HttpsConnection& connection, fw::WorkActivity&
 
 // GETs the URL (https:// or refused unrequested) with the user agent. A redirect status with a
 // Location is followed to the resolved target; any other status is the answer, a 302 without
-// Location too. The proxy's sign-in dialog is owned by the given window.
+// Location too. The proxy's sign-in dialog is owned by the given window. A refusal is logged here;
+// a failed call only comes back in the answer, for the run to log once.
 HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND owner);
 
 }  // namespace setup

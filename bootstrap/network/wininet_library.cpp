@@ -76,15 +76,4 @@ std::wstring QueryHeaderText(HINTERNET request, DWORD header) {
   return QueryText(request, header, QueryHeader);
 }
 
-std::wstring NetworkErrorText(DWORD code) {
-  if (code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST) {
-    // WinInet's own message table holds the texts of its codes.
-    if (std::wstring text = SystemErrorText(code, fw::Library<WinInetLibrary>::Module());
-        !text.empty()) {
-      return text;
-    }
-  }
-  return SystemErrorText(code);
-}
-
 }  // namespace setup

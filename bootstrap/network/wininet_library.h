@@ -57,8 +57,4 @@ std::wstring QueryOptionText(HINTERNET handle, DWORD option);
 // A header of a request's answer (HTTP_QUERY_LOCATION, ...); empty when there is none.
 std::wstring QueryHeaderText(HINTERNET request, DWORD header);
 
-// The text of a WinInet or system error code as the error messages quote it: WinInet's own
-// message table first (the system's has no words for 12001 and on), then the system's.
-std::wstring NetworkErrorText(DWORD code);
-
 }  // namespace setup

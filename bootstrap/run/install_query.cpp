@@ -1,23 +1,22 @@
 #include "bootstrap/run/install_query.h"
 
-#include "bootstrap/vocabulary/ansi_code_page_win.h"
-#include "bootstrap/network/https_client.h"
-#include "bootstrap/network/network_worker.h"
-#include "bootstrap/vocabulary/short_text.h"
 #include "bootstrap/log/support_log.h"
 #include "bootstrap/log/support_log_text.h"
-#include "bootstrap/network/url_text.h"
-#include "bootstrap/network/wininet_library.h"
+#include "bootstrap/network/https_client.h"
+#include "bootstrap/network/network_worker.h"
+#include "bootstrap/run/run_failure.h"
+#include "bootstrap/vocabulary/ansi_code_page_win.h"
+#include "bootstrap/vocabulary/short_text.h"
 
 namespace setup {
 SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body) {
   body.clear();
   HttpsAnswer answer = GetHttps(url, kQueryUserAgent, owner);
+  if (answer.outcome == SetupOutcome::kNotConnected) {
+    return FailedRun(SetupRequest::kQuery, answer.outcome, answer.failure, answer.url);
+  }
   SetupResult result = SetupResult::Of(SetupRequest::kQuery, answer.outcome, answer.url);
   if (answer.outcome != SetupOutcome::kReady) {
-    result.call = answer.call;
-    result.code = answer.code;
-    result.error_text = NetworkErrorText(answer.code);
     return result;
   }
   // Shared with the worker, which the query leaves behind when the server stalls.
@@ -35,11 +34,8 @@ SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body) {
   if (!ended) {
     // The system's own code for a request that timed out, named after the call that waited.
     support_log::Write(L"stalled in the answer's body");
-    result.outcome = SetupOutcome::kNotConnected;
-    result.call = L"InternetReadFile";
-    result.code = ERROR_INTERNET_TIMEOUT;
-    result.error_text = NetworkErrorText(ERROR_INTERNET_TIMEOUT);
-    return result;
+    return FailedRun(SetupRequest::kQuery, SetupOutcome::kNotConnected,
+                     Failure{L"InternetReadFile", ERROR_INTERNET_TIMEOUT}, answer.url);
   }
   body = std::move(read->bytes);
   support_log::Write(

@@ -12,11 +12,13 @@ namespace setup {
 
 inline constexpr std::size_t kInstallerReadSize = 10240;
 
-// Runs the transfer and gives the received count:
+// Runs the transfer and gives the received count, all of it written (after a failed write, what
+// came before it):
 //   read(buffer, size) fills up to size bytes, as many as have arrived, and gives the count; 0 ends
 //     the transfer (end of data or a failed read);
-//   write(data, size) writes all of the bytes or raises, which leaves the transfer before the next
-//     read;
+//   write(data, size) writes all of the bytes and gives true, or gives false, which ends the
+//     transfer before the next read, without progress for those bytes (a failed write, or the
+//     window no longer waiting);
 //   progress(received) follows every write with the received count so far.
 // The stop rules count in reads of kInstallerReadSize bytes, however the reader splits them: a read
 // ends once it holds that many bytes or the reader gives 0. The transfer stops after the first
@@ -42,7 +44,9 @@ std::int64_t TransferInstaller(std::int32_t expected, Read&& read, Write&& write
         break;
       }
       // At once, so the file and the count shown keep up with what has arrived.
-      write(static_cast<const char*>(buffer.data() + gathered), count);
+      if (!write(static_cast<const char*>(buffer.data() + gathered), count)) {
+        return received;
+      }
       gathered += count;
       received += static_cast<std::int64_t>(count);
       progress(received);

@@ -94,8 +94,11 @@ void SetupRun::LaunchInstaller(const std::wstring& path) {
   const DWORD code = started ? 0 : ::GetLastError();
   const fw::KernelHandle thread(process.hThread);
   const fw::KernelHandle handle(process.hProcess);
-  support_log::Write({started ? L"installer started, process " : L"installer not started EC=",
-                      DecimalPiece(started ? process.dwProcessId : code)});
+  if (started) {
+    support_log::Write({L"installer started, process ", DecimalPiece(process.dwProcessId)});
+  } else {
+    support_log::WriteFailure({L"CreateProcess", code});
+  }
   installer_hold_.reset();
 }
 

@@ -13,6 +13,7 @@
 
 #include "bootstrap/log/support_log.h"
 #include "bootstrap/trust/authenticode.h"
+#include "bootstrap/vocabulary/failure.h"
 #include "bootstrap/vocabulary/short_text.h"
 #include "build_settings.h"
 #include "framework/handle.h"
@@ -360,7 +361,7 @@ SignatureVerdict CheckImageDigest(const TrustLibrary& t, HANDLE file) {
 // -- check 4: the publisher ---------------------------------------------------------------------
 
 // The certificate that signed Setup.exe, from its own file's embedded signature.
-Certificate OwnSigner(const TrustLibrary& t, DWORD& code) {
+Result<Certificate> OwnSigner(const TrustLibrary& t) {
   const std::wstring own = fw::ModulePath();
   HCERTSTORE raw_store = nullptr;
   HCRYPTMSG raw_message = nullptr;
@@ -371,20 +372,17 @@ Certificate OwnSigner(const TrustLibrary& t, DWORD& code) {
                           CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY,
                           0, &encoding, &content_type, &format, &raw_store, &raw_message,
                           nullptr)) {
-    code = ::GetLastError();
-    return {};
+    return Failure{L"CryptQueryObject", ::GetLastError()};
   }
   const CertStore store(raw_store);
   const CryptMessage message(raw_message);
   DWORD size = 0;
   if (!t.CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size) || size == 0) {
-    code = ::GetLastError();
-    return {};
+    return Failure{L"CryptMsgGetParam", ::GetLastError()};
   }
   std::vector<std::uint8_t> buffer(size);
   if (!t.CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, buffer.data(), &size)) {
-    code = ::GetLastError();
-    return {};
+    return Failure{L"CryptMsgGetParam", ::GetLastError()};
   }
   CMSG_SIGNER_INFO info{};
   std::memcpy(&info, buffer.data(), std::min<std::size_t>(sizeof(info), buffer.size()));
@@ -395,7 +393,7 @@ Certificate OwnSigner(const TrustLibrary& t, DWORD& code) {
   Certificate signer(t.CertFindCertificateInStore(store.get(), kEncoding, 0, CERT_FIND_SUBJECT_CERT,
                                                   &wanted, nullptr));
   if (!signer) {
-    code = ::GetLastError();
+    return Failure{L"CertFindCertificateInStore", ::GetLastError()};
   }
   return signer;
 }
@@ -475,12 +473,11 @@ SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path) 
   if (system.chain_errors != CERT_TRUST_NO_ERROR) {
     return By(L"chain", Refused(SignatureCheck::kNotTrusted, system.chain_errors));
   }
-  DWORD code = 0;
-  const Certificate own = OwnSigner(t, code);
+  const Result<Certificate> own = OwnSigner(t);
   if (!own) {
-    return By(L"Setup's own signer", Refused(SignatureCheck::kCannotCheck, code));
+    return By(L"Setup's own signer", Refused(SignatureCheck::kCannotCheck, own.Why().code));
   }
-  if (!SamePublisher(t, own.get(), system.signer.get())) {
+  if (!SamePublisher(t, own->get(), system.signer.get())) {
     return By(L"publisher", Refused(SignatureCheck::kOtherPublisher, 0));
   }
   return Passed();

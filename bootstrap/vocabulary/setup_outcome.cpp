@@ -8,6 +8,18 @@
 
 namespace setup {
 
+SetupResult SetupResult::OfFailure(SetupRequest request, SetupOutcome outcome,
+                                   const Failure& failure, std::wstring where, std::wstring text) {
+  const bool about_the_file =
+      outcome == SetupOutcome::kFileError || outcome == SetupOutcome::kHoldError;
+  SetupResult result = Of(request, outcome, L"");
+  (about_the_file ? result.path : result.url) = std::move(where);
+  result.call = failure.call;
+  result.code = failure.code;
+  result.error_text = std::move(text);
+  return result;
+}
+
 std::wstring InsecureQueryMessage(const std::wstring& url) {
   return JoinedText(
       {L"Error!  The installer's location is only asked for over a secure connection "

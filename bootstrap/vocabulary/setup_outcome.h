@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "bootstrap/vocabulary/failure.h"
+
 namespace setup {
 
 enum class SetupOutcome {
@@ -48,6 +50,11 @@ struct SetupResult {
     result.url = std::move(url);
     return result;
   }
+  // The result of a run that a failed call ended: what the window shows of it. where is what the
+  // call was about: the installer file's path for kFileError and kHoldError, the request's URL
+  // otherwise; text is the system's words for the code (the query's kNotConnected shows them).
+  static SetupResult OfFailure(SetupRequest request, SetupOutcome outcome, const Failure& failure,
+                               std::wstring where, std::wstring text);
 
   SetupOutcome outcome = SetupOutcome::kReady;
   SetupRequest request = SetupRequest::kQuery;

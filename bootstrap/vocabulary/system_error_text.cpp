@@ -1,5 +1,7 @@
 #include "bootstrap/vocabulary/system_error_text.h"
 
+#include <wininet.h>
+
 #include <array>
 
 namespace setup {
@@ -16,6 +18,19 @@ std::wstring SystemErrorText(DWORD code, HMODULE messages) {
     text.pop_back();
   }
   return text;
+}
+
+std::wstring ErrorCodeText(DWORD code) {
+  if (code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST) {
+    // A WinInet code comes from WinInet, which is then loaded from the system directory and kept
+    // so: its table is looked up, never loaded here.
+    if (const HMODULE wininet = ::GetModuleHandleW(L"wininet.dll"); wininet != nullptr) {
+      if (std::wstring text = SystemErrorText(code, wininet); !text.empty()) {
+        return text;
+      }
+    }
+  }
+  return SystemErrorText(code);
 }
 
 }  // namespace setup

@@ -12,4 +12,9 @@ namespace setup {
 // text for the code.
 std::wstring SystemErrorText(DWORD code, HMODULE messages = nullptr);
 
+// The text of any code a failed call gives, as the error messages and the support log quote it:
+// WinInet's codes (12001 and on) from WinInet's own message table (the system's has no words for
+// them), the others from the system's.
+std::wstring ErrorCodeText(DWORD code);
+
 }  // namespace setup

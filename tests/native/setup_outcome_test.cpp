@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace setup {
@@ -101,6 +102,106 @@ TEST(SetupOutcomeTest, RefusedSignatureSaysWhichCheckFailed) {
                                L"C:\\T\\Install.exe" +
                                tail);
   }
+}
+
+// A failed call as the window shows it: which field says where, which call and code the user
+// reads, and which failures stay silent.
+TEST(SetupOutcomeTest, FailedCallsBecomeTheirResult) {
+  using Kind = SetupNotice::Kind;
+  const std::wstring kUrl = L"https://x/a";
+  const std::wstring kPath = L"C:\\T\\Install.exe";
+  const struct {
+    SetupRequest request;
+    SetupOutcome outcome;
+    Failure failure;
+    std::wstring where;
+    std::wstring text;
+    bool about_the_file;
+    Kind kind;
+    std::wstring notice;
+  } cases[] = {
+      {SetupRequest::kQuery,
+       SetupOutcome::kNotConnected,
+       {L"InternetOpenURL", 12029},
+       kUrl,
+       L"A connection with the server could not be established",
+       false,
+       Kind::kErrorReport,
+       L"Not connected: (InternetOpenURL) A connection with the server could not be established "
+       L"EC=12029"},
+      {SetupRequest::kQuery,
+       SetupOutcome::kNotConnected,
+       {L"InternetReadFile", 12002},
+       kUrl,
+       L"The operation timed out",
+       false,
+       Kind::kErrorReport,
+       L"Not connected: (InternetReadFile) The operation timed out EC=12002"},
+      // The download cannot connect silently; after a stall it reads like an early end.
+      {SetupRequest::kDownload,
+       SetupOutcome::kNotDownloaded,
+       {L"InternetOpenURL", 12029},
+       kUrl,
+       L"",
+       false,
+       Kind::kNone,
+       L""},
+      {SetupRequest::kDownload,
+       SetupOutcome::kIncomplete,
+       {L"InternetOpenURL", 12002},
+       kUrl,
+       L"",
+       false,
+       Kind::kMessage,
+       L"Error\rDownload was incomplete.\r\rBytes expected: 0\rBytes received: 0"},
+      {SetupRequest::kDownload,
+       SetupOutcome::kFileError,
+       {L"CreateFile", 5},
+       kPath,
+       L"Access is denied",
+       true,
+       Kind::kMessage,
+       L"File I/O Error!  Creating File= C:\\T\\Install.exe  EC=5"},
+      {SetupRequest::kDownload,
+       SetupOutcome::kHoldError,
+       {L"CreateFile", 1006},
+       kPath,
+       L"",
+       true,
+       Kind::kMessage,
+       L"File I/O Error!  Opening File= C:\\T\\Install.exe  EC=1006"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << OutcomeName(c.outcome) << " " << c.failure.code);
+    const SetupResult r = SetupResult::OfFailure(c.request, c.outcome, c.failure, c.where, c.text);
+    EXPECT_EQ(r.request, c.request);
+    EXPECT_EQ(r.outcome, c.outcome);
+    EXPECT_STREQ(r.call, c.failure.call);
+    EXPECT_EQ(r.code, c.failure.code);
+    EXPECT_EQ(r.path, c.about_the_file ? c.where : L"");
+    EXPECT_EQ(r.url, c.about_the_file ? L"" : c.where);
+    const SetupNotice notice = NoticeFor(r);
+    EXPECT_EQ(notice.kind, c.kind);
+    EXPECT_EQ(notice.text, c.notice);
+  }
+}
+
+// A call's value passes through whole, a move-only handle too; a failure keeps its call and code.
+TEST(SetupOutcomeTest, ResultHoldsTheValueOrTheFailure) {
+  const auto open = [](bool fails) -> Result<std::unique_ptr<int>> {
+    if (fails) {
+      return Failure{L"CreateFile", 32};
+    }
+    return std::make_unique<int>(7);
+  };
+  Result<std::unique_ptr<int>> opened = open(false);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(**opened, 7);
+  const Result<std::unique_ptr<int>> refused = open(true);
+  ASSERT_FALSE(refused);
+  EXPECT_STREQ(refused.Why().call, L"CreateFile");
+  EXPECT_EQ(refused.Why().code, 32u);
+  EXPECT_TRUE(Result<>());
 }
 
 }  // namespace

@@ -139,6 +139,15 @@ std::string RedactedUrl(const std::string& url) {
   return std::string(wide.begin(), wide.end());
 }
 
+// The one line every failed call leaves, as the support page documents it.
+TEST(SupportLogTextTest, FailureLineNamesTheCallTheTextAndTheCode) {
+  EXPECT_EQ(FailureLogText({L"InternetOpenURL", 12002}, L"The operation timed out"),
+            L"error: (InternetOpenURL) The operation timed out EC=12002");
+  EXPECT_EQ(FailureLogText({L"WriteFile", 112}, L""), L"error: (WriteFile) EC=112");
+  EXPECT_EQ(FailureLogText({L"CloseHandle", 4294967295u}, L"x"),
+            L"error: (CloseHandle) x EC=4294967295");
+}
+
 TEST(SupportLogTextTest, RedactedUrlRemovesUserInfo) {
   const struct {
     std::string url;

@@ -176,7 +176,8 @@ TEST_F(InstallQueryTest, BodyLargerThanTheCapParsesLikeTheWholeBody) {
 // The query's error for a server that goes silent: the call that waited, the system's text for
 // the timeout and its code. The answer path redirects to the installer path, whose body can pause.
 TEST_F(InstallQueryTest, ServerSilentForTheStallLimitEndsTheQuery) {
-  const std::wstring timeout = L" " + NetworkErrorText(ERROR_INTERNET_TIMEOUT) + L" EC=12002";
+  WinInetLibrary::Get();  // the words for its codes are in its own table
+  const std::wstring timeout = L" " + ErrorCodeText(ERROR_INTERNET_TIMEOUT) + L" EC=12002";
   const struct {
     const char* name;
     std::string installer;
@@ -291,15 +292,16 @@ TEST_F(InstallQueryTest, AsksTheServerEveryTime) {
 
 // WinInet's error codes have their words in WinInet's own message table, not the system's. (Wine's
 // table lacks some that Windows has, such as 12045 for an unknown certificate authority.)
-TEST(NetworkErrorTextTest, WinInetCodesHaveWords) {
+TEST(ErrorCodeTextTest, WinInetCodesHaveWords) {
+  WinInetLibrary::Get();
   for (const DWORD code :
        {ERROR_INTERNET_TIMEOUT, ERROR_INTERNET_CANNOT_CONNECT, ERROR_INTERNET_NAME_NOT_RESOLVED}) {
     EXPECT_EQ(SystemErrorText(code), L"") << code;
-    const std::wstring text = NetworkErrorText(code);
+    const std::wstring text = ErrorCodeText(code);
     EXPECT_FALSE(text.empty()) << code;
     EXPECT_NE(text.back(), L'.') << code;
   }
-  EXPECT_EQ(NetworkErrorText(ERROR_FILE_NOT_FOUND), SystemErrorText(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(ErrorCodeText(ERROR_FILE_NOT_FOUND), SystemErrorText(ERROR_FILE_NOT_FOUND));
 }
 
 // A local port that nothing listens on: bound by the system, then let go.
@@ -321,8 +323,9 @@ int UnusedPort() {
 TEST(InstallQueryErrorTest, NothingListeningIsNotConnected) {
   const std::string origin = "https://localhost:" + std::to_string(UnusedPort());
   const DWORD code = ERROR_INTERNET_CANNOT_CONNECT;
-  EXPECT_EQ(QueryError(origin), L"Not connected: (InternetOpenURL) " + NetworkErrorText(code) +
-                                    L" EC=" + std::to_wstring(code));
+  const std::wstring error = QueryError(origin);  // WinInet loaded by now
+  EXPECT_EQ(error, L"Not connected: (InternetOpenURL) " + ErrorCodeText(code) + L" EC=" +
+                       std::to_wstring(code));
 }
 
 TEST(SystemErrorTextTest, IsTheSystemTextWithoutTheEnd) {
