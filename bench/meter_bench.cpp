@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "bootstrap/app/window_look.h"
 #include "bootstrap/network/network_worker.h"
 #include "framework/app.h"
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
-#include "bootstrap/app/window_look.h"
 #include "widgets/bi_progress_bar.h"
 #include "widgets/waiting_progress.h"
 

@@ -7,10 +7,10 @@
 
 #include <cstdio>
 
+#include "bootstrap/app/window_look.h"
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "widgets/gradient_background.h"
-#include "bootstrap/app/window_look.h"
 #include "widgets/shape_button.h"
 
 namespace {

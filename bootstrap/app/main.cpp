@@ -3,9 +3,9 @@
 
 #include <cstdlib>
 
-#include "bootstrap/trust/installer_signature.h"
 #include "bootstrap/app/pre_setup.h"
 #include "bootstrap/log/support_log.h"
+#include "bootstrap/trust/installer_signature.h"
 #include "framework/app.h"
 #include "framework/system_library.h"
 

@@ -5,15 +5,15 @@
 #include <optional>
 #include <vector>
 
-#include "bootstrap/vocabulary/ansi_code_page_win.h"
 #include "bootstrap/app/desktop_shell.h"
-#include "bootstrap/vocabulary/download_progress.h"
 #include "bootstrap/app/environment.h"
+#include "bootstrap/app/window_look.h"
+#include "bootstrap/log/support_log.h"
+#include "bootstrap/network/wininet_library.h"
+#include "bootstrap/vocabulary/ansi_code_page_win.h"
+#include "bootstrap/vocabulary/download_progress.h"
 #include "bootstrap/vocabulary/setup_outcome.h"
 #include "bootstrap/vocabulary/short_text.h"
-#include "bootstrap/log/support_log.h"
-#include "bootstrap/app/window_look.h"
-#include "bootstrap/network/wininet_library.h"
 #include "framework/error.h"
 #include "framework/handle.h"
 #include "framework/scope_exit.h"

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "bootstrap/run/setup_run.h"
 #include "bootstrap/files/sys_info.h"
+#include "bootstrap/run/setup_run.h"
 #include "framework/app.h"
 #include "framework/form.h"
 #include "framework/handle.h"

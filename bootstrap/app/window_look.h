@@ -2,8 +2,8 @@
 // style their controls through these, so a test never checks a copy that has drifted.
 #pragma once
 
-#include "framework/font.h"
 #include "framework/color.h"
+#include "framework/font.h"
 #include "widgets/bi_progress_bar.h"
 #include "widgets/shape_button.h"
 #include "widgets/waiting_progress.h"

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "bootstrap/files/safe_temp_file.h"
-#include "bootstrap/vocabulary/short_text.h"
 #include "bootstrap/log/support_log_text.h"
+#include "bootstrap/vocabulary/short_text.h"
 #include "bootstrap/vocabulary/system_error_text.h"
 #include "build_settings.h"
 #include "framework/handle.h"

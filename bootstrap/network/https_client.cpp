@@ -1,9 +1,9 @@
 #include "bootstrap/network/https_client.h"
 
-#include "bootstrap/vocabulary/short_text.h"
 #include "bootstrap/log/support_log.h"
 #include "bootstrap/log/support_log_text.h"
 #include "bootstrap/network/url_text.h"
+#include "bootstrap/vocabulary/short_text.h"
 
 namespace setup {
 namespace {

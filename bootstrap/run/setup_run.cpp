@@ -3,10 +3,10 @@
 #include <cwchar>
 #include <utility>
 
+#include "bootstrap/log/support_log.h"
 #include "bootstrap/run/install_query.h"
 #include "bootstrap/trust/installer_signature.h"
 #include "bootstrap/vocabulary/short_text.h"
-#include "bootstrap/log/support_log.h"
 #include "build_settings.h"
 #include "framework/scope_exit.h"
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "bootstrap/network/url_text.h"
 #include "bootstrap/log/support_log_text.h"
+#include "bootstrap/network/url_text.h"
 #include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -14,16 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "bootstrap/app/window_look.h"
 #include "framework/app.h"
 #include "framework/color.h"
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
 #include "framework/visual_style.h"
-#include "bootstrap/app/window_look.h"
-#include "widgets/bi_progress_bar.h"
 #include "tests/wine/canvas.h"
 #include "tests/wine/widget_fixture.h"
+#include "widgets/bi_progress_bar.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "framework/color.h"
 #include "framework/gdi.h"
+#include "tests/wine/canvas.h"
 #include "widgets/gradient_paint.h"
 #include "widgets/round_mul_div.h"
-#include "tests/wine/canvas.h"
 
 namespace {
 

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "bootstrap/vocabulary/ansi_code_page_win.h"
-#include "bootstrap/run/install_query.h"
-#include "bootstrap/vocabulary/setup_outcome.h"
 #include "bootstrap/network/network_worker.h"
+#include "bootstrap/network/wininet_library.h"
+#include "bootstrap/run/install_query.h"
+#include "bootstrap/vocabulary/ansi_code_page_win.h"
+#include "bootstrap/vocabulary/setup_outcome.h"
 #include "bootstrap/vocabulary/short_text.h"
 #include "bootstrap/vocabulary/system_error_text.h"
-#include "bootstrap/network/wininet_library.h"
-#include "tests/wine/service_client.h"
 #include "framework/error.h"
+#include "tests/wine/service_client.h"
 
 namespace setup {
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bootstrap/app/window_look.h"
 #include "framework/app.h"
 #include "framework/color.h"
 #include "framework/form.h"
@@ -17,11 +18,10 @@
 #include "framework/handle.h"
 #include "framework/panel.h"
 #include "framework/push_button.h"
-#include "bootstrap/app/window_look.h"
-#include "widgets/shape_button.h"
-#include "widgets/shape_paint.h"
 #include "tests/wine/canvas.h"
 #include "tests/wine/widget_fixture.h"
+#include "widgets/shape_button.h"
+#include "widgets/shape_paint.h"
 
 namespace {
 

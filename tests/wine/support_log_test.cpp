@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "bootstrap/vocabulary/short_text.h"
-#include "bootstrap/log/support_log_text.h"
 #include "bootstrap/files/sys_info.h"
+#include "bootstrap/log/support_log_text.h"
+#include "bootstrap/vocabulary/short_text.h"
 #include "build_settings.h"
 #include "framework/handle.h"
 #include "framework/system_library.h"

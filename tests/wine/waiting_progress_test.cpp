@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "bootstrap/app/window_look.h"
 #include "framework/app.h"
 #include "framework/color.h"
 #include "framework/form.h"
 #include "framework/gdi.h"
 #include "framework/handle.h"
-#include "bootstrap/app/window_look.h"
-#include "widgets/waiting_progress.h"
 #include "tests/wine/canvas.h"
 #include "tests/wine/widget_fixture.h"
+#include "widgets/waiting_progress.h"
 
 namespace {
 
