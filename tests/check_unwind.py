@@ -325,23 +325,22 @@ class Reader:
         self.at += 1
         return self.image.u8(self.at - 1)
 
-    def uleb(self):
+    def _leb(self):
+        """The bits of a LEB128 number, how many there are, and its last byte."""
         value = shift = 0
         while True:
             byte = self.u8()
             value |= (byte & 0x7F) << shift
             shift += 7
             if byte < 0x80:
-                return value
+                return value, shift, byte
+
+    def uleb(self):
+        return self._leb()[0]
 
     def sleb(self):
-        value = shift = 0
-        while True:
-            byte = self.u8()
-            value |= (byte & 0x7F) << shift
-            shift += 7
-            if byte < 0x80:
-                return value - (1 << shift) if byte & 0x40 else value
+        value, bits, last = self._leb()
+        return value - (1 << bits) if last & 0x40 else value
 
     def encoded(self, encoding):
         """(raw value, address it was read from)."""
