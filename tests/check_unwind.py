@@ -450,10 +450,10 @@ def check_lsda(image, rva, begin, end):
         if type_filter > 0:
             indexes.add(type_filter)
         else:
-            # An exception specification: a zero-terminated list of type indexes after the table.
-            spec = Reader(image, ttype_base + (-type_filter - 1))
+            # A negative filter names a throw() list: zero-terminated type indexes after the table.
+            allowed = Reader(image, ttype_base + (-type_filter - 1))
             while True:
-                index = spec.uleb()
+                index = allowed.uleb()
                 if index == 0:
                     break
                 indexes.add(index)
