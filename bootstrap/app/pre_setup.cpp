@@ -9,7 +9,7 @@
 #include "bootstrap/app/environment.h"
 #include "bootstrap/app/window_look.h"
 #include "bootstrap/log/support_log.h"
-#include "bootstrap/network/wininet_library.h"
+#include "bootstrap/network/connectivity.h"
 #include "bootstrap/vocabulary/ansi_code_page_win.h"
 #include "bootstrap/vocabulary/download_progress.h"
 #include "bootstrap/vocabulary/setup_outcome.h"
@@ -66,11 +66,6 @@ const wchar_t* LogoFor(int width) {
     return MAKEINTRESOURCEW(IDB_LOGO);
   }
   return width <= 81 ? MAKEINTRESOURCEW(IDB_LOGO_150) : MAKEINTRESOURCEW(IDB_LOGO_200);
-}
-
-bool IsInternetConnected() {
-  DWORD flags = 0;
-  return WinInetLibrary::Get().InternetGetConnectedState(&flags, 0) != FALSE;
 }
 
 // The Server value of the environment file, converted to the ANSI code page; nothing when the
@@ -273,18 +268,24 @@ void TPreSetupBox::RunSetupBtnClick(fw::Control&) {
   if (FRunning) {
     return;
   }
-  if (!IsInternetConnected()) {
-    fw::ShowMessage(L"Error!  Internet connection not found.");
-    Close();
-    return;
-  }
   const auto running = fw::ScopedValue(FRunning, true);
   RunSetup();
 }
 
 void TPreSetupBox::RunSetup() {
+  // The system's word alone never ends a run: it is often wrong on working networks. It only
+  // decides how a query that could not connect reads, so an offline machine reads the same as ever.
+  const bool reported_connected = SystemReportsConnected();
   SetupRun run(gURL, Handle());
-  ShowOutcome(run.Run(*this));
+  const SetupResult result = run.Run(*this);
+  if (!reported_connected && result.request == SetupRequest::kQuery &&
+      result.outcome == SetupOutcome::kNotConnected) {
+    support_log::Write(L"shown: Error!  Internet connection not found.");
+    fw::ShowMessage(L"Error!  Internet connection not found.");
+    Close();
+    return;
+  }
+  ShowOutcome(result);
 }
 
 void TPreSetupBox::ShowOutcome(const SetupResult& result) {

@@ -90,6 +90,39 @@ bool TrueWindowsVersion(RTL_OSVERSIONINFOW& info) {
   return ntdll != nullptr && ntdll->RtlGetVersion(&info) == 0;
 }
 
+struct Advapi32 : fw::FunctionTable {
+  static constexpr wchar_t kLibrary[] = L"advapi32.dll";
+  FW_SYSTEM_FUNCTION(GetUserNameW);
+  FW_SYSTEM_FUNCTION(OpenProcessToken);
+  FW_SYSTEM_FUNCTION(GetTokenInformation);
+};
+
+// Whose settings the run reads: Setup runs elevated, and where a standard user elevates with an
+// administrator's account, WinInet reads that account's proxy settings, not the user's.
+std::wstring AccountText() {
+  const auto* advapi = fw::Library<Advapi32>::Get();
+  if (advapi == nullptr) {
+    return L"Account unknown";
+  }
+  wchar_t name[257] = {};
+  DWORD length = static_cast<DWORD>(std::size(name));
+  if (!advapi->GetUserNameW(name, &length)) {
+    name[0] = L'\0';
+  }
+  const wchar_t* elevation = L"";
+  HANDLE raw = nullptr;
+  if (advapi->OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+    const fw::KernelHandle token(raw);
+    TOKEN_ELEVATION elevated{};
+    DWORD size = 0;
+    if (advapi->GetTokenInformation(token.get(), TokenElevation, &elevated, sizeof(elevated),
+                                    &size)) {
+      elevation = elevated.TokenIsElevated ? L", elevated" : L", not elevated";
+    }
+  }
+  return JoinedText({L"Account ", name[0] != L'\0' ? name : L"unknown", elevation});
+}
+
 // The file is created exclusive and with delete access for its rename, which would keep every
 // reader out while Setup runs; a handle reopened for writing alone lets Notepad and others in.
 fw::FileHandle ForWritingOnly(fw::FileHandle created) {
@@ -104,6 +137,7 @@ void StartLog(const std::wstring& temp_folder) {
   const bool windows_known = TrueWindowsVersion(windows);
   wchar_t language[LOCALE_NAME_MAX_LENGTH] = {};
   ::GetUserDefaultLocaleName(language, LOCALE_NAME_MAX_LENGTH);
+  const std::wstring account = AccountText();
   const std::wstring path = temp_folder +
                             (!temp_folder.empty() && temp_folder.back() != L'\\' ? L"\\" : L"") +
                             L"Setup.log";
@@ -139,6 +173,7 @@ void StartLog(const std::wstring& temp_folder) {
   }
   AddLine(g_log, L"ANSI code page ", DecimalPiece(::GetACP()));
   AddLine(g_log, L"Language ", language);
+  AddLine(g_log, account);
   AddLine(g_log, L"Temporary folder ", temp_folder);
   if (g_log.phase == Phase::kWriting && !early_lines.empty()) {
     WriteBytes(g_log, early_lines);

@@ -768,5 +768,30 @@ class ButtonHoverTest(SetupCase):
         self.wait_for_face(info, IDLE_CENTRE, "away.png")
 
 
+class ConnectionStateTest(SetupCase):
+    """The system's word on the connection decides only how a query that cannot connect reads."""
+
+    # The system says "not connected" (a test seam: Wine's own answer cannot be changed).
+    OFFLINE = {"SETUP_TEST_REPORT_OFFLINE": "1"}
+
+    def test_system_saying_not_connected_still_asks_the_service_and_installs(self):
+        process = self.start_setup(env=self.OFFLINE)
+        self.assert_ended(process)
+        self.assertEqual(self.requests(), [self.query(), self.installer_request()])
+        self.assertEqual(self.read_file(self.installer_file), self.service.installer_bytes())
+        self.assertEqual(len(self.wait_for("the installer's record", self.sample_runs)), 1)
+
+    def test_not_connected_and_no_answer_reads_connection_not_found_and_ends(self):
+        prod = port_of(self.origins["PROD"])
+        other = harness.Service(self.origins["UAT"])
+        other.listen(prod, False)
+        self.addCleanup(other.listen, prod, True)
+        process = self.start_setup(env=self.OFFLINE)
+        self.assert_message(harness.press(TITLE, timeout_ms=WAIT_S * 1000),
+                            "Error!  Internet connection not found.")
+        self.assert_ended(process)
+        self.assertEqual(self.sample_runs(), [])
+
+
 if __name__ == "__main__":
     unittest.main()

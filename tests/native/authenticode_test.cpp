@@ -1,4 +1,5 @@
 #include "bootstrap/trust/authenticode.h"
+#include "bootstrap/trust/image_digest_feed.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,8 @@
 #include <initializer_list>
 #include <optional>
 #include <vector>
+
+#include "tests/native/split_stream.h"
 
 namespace setup {
 namespace {
@@ -372,6 +375,87 @@ TEST(AuthenticodeTableTest, OnlyTheSignatureAndItsPaddingAreAccepted) {
   Buffer garbage = entry(none, none, true);
   garbage[8] = 0x04;
   EXPECT_FALSE(SignatureBlob(garbage).has_value());
+}
+
+// What the digest covers when the finished file is read: the reference the feed must equal.
+Buffer CoveredWhenRead(const Buffer& file) {
+  Buffer covered;
+  const auto layout = ReadPeSignatureLayout(file, file.size());
+  if (!layout) {
+    return covered;
+  }
+  for (const ByteRange& range : ImageDigestRanges(*layout, file.size())) {
+    covered.insert(covered.end(), file.begin() + static_cast<std::ptrdiff_t>(range.offset),
+                   file.begin() + static_cast<std::ptrdiff_t>(range.offset + range.size));
+  }
+  return covered;
+}
+
+TEST(ImageDigestFeedTest, CoversWhatReadingTheFinishedFileCoversHoweverTheBytesArrive) {
+  struct Case {
+    const char* name;
+    PeImage image;
+  };
+  PeImage signed_large;  // headers shorter than the first 64 KiB the layout is read from
+  signed_large.file_size = 70000;
+  signed_large.table = 69000;
+  signed_large.table_size = 1000;
+  PeImage signed_small;  // the whole file shorter than those 64 KiB
+  signed_small.file_size = 3000;
+  signed_small.table = 2000;
+  signed_small.table_size = 1000;
+  PeImage unsigned_image;
+  unsigned_image.file_size = 5000;
+  PeImage pe32 = signed_small;
+  pe32.magic = 0x10B;
+  for (const Case& c : {Case{"signed, large", signed_large}, Case{"signed, small", signed_small},
+                        Case{"unsigned", unsigned_image}, Case{"PE32", pe32}}) {
+    Buffer file = c.image.Build();
+    // Position-dependent bytes after the headers, so that a byte covered twice or skipped shows.
+    for (std::size_t i = 0x400; i < file.size(); ++i) {
+      file[i] = static_cast<std::uint8_t>(i % 251);
+    }
+    const Buffer expected = CoveredWhenRead(file);
+    ASSERT_FALSE(expected.empty()) << c.name;
+    for (const Delivery& delivery : Deliveries(file.size(), 10240, {65535, 65536, 65537})) {
+      SCOPED_TRACE(std::string(c.name) + ", " + delivery.name);
+      ImageDigestFeed feed(file.size());
+      Buffer covered;
+      std::size_t at = 0;
+      for (const std::size_t piece : delivery.pieces) {
+        feed.Add(Bytes(file).subspan(at, piece),
+                 [&](Bytes part) { covered.insert(covered.end(), part.begin(), part.end()); });
+        at += piece;
+      }
+      EXPECT_TRUE(feed.Matches(file.size()));
+      EXPECT_EQ(covered, expected);
+    }
+  }
+}
+
+TEST(ImageDigestFeedTest, AFileOfAnotherSizeOrNoImageNeverMatches) {
+  PeImage image;
+  image.file_size = 3000;
+  image.table = 2000;
+  image.table_size = 1000;
+  const Buffer file = image.Build();
+  const auto feed_of = [&file](std::uint64_t announced, std::size_t fed) {
+    ImageDigestFeed feed(announced);
+    feed.Add(Bytes(file).first(fed), [](Bytes) {});
+    return feed;
+  };
+  // Announced as the file is, but ended early; announced larger; announced smaller and overrun.
+  EXPECT_FALSE(feed_of(file.size(), 2999).Matches(2999));
+  EXPECT_FALSE(feed_of(file.size() + 8, file.size()).Matches(file.size()));
+  EXPECT_FALSE(feed_of(2500, file.size()).Matches(file.size()));
+  // Not a PE image: nothing is covered, and nothing matches.
+  Buffer text(4000, 'x');
+  ImageDigestFeed feed(text.size());
+  bool covered = false;
+  feed.Add(text, [&covered](Bytes) { covered = true; });
+  EXPECT_FALSE(covered);
+  EXPECT_FALSE(feed.Layout().has_value());
+  EXPECT_FALSE(feed.Matches(text.size()));
 }
 
 }  // namespace

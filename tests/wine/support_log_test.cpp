@@ -27,7 +27,7 @@ namespace setup {
 namespace {
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-constexpr std::size_t kHeaderLines = 5;
+constexpr std::size_t kHeaderLines = 6;
 
 std::wstring FromUtf8(const std::string& bytes) {
   const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
@@ -213,7 +213,15 @@ TEST_F(SupportLogTest, StartWritesTheHeaderAndEachLineIsOnDiskAtOnce) {
   EXPECT_EQ(header[2], L"ANSI code page " + fw::DecimalText<wchar_t>(::GetACP()));
   EXPECT_TRUE(header[3].starts_with(L"Language ")) << header[3];
   EXPECT_GT(header[3].size(), std::wstring(L"Language ").size());
-  EXPECT_EQ(header[4], L"Temporary folder " + folder_);
+  // Whose settings the run reads: this process's account, the same the test itself runs as.
+  wchar_t user[257] = {};
+  DWORD user_length = 257;
+  ASSERT_TRUE(::GetUserNameW(user, &user_length));
+  const std::wstring& account = header[4];
+  EXPECT_TRUE(account == L"Account " + std::wstring(user) + L", elevated" ||
+              account == L"Account " + std::wstring(user) + L", not elevated")
+      << account;
+  EXPECT_EQ(header[5], L"Temporary folder " + folder_);
 
   support_log::Write(L"Query https://localhost:48443/validate/installurl.php?get=url");
   EXPECT_EQ(
