@@ -105,8 +105,7 @@ std::wstring Join(const UrlParts& parts, const std::wstring& path) {
 }
 
 bool IsHostCharacter(wchar_t c) {
-  return IsAlpha(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.' || c == L'_' ||
-         c >= 0x80;
+  return IsAlpha(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.' || c == L'_' || c >= 0x80;
 }
 
 bool IsIpv6Character(wchar_t c) {
