@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -101,6 +102,7 @@ struct World {
   std::vector<std::wstring> connections;  // host:port of every connection made
   std::set<Handle*> open;
   std::vector<std::wstring> violations;  // calls Windows refuses or that break the contract
+  PCCERT_CHAIN_CONTEXT chain = nullptr;  // the servers' certificate chain, when handed over
 };
 
 World* g_world = nullptr;
@@ -385,8 +387,15 @@ BOOL WINAPI InternetQueryOptionW(HINTERNET handle, DWORD option, LPVOID buffer, 
       }
       return TRUE;
     }
+    case INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT:
+      // Only once a send has reached the server, as under Wine.
+      if (h->kind != Kind::kRequest || !h->answered || g_world->chain == nullptr) {
+        return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+      }
+      *static_cast<PCCERT_CHAIN_CONTEXT*>(buffer) = ::CertDuplicateCertificateChain(g_world->chain);
+      return TRUE;
     default:
-      // No certificate chain, no proxy structure: what a WinInet without them says.
+      // No proxy structure: what a WinInet without it says.
       return Fail(ERROR_INTERNET_INVALID_OPTION);
   }
 }
@@ -641,6 +650,71 @@ TEST_F(HttpsClientModelTest, RevocationUnknownIsRetriedOnceAndRevokedIsNot) {
       EXPECT_EQ(world_.sent[1].status, 200u);
     }
   }
+}
+
+// The local service's certificate for localhost, from the test CA that the prefix trusts, as
+// the system builds its chain.
+PCCERT_CHAIN_CONTEXT TestServerChain() {
+  char ca[MAX_PATH] = {};
+  const DWORD length = ::GetEnvironmentVariableA("SETUP_TEST_CA", ca, MAX_PATH);
+  EXPECT_TRUE(length > 0 && length < MAX_PATH) << "SETUP_TEST_CA is not set";
+  // A Unix path from the test script is on Wine's drive Z:.
+  std::string path = ca[0] == '/' ? "Z:" + std::string(ca, length) : std::string(ca, length);
+  path = path.substr(0, path.find_last_of("/\\") + 1) + "server.crt";
+  std::string pem;
+  if (FILE* file = std::fopen(path.c_str(), "rb")) {
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof(chunk), file)) > 0;) {
+      pem.append(chunk, n);
+    }
+    std::fclose(file);
+  }
+  DWORD size = 0;
+  EXPECT_TRUE(::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()),
+                                     CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
+      << path;
+  std::vector<BYTE> der(size);
+  ::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
+                         der.data(), &size, nullptr, nullptr);
+  PCCERT_CONTEXT leaf = ::CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), size);
+  EXPECT_NE(leaf, nullptr);
+  CERT_CHAIN_PARA para{};
+  para.cbSize = sizeof(para);
+  PCCERT_CHAIN_CONTEXT chain = nullptr;
+  EXPECT_TRUE(
+      ::CertGetCertificateChain(nullptr, leaf, nullptr, nullptr, &para, 0, nullptr, &chain));
+  ::CertFreeCertificateContext(leaf);
+  return chain;
+}
+
+// The retried request's answer counts once the chain that gave it is trusted for the host; for
+// another host the same chain is WinInet's wrong-name failure.
+TEST_F(HttpsClientModelTest, RevocationRetryUsesTheAnswerOnlyForAChainTrustedForTheHost) {
+  const struct {
+    const wchar_t* host;
+    SetupOutcome outcome;
+    DWORD code;
+  } cases[] = {
+      {L"localhost", SetupOutcome::kReady, 0},
+      {L"otherhost", SetupOutcome::kNotConnected, ERROR_INTERNET_SEC_CERT_CN_INVALID},
+  };
+  PCCERT_CHAIN_CONTEXT chain = TestServerChain();
+  ASSERT_NE(chain, nullptr);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.host);
+    world_ = {};
+    world_.chain = chain;
+    const std::wstring host = c.host;
+    world_.replies[L"https://" + host + L":443/x"] = Failing(ERROR_INTERNET_SEC_CERT_REV_FAILED);
+    const Got answer = Get(L"https://" + host + L"/x");
+    EXPECT_EQ(answer.outcome, c.outcome) << OutcomeName(answer.outcome);
+    EXPECT_EQ(answer.failure.code, c.code);
+    if (c.outcome == SetupOutcome::kReady) {
+      EXPECT_EQ(answer.status, 200u);
+    }
+    EXPECT_EQ(world_.sent.size(), 2u);
+  }
+  ::CertFreeCertificateChain(chain);
 }
 
 TEST_F(HttpsClientModelTest, AFailedReadIsAFailureNotTheEndOfTheData) {
