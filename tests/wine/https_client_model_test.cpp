@@ -116,6 +116,12 @@ Handle* Of(HINTERNET handle, Kind kind) {
   return h;
 }
 
+// Any open handle, of whatever kind; null for one that is not.
+Handle* OpenHandle(HINTERNET handle) {
+  auto* h = static_cast<Handle*>(handle);
+  return g_world->open.count(h) != 0 ? h : nullptr;
+}
+
 Handle* Make(Kind kind, Handle* parent) {
   auto* h = new Handle{};
   h->kind = kind;
@@ -325,8 +331,8 @@ BOOL WINAPI InternetCloseHandle(HINTERNET handle) {
 }
 
 BOOL WINAPI InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length) {
-  auto* h = static_cast<Handle*>(handle);
-  if (h == nullptr || g_world->open.count(h) == 0) {
+  Handle* h = OpenHandle(handle);
+  if (h == nullptr) {
     return Fail(ERROR_INVALID_HANDLE);
   }
   switch (option) {
@@ -356,8 +362,8 @@ BOOL WINAPI InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DW
 }
 
 BOOL WINAPI InternetQueryOptionW(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD bytes) {
-  auto* h = static_cast<Handle*>(handle);
-  if (h == nullptr || g_world->open.count(h) == 0) {
+  Handle* h = OpenHandle(handle);
+  if (h == nullptr) {
     return Fail(ERROR_INVALID_HANDLE);
   }
   switch (option) {
