@@ -213,6 +213,10 @@ class ProxyTest(NetworkCase):
         with open(os.path.join(harness.wine_temp_dir(), "Setup.log"), "rb") as f:
             log = f.read()
         self.assertIn(b"proxy sign-in given", log)
+        # Where the proxy came from: the prefix's manual setting, for both requests' sessions.
+        self.assertEqual(log.count(f"proxy: manual localhost:{self.proxy_port}\r\n".encode()), 2,
+                         log)
+        self.assertEqual(log.count(b"the proxy asks for a sign-in"), 1, log)
         self.assertNotIn(PROXY_USER.encode(), log)
         self.assertNotIn(PROXY_PASSWORD.encode(), log)
 
