@@ -104,6 +104,32 @@ std::wstring Join(const UrlParts& parts, const std::wstring& path) {
   return out;
 }
 
+bool IsHostCharacter(wchar_t c) {
+  return IsAlpha(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.' || c == L'_' || c >= 0x80;
+}
+
+bool IsIpv6Character(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || IsAlpha(c) || c == L':' || c == L'.' || c == L'%';
+}
+
+// The port after the host's ":"; empty is the default. Nothing for anything but 1 to 65535.
+std::optional<unsigned> ParsePort(std::wstring_view digits) {
+  if (digits.empty()) {
+    return 443;
+  }
+  unsigned port = 0;
+  for (const wchar_t c : digits) {
+    if (c < L'0' || c > L'9' || port > 6553) {
+      return std::nullopt;
+    }
+    port = port * 10 + static_cast<unsigned>(c - L'0');
+  }
+  if (port == 0 || port > 65535) {
+    return std::nullopt;
+  }
+  return port;
+}
+
 }  // namespace
 
 bool IsHttpsUrl(std::wstring_view url) {
@@ -171,6 +197,55 @@ std::wstring ResolveUrl(std::wstring_view base, std::wstring_view reference) {
     path = L"/";
   }
   return Join(target, path);
+}
+
+std::optional<HttpsTarget> SplitHttpsUrl(std::wstring_view url) {
+  if (!IsHttpsUrl(url)) {
+    return std::nullopt;
+  }
+  const UrlParts parts = Split(url);
+  std::wstring_view authority = parts.authority;
+  // A browser ends the authority at a "\\" as at a "/": what stands before a later "@" is the host.
+  if (authority.find(L'\\') != std::wstring_view::npos) {
+    return std::nullopt;
+  }
+  if (const std::size_t at = authority.rfind(L'@'); at != std::wstring_view::npos) {
+    authority.remove_prefix(at + 1);
+  }
+  HttpsTarget target;
+  std::wstring_view port;
+  if (authority.starts_with(L'[')) {
+    const std::size_t close = authority.find(L']');
+    if (close == std::wstring_view::npos || close == 1) {
+      return std::nullopt;
+    }
+    const std::wstring_view address = authority.substr(1, close - 1);
+    if (!std::all_of(address.begin(), address.end(), IsIpv6Character)) {
+      return std::nullopt;
+    }
+    target.host = address;
+    authority.remove_prefix(close + 1);
+    if (!authority.empty() && !authority.starts_with(L':')) {
+      return std::nullopt;
+    }
+    port = authority.substr(std::min<std::size_t>(1, authority.size()));
+  } else {
+    const std::size_t colon = authority.find(L':');
+    const std::wstring_view host = authority.substr(0, colon);
+    if (host.empty() || !std::all_of(host.begin(), host.end(), IsHostCharacter)) {
+      return std::nullopt;
+    }
+    target.host = host;
+    port = colon == std::wstring_view::npos ? std::wstring_view{} : authority.substr(colon + 1);
+  }
+  const std::optional<unsigned> number = ParsePort(port);
+  if (!number) {
+    return std::nullopt;
+  }
+  target.port = *number;
+  target.object = parts.path.empty() ? L"/" : std::wstring(parts.path);
+  target.object.append(parts.query);
+  return target;
 }
 
 }  // namespace setup

@@ -6,34 +6,40 @@
 
 #include "bootstrap/network/network_worker.h"
 #include "bootstrap/vocabulary/short_text.h"
-#include "bootstrap/vocabulary/system_error_text.h"
-#include "framework/system_library.h"
 
 namespace setup {
 
-const WinInetLibrary& WinInetLibrary::Get() {
-  // Reads like the program's other network errors: what failed, the system text and the code.
-  return fw::Library<WinInetLibrary>::Require([](DWORD code) { return SystemErrorText(code); });
-}
+namespace {
+
+// Long enough that the stall limit has always struck first.
+constexpr DWORD kTimeoutMarginMs = 10000;
+
+}  // namespace
 
 void SetStallTimeouts(HINTERNET internet) {
   const WinInetLibrary& inet = WinInetLibrary::Get();
-  DWORD limit = StallLimitMs();
+  DWORD timeout = StallLimitMs() + kTimeoutMarginMs;
   for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                              INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-    inet.InternetSetOptionW(internet, option, &limit, sizeof(limit));
+    inet.InternetSetOptionW(internet, option, &timeout, sizeof(timeout));
   }
 }
 
-DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size) {
+Result<std::size_t> ReadArrived(HINTERNET request, char* buffer, std::size_t size) {
   const WinInetLibrary& inet = WinInetLibrary::Get();
   DWORD available = 0;
-  if (!inet.InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) {
-    return 0;
+  if (!inet.InternetQueryDataAvailable(request, &available, 0, 0)) {
+    return Failure{L"InternetQueryDataAvailable", ::GetLastError()};
+  }
+  if (available == 0) {
+    return std::size_t{0};
   }
   DWORD count = 0;
-  inet.InternetReadFile(request, buffer, std::min(size, available), &count);
-  return count;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, available));
+  if (!inet.InternetReadFile(request, buffer, want, &count)) {
+    return Failure{L"InternetReadFile", ::GetLastError()};
+  }
+  return std::size_t{count};
 }
 
 namespace {

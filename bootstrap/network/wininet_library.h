@@ -5,8 +5,10 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstddef>
 #include <string>
 
+#include "bootstrap/vocabulary/failure.h"
 #include "framework/handle.h"
 #include "framework/system_library.h"
 
@@ -17,7 +19,10 @@ struct WinInetLibrary : fw::FunctionTable {
   static constexpr wchar_t kLibrary[] = L"wininet.dll";
   FW_SYSTEM_FUNCTION(InternetGetConnectedState);
   FW_SYSTEM_FUNCTION(InternetOpenW);
-  FW_SYSTEM_FUNCTION(InternetOpenUrlW);
+  FW_SYSTEM_FUNCTION(InternetConnectW);
+  FW_SYSTEM_FUNCTION(HttpOpenRequestW);
+  FW_SYSTEM_FUNCTION(HttpAddRequestHeadersW);
+  FW_SYSTEM_FUNCTION(HttpSendRequestW);
   FW_SYSTEM_FUNCTION(HttpQueryInfoW);
   FW_SYSTEM_FUNCTION(InternetReadFile);
   FW_SYSTEM_FUNCTION(InternetQueryDataAvailable);
@@ -29,7 +34,8 @@ struct WinInetLibrary : fw::FunctionTable {
   // Loads the library on the first call, which is on the main thread (statics take no lock in
   // this build), and keeps it to the end of the program. No request can be made without it, so
   // a missing library or function is raised as fw::Error, e.g. "Cannot load wininet.dll: The
-  // specified module could not be found EC=126".
+  // specified module could not be found EC=126". Defined in a file of its own (wininet_load.cpp),
+  // so that a test can link the client against a model of WinInet in its place.
   static const WinInetLibrary& Get();
 };
 
@@ -41,14 +47,17 @@ inline void CloseInternetHandle(HINTERNET handle) noexcept {
 using InternetHandle =
     fw::UniqueHandle<HINTERNET, fw::NullHandleTraits<HINTERNET, CloseInternetHandle>>;
 
-// Sets the connect, send and receive timeouts of a session to the stall limit. Windows ends a
-// stalled call with them (ERROR_INTERNET_TIMEOUT); Wine ignores them, which the worker covers.
+// Sets the connect, send and receive timeouts of a session (and so of its connections and
+// requests) a margin above the stall limit: the worker's own wait decides when the user reads
+// "timed out", and WinInet's timeouts on Windows only end a call that worker has left behind
+// (Wine ignores them).
 void SetStallTimeouts(HINTERNET internet);
 
 // Reads up to size bytes of what has arrived of the request's body, waiting only while nothing has
 // (Wine's InternetReadFile would wait until the whole buffer is filled, so a server that pauses
-// would look silent with bytes already in hand). 0 at the end of the data or on a failure.
-DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size);
+// would look silent with bytes already in hand). The count, 0 at the end of the data; a failed
+// call is InternetQueryDataAvailable's or InternetReadFile's.
+Result<std::size_t> ReadArrived(HINTERNET request, char* buffer, std::size_t size);
 
 // A string option of a WinInet handle (INTERNET_OPTION_URL, INTERNET_OPTION_PROXY_USERNAME, ...);
 // empty when it has none or it cannot be read.

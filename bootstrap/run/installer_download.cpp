@@ -130,8 +130,15 @@ std::int64_t TransferToFile(const fw::SharedState<HttpsConnection>& connection,
         TransferInstaller(
             expected,
             [&](char* buffer, std::size_t size) {
-              // Only what has arrived: the count shown is never a read behind a pause.
-              return ReadArrivedBody(*connection, activity, buffer, size);
+              // Only what has arrived: the count shown is never a read behind a pause. A failed
+              // read ends the data; the file's size then tells the run what arrived.
+              const Result<std::size_t> count =
+                  ReadArrivedBody(*connection, activity, buffer, size);
+              if (!count) {
+                support_log::WriteFailure(count.Why());
+                return std::size_t{0};
+              }
+              return *count;
             },
             [&](const char* data, std::size_t size) {
               fw::Lock lock(state->lock);

@@ -12,8 +12,15 @@
 #include <string_view>
 
 #include "bootstrap/network/wininet_library.h"
+#include "framework/system_library.h"
 
 namespace setup::test {
+
+// The one call of the tests' client that the program itself does not make.
+struct ServiceClientWinInet : fw::FunctionTable {
+  static constexpr wchar_t kLibrary[] = L"wininet.dll";
+  FW_SYSTEM_FUNCTION(InternetOpenUrlW);
+};
 
 inline std::string Origin() {
   std::array<char, 256> value{};
@@ -32,7 +39,7 @@ inline std::string Get(const std::string& url) {
       wininet.InternetOpenW(L"setup tests", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   EXPECT_TRUE(internet) << ::GetLastError();
   const std::wstring wide_url = ToWide(url);
-  const InternetHandle request(wininet.InternetOpenUrlW(
+  const InternetHandle request(fw::Library<ServiceClientWinInet>::Require().InternetOpenUrlW(
       internet.get(), wide_url.c_str(), nullptr, 0,
       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0));
   EXPECT_TRUE(request) << url << " error " << ::GetLastError();
