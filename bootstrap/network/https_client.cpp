@@ -141,14 +141,15 @@ Result<> OpenSession(HttpsConnection& connection, const wchar_t* user_agent) {
 }
 
 // Sends the GET of url on the answer's session, off the window, and waits for the status line.
-Result<> Send(HttpsAnswer& answer, const std::wstring& url) {
+Result<> Send(HttpsAnswer& answer, const std::wstring& url, const std::wstring& headers) {
   support_log::Write({L"GET ", RedactedUrl(url)});
   answer.connection->request.reset();
   const fw::SharedState<Result<>> sent;
   const bool ended =
-      RunRequestOffWindow([shared = answer.connection, url, sent](fw::WorkActivity&) {
+      RunRequestOffWindow([shared = answer.connection, url, headers, sent](fw::WorkActivity&) {
         shared->request.reset(WinInetLibrary::Get().InternetOpenUrlW(
-            shared->internet.get(), url.c_str(), nullptr, 0, kRequestFlags, 0));
+            shared->internet.get(), url.c_str(), headers.empty() ? nullptr : headers.c_str(),
+            static_cast<DWORD>(headers.size()), kRequestFlags, 0));
         if (!shared->request) {
           *sent = Failure{L"InternetOpenURL", ::GetLastError()};
         }
@@ -164,12 +165,12 @@ Result<> Send(HttpsAnswer& answer, const std::wstring& url) {
 
 // Sends the GET of url and follows its redirects until a status is the answer, or a hop is refused
 // or cannot be sent.
-void Follow(HttpsAnswer& answer, std::wstring current, HWND owner) {
+void Follow(HttpsAnswer& answer, std::wstring current, HWND owner, const std::wstring& headers) {
   HttpsConnection& connection = *answer.connection;
   int redirects = 0;
   bool offered_sign_in = false;  // this run's sign-in, handed to this session for this hop
   for (;;) {
-    if (const Result<> sent = Send(answer, current); !sent) {
+    if (const Result<> sent = Send(answer, current, headers); !sent) {
       NotConnected(answer, sent.Why(), current);
       return;
     }
@@ -222,23 +223,25 @@ void Follow(HttpsAnswer& answer, std::wstring current, HWND owner) {
 
 }  // namespace
 
-std::size_t ReadArrivedBody(const HttpsConnection& connection, fw::WorkActivity& activity,
-                            char* buffer, std::size_t size) {
-  const DWORD count = ReadArrived(connection.request.get(), buffer, static_cast<DWORD>(size));
-  if (count > 0) {
+Result<std::size_t> ReadArrivedBody(const HttpsConnection& connection, fw::WorkActivity& activity,
+                                    char* buffer, std::size_t size) {
+  Result<std::size_t> count =
+      ReadArrived(connection.request.get(), buffer, static_cast<DWORD>(size));
+  if (count && *count > 0) {
     activity.Touch();
   }
   return count;
 }
 
-HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND owner) {
+HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND owner,
+                     const std::wstring& extra_headers) {
   HttpsAnswer answer;
   if (!IsHttpsUrl(url)) {
     Refuse(answer, SetupOutcome::kRefusedInsecure, url);
   } else if (const Result<> opened = OpenSession(*answer.connection, user_agent); !opened) {
     NotConnected(answer, opened.Why(), url);
   } else {
-    Follow(answer, url, owner);
+    Follow(answer, url, owner, extra_headers);
   }
   return answer;
 }

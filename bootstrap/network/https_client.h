@@ -35,14 +35,16 @@ struct HttpsAnswer {
 };
 
 // Reads up to size bytes of what has arrived of the answer's body and tells the waiting window that
-// the server is still sending; 0 at the end of the data or on a failure. On the worker.
-std::size_t ReadArrivedBody(const HttpsConnection& connection, fw::WorkActivity& activity,
-                            char* buffer, std::size_t size);
+// the server is still sending; 0 at the end of the data, or the failed read. On the worker.
+Result<std::size_t> ReadArrivedBody(const HttpsConnection& connection, fw::WorkActivity& activity,
+                                    char* buffer, std::size_t size);
 
 // GETs the URL (https:// or refused unrequested) with the user agent. A redirect status with a
 // Location is followed to the resolved target; any other status is the answer, a 302 without
 // Location too. The proxy's sign-in dialog is owned by the given window. A refusal is logged here;
-// a failed call only comes back in the answer, for the run to log once.
-HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND owner);
+// a failed call only comes back in the answer, for the run to log once. extra_headers ("Name:
+// value\r\n" each) go with every hop's request.
+HttpsAnswer GetHttps(const std::wstring& url, const wchar_t* user_agent, HWND owner,
+                     const std::wstring& extra_headers = {});
 
 }  // namespace setup

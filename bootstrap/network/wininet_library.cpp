@@ -25,15 +25,20 @@ void SetStallTimeouts(HINTERNET internet) {
   }
 }
 
-DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size) {
+Result<std::size_t> ReadArrived(HINTERNET request, char* buffer, DWORD size) {
   const WinInetLibrary& inet = WinInetLibrary::Get();
   DWORD available = 0;
-  if (!inet.InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) {
-    return 0;
+  if (!inet.InternetQueryDataAvailable(request, &available, 0, 0)) {
+    return Failure{L"InternetQueryDataAvailable", ::GetLastError()};
+  }
+  if (available == 0) {
+    return std::size_t{0};
   }
   DWORD count = 0;
-  inet.InternetReadFile(request, buffer, std::min(size, available), &count);
-  return count;
+  if (!inet.InternetReadFile(request, buffer, std::min(size, available), &count)) {
+    return Failure{L"InternetReadFile", ::GetLastError()};
+  }
+  return std::size_t{count};
 }
 
 namespace {

@@ -5,8 +5,10 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstddef>
 #include <string>
 
+#include "bootstrap/vocabulary/failure.h"
 #include "framework/handle.h"
 #include "framework/system_library.h"
 
@@ -47,8 +49,9 @@ void SetStallTimeouts(HINTERNET internet);
 
 // Reads up to size bytes of what has arrived of the request's body, waiting only while nothing has
 // (Wine's InternetReadFile would wait until the whole buffer is filled, so a server that pauses
-// would look silent with bytes already in hand). 0 at the end of the data or on a failure.
-DWORD ReadArrived(HINTERNET request, char* buffer, DWORD size);
+// would look silent with bytes already in hand). The count, 0 at the end of the data, or the
+// failed call (InternetQueryDataAvailable, InternetReadFile) with its code.
+Result<std::size_t> ReadArrived(HINTERNET request, char* buffer, DWORD size);
 
 // A string option of a WinInet handle (INTERNET_OPTION_URL, INTERNET_OPTION_PROXY_USERNAME, ...);
 // empty when it has none or it cannot be read.

@@ -22,13 +22,19 @@ SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body) {
   // Shared with the worker, which the query leaves behind when the server stalls.
   struct Body {
     std::string bytes;
+    Result<> read;  // a failed read of the body
   };
   const fw::SharedState<Body> read;
   const fw::SharedState<HttpsConnection> connection = answer.connection;
   const bool ended = RunRequestOffWindow([read, connection](fw::WorkActivity& activity) {
-    // A failed read gives 0 and so ends the body like the end of the data.
-    read->bytes = ReadAnswerBody([&](char* buffer, std::size_t size) {
-      return ReadArrivedBody(*connection, activity, buffer, size);
+    // A failed read ends the body; the answer is then not taken.
+    read->bytes = ReadAnswerBody([&](char* buffer, std::size_t size) -> std::size_t {
+      const Result<std::size_t> count = ReadArrivedBody(*connection, activity, buffer, size);
+      if (!count) {
+        read->read = count.Why();
+        return 0;
+      }
+      return *count;
     });
   });
   if (!ended) {
@@ -36,6 +42,10 @@ SetupResult FetchUrl(const std::wstring& url, HWND owner, std::string& body) {
     support_log::Write(L"stalled in the answer's body");
     return FailedRun(SetupRequest::kQuery, SetupOutcome::kNotConnected,
                      Failure{L"InternetReadFile", ERROR_INTERNET_TIMEOUT}, answer.url);
+  }
+  if (!read->read) {
+    return FailedRun(SetupRequest::kQuery, SetupOutcome::kNotConnected, read->read.Why(),
+                     answer.url);
   }
   body = std::move(read->bytes);
   support_log::Write(

@@ -9,8 +9,12 @@
 namespace setup {
 namespace {
 
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-bool IsAlpha(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+bool IsDigit(wchar_t c) {
+  return c >= L'0' && c <= L'9';
+}
+bool IsAlpha(wchar_t c) {
+  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+}
 
 // Leading and trailing blanks (spaces and tabs, as header values carry them) taken off.
 std::wstring_view Trimmed(std::wstring_view text) {
@@ -58,8 +62,9 @@ unsigned DaysInMonth(std::int64_t year, unsigned month) {
 
 // 1..12 for a month's three-letter English name in any case; 0 otherwise.
 unsigned MonthNumber(std::wstring_view name) {
-  static constexpr std::array<std::wstring_view, 12> kMonths = {
-      L"jan", L"feb", L"mar", L"apr", L"may", L"jun", L"jul", L"aug", L"sep", L"oct", L"nov", L"dec"};
+  static constexpr std::array<std::wstring_view, 12> kMonths = {L"jan", L"feb", L"mar", L"apr",
+                                                                L"may", L"jun", L"jul", L"aug",
+                                                                L"sep", L"oct", L"nov", L"dec"};
   if (name.size() != 3) {
     return 0;
   }
@@ -73,7 +78,9 @@ unsigned MonthNumber(std::wstring_view name) {
 
 // A weak validator says two versions are equivalent, not byte for byte the same, so If-Range may
 // not carry one (a server must then always send the whole file).
-bool IsWeakEtag(std::wstring_view etag) { return etag.size() >= 2 && etag.substr(0, 2) == L"W/"; }
+bool IsWeakEtag(std::wstring_view etag) {
+  return etag.size() >= 2 && etag.substr(0, 2) == L"W/";
+}
 
 }  // namespace
 
@@ -82,13 +89,14 @@ bool IsRetryableStatus(unsigned long status) {
          status == 504;
 }
 
-std::int64_t BackoffDelayMs(int retry, std::uint32_t jitter, std::optional<std::int64_t> retry_after_ms,
-                            std::int64_t unit_ms) {
+std::int64_t BackoffDelayMs(int retry, std::uint32_t jitter,
+                            std::optional<std::int64_t> retry_after_ms, std::int64_t unit_ms) {
   const int doublings = std::clamp(retry, 1, kMaxRetries) - 1;
   const std::int64_t base = unit_ms << doublings;
   // 80 % of the base plus up to 40 % more, in proportion to the jitter's share of 2^32.
-  const std::int64_t delay = base * 4 / 5 + static_cast<std::int64_t>(
-                                                (static_cast<std::uint64_t>(base) * 2 / 5 * jitter) >> 32);
+  const std::int64_t delay =
+      base * 4 / 5 +
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(base) * 2 / 5 * jitter) >> 32);
   if (!retry_after_ms) {
     return delay;
   }
@@ -201,13 +209,16 @@ std::optional<std::int64_t> ContentRangeStart(std::wstring_view text) {
   return first;
 }
 
-std::int64_t ResumeRule::RequestFrom() const { return have_ > 0 && !validator_.empty() ? have_ : 0; }
+std::int64_t ResumeRule::RequestFrom() const {
+  return have_ > 0 && !validator_.empty() ? have_ : 0;
+}
 
 std::wstring ResumeRule::RequestHeaders() const {
   if (RequestFrom() == 0) {
     return {};
   }
-  return JoinedText({L"Range: bytes=", DecimalPiece(have_), L"-\r\nIf-Range: ", validator_, L"\r\n"});
+  return JoinedText(
+      {L"Range: bytes=", DecimalPiece(have_), L"-\r\nIf-Range: ", validator_, L"\r\n"});
 }
 
 BodyPlacement ResumeRule::Accept(const InstallerAnswerFacts& answer) {
@@ -234,7 +245,8 @@ BodyPlacement ResumeRule::Accept(const InstallerAnswerFacts& answer) {
   // Weak ETags cannot go into If-Range; Last-Modified can, and the server judges whether it is
   // exact enough. Without either every retry asks for the whole file again.
   validator_is_etag_ = !etag.empty() && !IsWeakEtag(etag);
-  validator_ = validator_is_etag_ ? std::wstring(etag) : std::wstring(Trimmed(answer.last_modified));
+  validator_ =
+      validator_is_etag_ ? std::wstring(etag) : std::wstring(Trimmed(answer.last_modified));
   return BodyPlacement::kStartOver;
 }
 

@@ -24,7 +24,8 @@ bool IsRetryableStatus(unsigned long status);
 // between 80 % and 120 % of that so that many clients cut off together do not come back together.
 // jitter is any 32-bit value from a random source (0 gives 80 %). A server's Retry-After, when
 // given, is honoured up to kRetryAfterCapMs when it asks for longer than the schedule.
-std::int64_t BackoffDelayMs(int retry, std::uint32_t jitter, std::optional<std::int64_t> retry_after_ms,
+std::int64_t BackoffDelayMs(int retry, std::uint32_t jitter,
+                            std::optional<std::int64_t> retry_after_ms,
                             std::int64_t unit_ms = kBackoffUnitMs);
 
 // Retry-After as delay-seconds ("120") or as an HTTP date (IMF-fixdate, RFC 850 or asctime form,

@@ -147,9 +147,15 @@ TEST(ResumeRuleTest, EveryCutPointEndsInOneWholeVersionOfTheFile) {
        date,
        2,
        1},
-      {"200 started over", {200, etag_a, L"", L""},
-       [&](const std::wstring&, std::size_t) { return Served{{200, etag_a, L"", L""}, a, {}}; },
-       &a, etag_a, 2, 2},
+      {"200 started over",
+       {200, etag_a, L"", L""},
+       [&](const std::wstring&, std::size_t) {
+         return Served{{200, etag_a, L"", L""}, a, {}};
+       },
+       &a,
+       etag_a,
+       2,
+       2},
       {"changed version: If-Range fails, 200 of the new one",
        {200, etag_a, L"", L""},
        rest_of(b, etag_b),
@@ -211,7 +217,8 @@ TEST(ResumeRuleTest, EveryCutPointEndsInOneWholeVersionOfTheFile) {
       ASSERT_FALSE(run.progress_off_file);
       ASSERT_EQ(run.requests[0], L"");
       ASSERT_EQ(IfRange(run.requests[1]), c.if_range);
-      ASSERT_EQ(RangeFrom(run.requests[1]), c.if_range.empty() ? -1 : static_cast<std::int64_t>(cut));
+      ASSERT_EQ(RangeFrom(run.requests[1]),
+                c.if_range.empty() ? -1 : static_cast<std::int64_t>(cut));
       if (c.start_overs == 1) {
         // Resumed: not a byte fetched twice.
         ASSERT_EQ(run.fetched, static_cast<std::int64_t>(length));
@@ -248,16 +255,16 @@ TEST(ResumeRuleTest, StopRuleCountsTheWholeFileWhereverItWasCut) {
 TEST(ResumeRuleTest, EveryAttemptCutStopsAfterTheLastRetryWithTheFileSoFar) {
   const std::size_t length = 50000;
   const std::string a = StreamBytes(length);
-  const Download run = RunDownload(static_cast<std::int32_t>(length), [&](int attempt,
-                                                                          const std::wstring& h) {
-    const std::int64_t from = RangeFrom(h);
-    if (attempt == 0) {
-      return Served{{200, L"\"a\"", L"", L""}, a, 1000};
-    }
-    return Served{{206, L"\"a\"", L"", RangeText(from, length)},
-                  a.substr(static_cast<std::size_t>(from)),
-                  std::size_t{1000}};
-  });
+  const Download run =
+      RunDownload(static_cast<std::int32_t>(length), [&](int attempt, const std::wstring& h) {
+        const std::int64_t from = RangeFrom(h);
+        if (attempt == 0) {
+          return Served{{200, L"\"a\"", L"", L""}, a, 1000};
+        }
+        return Served{{206, L"\"a\"", L"", RangeText(from, length)},
+                      a.substr(static_cast<std::size_t>(from)),
+                      std::size_t{1000}};
+      });
   EXPECT_EQ(run.requests.size(), static_cast<std::size_t>(kMaxRetries + 1));
   EXPECT_EQ(run.received, 6000);
   EXPECT_TRUE(run.file == a.substr(0, 6000));
@@ -333,13 +340,20 @@ TEST(ResumeRuleTest, BackoffDoublesWithJitterAndHonoursRetryAfterUpToAMinute) {
     std::optional<std::int64_t> retry_after_ms;
     std::int64_t delay_ms;
   } cases[] = {
-      {1, kMiddle, std::nullopt, 1000},   {2, kMiddle, std::nullopt, 2000},
-      {3, kMiddle, std::nullopt, 4000},   {4, kMiddle, std::nullopt, 8000},
-      {5, kMiddle, std::nullopt, 16000},  {1, kLeast, std::nullopt, 800},
-      {1, kMost, std::nullopt, 1199},     {5, kLeast, std::nullopt, 12800},
-      {5, kMost, std::nullopt, 19199},    {9, kMiddle, std::nullopt, 16000},  // no further doubling
-      {1, kMiddle, 5000, 5000},           {4, kMiddle, 5000, 8000},  // the schedule when longer
-      {1, kMiddle, 0, 1000},              {1, kMiddle, 3600000, 60000},  // capped at a minute
+      {1, kMiddle, std::nullopt, 1000},
+      {2, kMiddle, std::nullopt, 2000},
+      {3, kMiddle, std::nullopt, 4000},
+      {4, kMiddle, std::nullopt, 8000},
+      {5, kMiddle, std::nullopt, 16000},
+      {1, kLeast, std::nullopt, 800},
+      {1, kMost, std::nullopt, 1199},
+      {5, kLeast, std::nullopt, 12800},
+      {5, kMost, std::nullopt, 19199},
+      {9, kMiddle, std::nullopt, 16000},  // no further doubling
+      {1, kMiddle, 5000, 5000},
+      {4, kMiddle, 5000, 8000},  // the schedule when longer
+      {1, kMiddle, 0, 1000},
+      {1, kMiddle, 3600000, 60000},  // capped at a minute
   };
   for (const auto& c : cases) {
     EXPECT_EQ(BackoffDelayMs(c.retry, c.jitter, c.retry_after_ms), c.delay_ms)
