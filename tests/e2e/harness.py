@@ -239,6 +239,8 @@ def wine_environment(env=None):
     merged = dict(os.environ)
     merged.setdefault("WINEDEBUG", "-all")
     merged.setdefault("WINEARCH", "win64")
+    # Setup's retries wait 50 ms, 100 ms, ... instead of 1 s, 2 s, ... (a seam of test builds).
+    merged.setdefault("SETUP_TEST_RETRY_UNIT_MS", "50")
     merged.update(env or {})
     return merged
 
