@@ -15,10 +15,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from setup_e2e_test import (CLOSE_BUTTON, INSTALLER_PATH, TITLE, WAIT_S,  # noqa: E402
-                            SetupCase, centre_of, incomplete_message)
-
-ATTEMPTS = 6  # the first and five retries
+from setup_e2e_test import (ATTEMPTS, CLOSE_BUTTON, INSTALLER_PATH, TITLE,  # noqa: E402
+                            WAIT_S, SetupCase, centre_of, incomplete_message)
 
 
 class ResumeTest(SetupCase):
