@@ -31,7 +31,8 @@ names neither of them; validators=weak sends a weak ETag, date only Last-Modifie
 neither. close_after and pause_after are offsets in the file, whatever range a request asks
 for; cut_times=K cuts only the first K installer requests (default: every one). busy=K answers
 the first K installer requests 503 with retry_after as their Retry-After header (none without
-it). The log notes each request's Range and If-Range, and the installer's status.
+it). The log notes each request's Range and If-Range, and the installer's status and the body
+bytes it sent.
 
 Besides the HTTPS ports the service listens for plain HTTP on one more port (--http-port, a free
 one by default), serving the same paths without redirects: the target of insecure answers and
@@ -457,6 +458,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif start > first and installer["chunk_delay_ms"]:
                 time.sleep(installer["chunk_delay_ms"] / 1000)
             self.wfile.write(data[start:end])
+            self.entry["sent"] = end - first
         if limit is not None:
             self.reset_connection()
 

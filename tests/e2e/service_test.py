@@ -292,9 +292,10 @@ class ServiceTest(unittest.TestCase):
         resume = {"Range": f"bytes={cut}-", "If-Range": answer["ETag"]}
         status, _, body = self.fetch(INSTALLER, headers=resume)
         self.assertEqual((status, body), (206, data[cut:]))
-        self.assertEqual([(e["status"], e["range"], e["if_range"]) for e in self.service.log()],
-                         [(503, None, None), (503, None, None), (200, None, None),
-                          (206, f"bytes={cut}-", answer["ETag"])])
+        self.assertEqual([(e["status"], e["range"], e["if_range"], e.get("sent"))
+                          for e in self.service.log()],
+                         [(503, None, None, None), (503, None, None, None), (200, None, None, cut),
+                          (206, f"bytes={cut}-", answer["ETag"], size - cut)])
         # A cut every time, at an offset in the file: a range from past it gets no byte.
         self.service.installer(close_after=cut)
         self.assertEqual(self.fetch(INSTALLER, headers={"Range": "bytes=1000-"})[2],
@@ -313,7 +314,7 @@ class ServiceTest(unittest.TestCase):
             dict(port=self.local.ports[0], method="GET", path=ANSWER,
                  user_agent="Mozilla/3.0 (compatible; Indy Library)", range=None, if_range=None),
             dict(port=self.local.ports[1], method="GET", path=INSTALLER, user_agent="Setup.exe",
-                 range=None, if_range=None, status=200),
+                 range=None, if_range=None, status=200, sent=len(self.installer_data)),
             dict(port=self.local.ports[1], method="GET", path="/nowhere?x=1", user_agent="other",
                  range=None, if_range=None),
         ]
