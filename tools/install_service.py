@@ -442,7 +442,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not self.send_body:
             return
         limit = installer["close_after"]
-        if installer["cut_times"] is not None and number - installer["busy"] > installer["cut_times"]:
+        cut_times = installer["cut_times"]
+        if cut_times is not None and number - installer["busy"] > cut_times:
             limit = None
         sent_end = len(data) if limit is None else max(limit, first)
         pause_at = installer["pause_after"]
