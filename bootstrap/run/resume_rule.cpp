@@ -62,18 +62,21 @@ unsigned DaysInMonth(std::int64_t year, unsigned month) {
 
 // 1..12 for a month's three-letter English name in any case; 0 otherwise.
 unsigned MonthNumber(std::wstring_view name) {
-  static constexpr std::array<std::wstring_view, 12> kMonths = {L"jan", L"feb", L"mar", L"apr",
-                                                                L"may", L"jun", L"jul", L"aug",
-                                                                L"sep", L"oct", L"nov", L"dec"};
+  static constexpr std::wstring_view kMonths = L"janfebmaraprmayjunjulaugsepoctnovdec";
   if (name.size() != 3) {
     return 0;
   }
-  std::wstring lower(name);
-  for (wchar_t& c : lower) {
-    c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
+  for (unsigned month = 0; month < 12; ++month) {
+    bool same = true;
+    for (std::size_t i = 0; i < 3; ++i) {
+      // ASCII letters only: setting the 0x20 bit lower-cases them and leaves no other letter equal.
+      same = same && (name[i] | 0x20) == kMonths[month * 3 + i];
+    }
+    if (same) {
+      return month + 1;
+    }
   }
-  const auto found = std::find(kMonths.begin(), kMonths.end(), lower);
-  return found == kMonths.end() ? 0 : static_cast<unsigned>(found - kMonths.begin() + 1);
+  return 0;
 }
 
 // A weak validator says two versions are equivalent, not byte for byte the same, so If-Range may

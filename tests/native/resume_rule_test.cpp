@@ -412,6 +412,7 @@ TEST(ResumeRuleTest, HttpDatesInTheirThreeForms) {
       {L"Sun, 06 Nov 1994 08:49:37 GMT", 784111777},
       {L"Sunday, 06-Nov-94 08:49:37 GMT", 784111777},
       {L"Sun Nov  6 08:49:37 1994", 784111777},
+      {L"SUN, 06 NOV 1994 08:49:37 GMT", 784111777},
       {L"Tue, 29 Feb 2000 12:00:00 GMT", 951825600},
       {L"Wed, 01-Jan-25 00:00:00 GMT", 1735689600},  // a two-digit year below 70 is this century
       {L"Fri, 29 Feb 2001 12:00:00 GMT", std::nullopt},
