@@ -92,4 +92,20 @@ bool RunOffWindow(std::function<void(WorkActivity&)> work, const std::function<v
   return true;
 }
 
+bool WaitPumping(DWORD ms) {
+  const std::uint64_t deadline = ::GetTickCount64() + ms;
+  for (;;) {
+    App().ProcessMessages();
+    if (App().Terminated()) {
+      return false;
+    }
+    const std::uint64_t now = ::GetTickCount64();
+    if (now >= deadline) {
+      return true;
+    }
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
+                                  MWMO_INPUTAVAILABLE);
+  }
+}
+
 }  // namespace fw

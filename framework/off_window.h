@@ -82,4 +82,9 @@ class SharedState {
 bool RunOffWindow(std::function<void(WorkActivity&)> work, const std::function<void()>& before_pump,
                   DWORD stall_limit_ms, ModuleHandle keep_loaded = {});
 
+// Lets ms pass on the main thread while the window keeps pumping (repaints, keys, Close). False
+// as soon as the application is asked to end, also when it already was: a wait the user closed
+// the window on ends at once.
+bool WaitPumping(DWORD ms);
+
 }  // namespace fw

@@ -7,7 +7,8 @@ lets a test change both through GET requests under /_control/ on any of those po
   /_control/reset
   /_control/answer?status=N&body=PCT&announce=N&forever=1&delay_ms=N&redirect=PATH&plain=1
   /_control/installer?status=N&size=N&fill=BYTE&close_after=N&delay_ms=N&chunk_delay_ms=N
-                     &redirect=PATH&pause_after=N&pause_ms=N&file=PATH
+                     &redirect=PATH&pause_after=N&pause_ms=N&file=PATH&cut_times=K
+                     &busy=K&retry_after=TEXT&validators=strong|weak|date|none
   /_control/info              JSON: {"ports": [...], "http_port": N}
   /_control/log               JSON array of the requests seen since the last reset (arrival
                               "time" and, once answered, "done": when the last byte was sent)
@@ -24,13 +25,24 @@ pause_ms stop sending the installer's body for a while after that many bytes (a 
 pause and the connection). plain=1 announces the installer on the plain-HTTP listener. file=PATH
 serves the bytes of that local file (a signed or altered installer) instead of the installer.
 
+The installer carries an ETag (a digest of its bytes) and a Last-Modified date and answers
+"Range: bytes=N-" with 206 and a Content-Range, or with 200 and the whole file when If-Range
+names neither of them; validators=weak sends a weak ETag, date only Last-Modified, none
+neither. close_after and pause_after are offsets in the file, whatever range a request asks
+for; cut_times=K cuts only the first K installer requests (default: every one). busy=K answers
+the first K installer requests 503 with retry_after as their Retry-After header (none without
+it). The log notes each request's Range and If-Range, and the installer's status and the body
+bytes it sent.
+
 Besides the HTTPS ports the service listens for plain HTTP on one more port (--http-port, a free
 one by default), serving the same paths without redirects: the target of insecure answers and
 redirects in tests. Standard library only.
 """
 
 import argparse
+import email.utils
 import fcntl
+import hashlib
 import http.server
 import json
 import logging
@@ -125,15 +137,20 @@ class ServiceState:
                 self.original_installer = f.read()
         else:
             self.original_installer = pattern_bytes(DEFAULT_INSTALLER_SIZE)
+        # Once: a benchmark's installer is large, and its validators are asked for every request.
+        self.original_digest = hashlib.sha256(self.original_installer).digest()
         self.reset()
 
     def reset(self):
         with self.lock:
             self.answer = dict(status=200, body=None, announce=None, forever=False,
                                delay_ms=0, redirect=None, plain=False)
-            self.installer = dict(status=200, data=self.original_installer, close_after=None,
+            self.installer = dict(status=200, data=self.original_installer,
+                                  digest=self.original_digest, close_after=None,
                                   delay_ms=0, chunk_delay_ms=0, redirect=None, pause_after=None,
-                                  pause_ms=0)
+                                  pause_ms=0, cut_times=None, busy=0, retry_after=None,
+                                  validators="strong")
+            self.installer_requests = 0
             self.requests = []
             # Pauses of the behaviour being replaced end now.
             if hasattr(self, "resetting"):
@@ -169,23 +186,43 @@ class ServiceState:
                     data = f.read()
             except OSError as e:
                 raise BadRequest(f"cannot read file: {e}")
-        installer = dict(status=params.status(), data=data,
+        digest = (self.original_digest if data is self.original_installer
+                  else hashlib.sha256(data).digest())
+        installer = dict(status=params.status(), data=data, digest=digest,
                          close_after=params.integer("close_after", None, 0, len(data)),
                          delay_ms=params.integer("delay_ms", 0, 0, 600000),
                          chunk_delay_ms=params.integer("chunk_delay_ms", 0, 0, 60000),
                          redirect=params.redirect(),
                          pause_after=params.integer("pause_after", None, 0, len(data)),
-                         pause_ms=params.integer("pause_ms", 0, 0, 600000))
+                         pause_ms=params.integer("pause_ms", 0, 0, 600000),
+                         cut_times=params.integer("cut_times", None, 0, 1000),
+                         busy=params.integer("busy", 0, 0, 1000),
+                         retry_after=(params.values["retry_after"].decode("latin-1")
+                                      if "retry_after" in params.values else None),
+                         validators=params.values.get("validators", b"strong").decode("latin-1"))
         if (installer["pause_after"] is None) != ("pause_ms" not in params.values):
             raise BadRequest("pause_after and pause_ms go together")
+        if installer["cut_times"] is not None and installer["close_after"] is None:
+            raise BadRequest("cut_times needs close_after")
+        if installer["validators"] not in ("strong", "weak", "date", "none"):
+            raise BadRequest("validators is strong, weak, date or none")
         with self.lock:
             self.installer = installer
+            # Counted afresh: "the first K requests" are those after this call.
+            self.installer_requests = 0
 
-    def record(self, port, method, path, user_agent):
+    def count_installer_request(self):
+        """The number of this installer request since the behaviour was set, from 1."""
+        with self.lock:
+            self.installer_requests += 1
+            return self.installer_requests
+
+    def record(self, port, method, path, user_agent, headers):
         with self.lock:
             # The arrival time lets benchmarks measure when a program's requests reach the service.
             entry = dict(port=port, method=method, path=path, user_agent=user_agent,
-                         time=time.time())
+                         time=time.time(), range=headers.get("Range"),
+                         if_range=headers.get("If-Range"))
             self.requests.append(entry)
             return entry
 
@@ -223,7 +260,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.control(state, path[len("/_control/"):], query)
                 return
             entry = state.record(self.port, self.command, self.path,
-                                 self.headers.get("User-Agent", ""))
+                                 self.headers.get("User-Agent", ""), self.headers)
+            self.entry = entry
             answer, installer, _ = state.snapshot()
             # A redirect target on the same origin serves what the redirected path would have.
             if self.server.plain:
@@ -275,7 +313,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 state.set_installer(ControlParams(query, ("status", "size", "fill", "close_after",
                                                           "delay_ms", "chunk_delay_ms",
                                                           "redirect", "pause_after",
-                                                          "pause_ms", "file")))
+                                                          "pause_ms", "file", "cut_times",
+                                                          "busy", "retry_after",
+                                                          "validators")))
             elif name == "info":
                 ControlParams(query, ())
                 info = dict(ports=self.server.listeners.ports,
@@ -340,30 +380,86 @@ class Handler(http.server.BaseHTTPRequestHandler):
         while self.send_body:
             self.wfile.write(block)
 
+    @staticmethod
+    def validator_headers(installer):
+        """The installer's ETag and Last-Modified as the behaviour asks: both by default."""
+        digest = installer["digest"]
+        etag = '"' + digest[:8].hex() + '"'
+        # A fixed date per content, well in the past, so that it is exact enough for If-Range.
+        date = email.utils.formatdate(1_600_000_000 + int.from_bytes(digest[:3], "big"),
+                                      usegmt=True)
+        kind = installer["validators"]
+        headers = {}
+        if kind in ("strong", "weak"):
+            headers["ETag"] = etag if kind == "strong" else "W/" + etag
+        if kind != "none":
+            headers["Last-Modified"] = date
+        return headers
+
+    def requested_start(self, installer, validators, size):
+        """Where the body starts: the offset of "Range: bytes=N-" when it may be served (If-Range
+        absent or naming the strong ETag or the date exactly), otherwise 0; None when the range
+        lies beyond the file."""
+        match = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", "").strip())
+        if not match or installer["status"] != 200:
+            return 0
+        if_range = self.headers.get("If-Range")
+        if if_range is not None:
+            etag = validators.get("ETag", "")
+            if not ((if_range == etag and not etag.startswith("W/"))
+                    or if_range == validators.get("Last-Modified")):
+                return 0
+        start = int(match.group(1))
+        return start if start < size else None
+
     def serve_installer(self, installer):
         time.sleep(installer["delay_ms"] / 1000)
         data = installer["data"]
-        self.send_response(installer["status"])
+        number = self.server.state.count_installer_request()
+        if number <= installer["busy"]:
+            extra = {}
+            if installer["retry_after"] is not None:
+                extra["Retry-After"] = installer["retry_after"]
+            self.entry["status"] = 503
+            self.reply(503, b"busy\n", extra=extra)
+            return
+        validators = self.validator_headers(installer)
+        first = self.requested_start(installer, validators, len(data))
+        if first is None:
+            self.entry["status"] = 416
+            self.reply(416, b"", extra={"Content-Range": f"bytes */{len(data)}", **validators})
+            return
+        status = 206 if first else installer["status"]
+        self.entry["status"] = status
+        self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Content-Length", str(len(data) - first))
+        if first:
+            self.send_header("Content-Range", f"bytes {first}-{len(data) - 1}/{len(data)}")
+        for name, value in validators.items():
+            self.send_header(name, value)
         self.end_headers()
         if not self.send_body:
             return
         limit = installer["close_after"]
-        sent_end = len(data) if limit is None else limit
+        cut_times = installer["cut_times"]
+        if cut_times is not None and number - installer["busy"] > cut_times:
+            limit = None
+        sent_end = len(data) if limit is None else max(limit, first)
         pause_at = installer["pause_after"]
         # The pause point splits a chunk, so that exactly that many bytes are out before it.
-        pausing = pause_at is not None and pause_at < sent_end
-        starts = sorted(set(range(0, sent_end, CHUNK)) | ({pause_at} if pausing else set()))
+        pausing = pause_at is not None and first <= pause_at < sent_end
+        starts = sorted(set(range(first, sent_end, CHUNK)) | ({pause_at} if pausing else set()))
         for start, end in zip(starts, starts[1:] + [sent_end]):
             if pausing and start == pause_at:
                 self.wfile.flush()
                 if self.server.state.wait_unless_reset(installer["pause_ms"] / 1000):
                     self.close_connection = True
                     return
-            elif start and installer["chunk_delay_ms"]:
+            elif start > first and installer["chunk_delay_ms"]:
                 time.sleep(installer["chunk_delay_ms"] / 1000)
             self.wfile.write(data[start:end])
+            self.entry["sent"] = end - first
         if limit is not None:
             self.reset_connection()
 

@@ -1,6 +1,8 @@
 #include "bootstrap/run/installer_download.h"
 
 #include <atomic>
+#include <cwchar>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -10,13 +12,16 @@
 #include "bootstrap/network/network_worker.h"
 #include "bootstrap/network/url_text.h"
 #include "bootstrap/run/installer_transfer.h"
+#include "bootstrap/run/resume_rule.h"
 #include "bootstrap/run/run_failure.h"
 #include "bootstrap/vocabulary/ansi_code_page_win.h"
 #include "bootstrap/vocabulary/failure.h"
 #include "bootstrap/vocabulary/short_text.h"
+#include "build_settings.h"
 #include "framework/error.h"
 #include "framework/handle.h"
 #include "framework/module_path.h"
+#include "framework/off_window.h"
 #include "framework/scope_exit.h"
 
 namespace setup {
@@ -95,6 +100,15 @@ Result<fw::FileHandle> HoldInstallerFile(const std::wstring& path,
   return hold;
 }
 
+// Empties the file in one step when an answer starts it over; otherwise the transfer only ever
+// appends. (Whatever follows the bytes written, a running hash, hooks in at these two steps.)
+Result<> StartFileOver(HANDLE file) {
+  if (!::SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) || !::SetEndOfFile(file)) {
+    return Failure{L"SetEndOfFile", ::GetLastError()};
+  }
+  return {};
+}
+
 // What the window and the worker share; the worker keeps it alive when the window leaves it behind.
 struct DownloadState {
   fw::CriticalSection lock;  // guards file, abandoned, written and wrote
@@ -102,23 +116,33 @@ struct DownloadState {
   bool abandoned = false;    // the window stopped waiting: nothing more is written
   std::int64_t written = 0;
   Result<> wrote;                         // a failed write, which ended the transfer
+  Result<> read;                          // a failed read, which ended it early
   std::atomic<std::int64_t> received{0};  // for the display
 };
 
+// How one attempt's transfer ended: the count the file holds, and why it stopped short, if it did.
+struct TransferEnd {
+  std::int64_t received = 0;
+  bool stalled = false;
+  Result<> read;
+};
+
 // The installer's GET, under the hourglass.
-HttpsAnswer RequestInstaller(const std::wstring& url, HWND owner, DownloadObserver& observer) {
+HttpsAnswer RequestInstaller(const std::wstring& url, HWND owner, DownloadObserver& observer,
+                             const std::wstring& headers) {
   observer.RequestBusy(true);
   const fw::ScopeExit restore_cursor([&observer] { observer.RequestBusy(false); });
-  return GetHttps(url, OwnFileName().c_str(), owner);
+  return GetHttps(url, OwnFileName().c_str(), owner, headers);
 }
 
-// Writes the answer's body into the file as it arrives, off the window, and gives the count the
-// file holds. A failed write closes the file and is raised.
-std::int64_t TransferToFile(const fw::SharedState<HttpsConnection>& connection,
-                            fw::FileHandle& file, std::int32_t expected,
-                            DownloadObserver& observer) {
+// Appends the answer's body to the file, which holds `from` bytes, as it arrives, off the window.
+// A failed write closes the file and is raised.
+TransferEnd TransferToFile(const fw::SharedState<HttpsConnection>& connection, fw::FileHandle& file,
+                           std::int64_t from, std::int32_t expected, DownloadObserver& observer) {
   const fw::SharedState<DownloadState> state;
   state->file = file.get();
+  state->written = from;
+  state->received.store(from);
   const std::uint64_t started_ms = ::GetTickCount64();
   std::uint64_t logged_ms = started_ms;
   // The window wakes for every count the worker stores (at most once a frame) and shows the latest
@@ -126,17 +150,17 @@ std::int64_t TransferToFile(const fw::SharedState<HttpsConnection>& connection,
   // transfer ended or stalled makes no difference afterwards: a stalled one ends like one whose
   // data ended early.
   const bool ended = RunRequestOffWindow(
-      [state, connection, expected](fw::WorkActivity& activity) {
-        TransferInstaller(
-            expected,
-            [&](char* buffer, std::size_t size) {
-              // Only what has arrived: the count shown is never a read behind a pause. A failed
-              // read ends the data; the file's size then tells the run what arrived.
+      [state, connection, from, expected](fw::WorkActivity& activity) {
+        ContinueInstaller(
+            from, expected,
+            [&](char* buffer, std::size_t size) -> std::size_t {
+              // Only what has arrived: the count shown is never a read behind a pause.
               const Result<std::size_t> count =
                   ReadArrivedBody(*connection, activity, buffer, size);
               if (!count) {
-                support_log::WriteFailure(count.Why());
-                return std::size_t{0};
+                fw::Lock lock(state->lock);
+                state->read = count.Why();
+                return 0;
               }
               return *count;
             },
@@ -166,24 +190,88 @@ std::int64_t TransferToFile(const fw::SharedState<HttpsConnection>& connection,
           support_log::Write({DecimalPiece(received), L" bytes"});
         }
       });
-  std::int64_t received = 0;
+  TransferEnd end;
+  end.stalled = !ended;
   Result<> wrote;
   {
     // From here on the worker writes nothing, so the file holds exactly the count shown.
     fw::Lock lock(state->lock);
     state->abandoned = true;
-    received = state->written;
+    end.received = state->written;
+    end.read = state->read;
     wrote = state->wrote;
   }
   if (!wrote) {
     file.reset();
     RaiseIoError(wrote.Why());
   }
-  observer.ShowProgress(received, expected);
-  support_log::Write({DecimalPiece(received), L" bytes in ",
+  observer.ShowProgress(end.received, expected);
+  support_log::Write({DecimalPiece(end.received), L" bytes in ",
                       DecimalPiece(static_cast<std::int64_t>(::GetTickCount64() - started_ms)),
                       L" ms", ended ? L"" : L", stalled"});
-  return received;
+  return end;
+}
+
+// The unit of the retry schedule: a second, shortened by the tests in builds with test seams
+// (milliseconds in SETUP_TEST_RETRY_UNIT_MS) so that six attempts take no half a minute there.
+std::int64_t BackoffUnitMs() {
+  if constexpr (kTestSeams) {
+    wchar_t value[16] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"SETUP_TEST_RETRY_UNIT_MS", value, 16);
+    if (length > 0 && length < 16) {
+      return static_cast<std::int64_t>(std::wcstoul(value, nullptr, 10));
+    }
+  }
+  return kBackoffUnitMs;
+}
+
+// Differs between runs and machines, which is all the schedule's spread asks of it.
+std::uint32_t Jitter() {
+  LARGE_INTEGER counter{};
+  ::QueryPerformanceCounter(&counter);
+  return static_cast<std::uint32_t>(
+      (static_cast<std::uint64_t>(counter.QuadPart) * 0x9E3779B97F4A7C15ull) >> 32);
+}
+
+std::int64_t UnixSecondsNow() {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  // FILETIME counts 100 ns from 1601; 11644473600 s lie between 1601 and 1970.
+  return static_cast<std::int64_t>(ticks / 10000000) - 11644473600;
+}
+
+// The back-off before retry number `retry`, the window pumping; false when the user closed it.
+bool WaitBeforeRetry(int retry, const std::wstring& reason,
+                     std::optional<std::int64_t> retry_after_ms) {
+  const std::int64_t delay = BackoffDelayMs(retry, Jitter(), retry_after_ms, BackoffUnitMs());
+  support_log::Write({L"retry ", DecimalPiece(retry), L" of ", DecimalPiece(kMaxRetries), L" in ",
+                      DecimalPiece(delay), L" ms: ", reason});
+  if (!fw::WaitPumping(static_cast<DWORD>(delay))) {
+    support_log::Write(L"window closed: no more attempts");
+    return false;
+  }
+  return true;
+}
+
+InstallerAnswerFacts AnswerFacts(const HttpsAnswer& answer) {
+  const HINTERNET request = answer.connection->request.get();
+  return {answer.status, QueryHeaderText(request, HTTP_QUERY_ETAG),
+          QueryHeaderText(request, HTTP_QUERY_LAST_MODIFIED),
+          QueryHeaderText(request, HTTP_QUERY_CONTENT_RANGE)};
+}
+
+const wchar_t* PlacementName(BodyPlacement placement) {
+  switch (placement) {
+    case BodyPlacement::kAppend:
+      return L"appended";
+    case BodyPlacement::kStartOver:
+      return L"from the first byte";
+    case BodyPlacement::kDiscard:
+      return L"discarded (another version or offset)";
+  }
+  return L"";
 }
 
 // Closes the transferred file and holds it for its start when it is complete: result (kReady, with
@@ -231,33 +319,110 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
       return SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kNotDownloaded, wide_url);
   }
 
-  const HttpsAnswer answer = RequestInstaller(wide_url, owner, observer);
-  if (answer.outcome == SetupOutcome::kNotConnected) {
-    // Nothing came within the stall limit: the same report as a transfer that ended early.
-    SetupResult result =
-        FailedRun(SetupRequest::kDownload,
-                  answer.stalled ? SetupOutcome::kIncomplete : SetupOutcome::kNotDownloaded,
-                  answer.failure, answer.url);
-    result.expected = expected;
-    return result;
-  }
-  SetupResult result = SetupResult::Of(SetupRequest::kDownload, answer.outcome, answer.url);
+  ResumeRule rule;
+  fw::FileHandle file;
+  SetupResult result = SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kReady, wide_url);
   result.expected = expected;
-  if (answer.outcome != SetupOutcome::kReady) {
-    return result;
+  std::wstring reason;
+  std::optional<std::int64_t> retry_after_ms;
+  bool complete = false;
+  for (int attempt = 0; attempt <= kMaxRetries && !complete; ++attempt) {
+    if (attempt > 0 && !WaitBeforeRetry(attempt, reason, retry_after_ms)) {
+      break;
+    }
+    retry_after_ms.reset();
+    const std::wstring headers = rule.RequestHeaders();
+    support_log::Write({L"attempt ", DecimalPiece(attempt + 1), L": bytes ",
+                        DecimalPiece(rule.RequestFrom()), L"-",
+                        headers.empty() ? L"" : L", If-Range ",
+                        rule.RequestFrom() > 0 ? rule.Validator() : std::wstring()});
+    const HttpsAnswer answer = RequestInstaller(wide_url, owner, observer, headers);
+    result = SetupResult::Of(SetupRequest::kDownload, answer.outcome, answer.url);
+    result.expected = expected;
+    result.received = rule.Have();
+    if (answer.outcome == SetupOutcome::kNotConnected) {
+      // Nothing came within the stall limit, or no connection: tried again; after the last
+      // attempt the same report as a transfer that ended early.
+      result = FailedRun(SetupRequest::kDownload,
+                         answer.stalled || rule.Have() > 0 ? SetupOutcome::kIncomplete
+                                                           : SetupOutcome::kNotDownloaded,
+                         answer.failure, answer.url);
+      result.expected = expected;
+      result.received = rule.Have();
+      reason = answer.stalled ? L"no answer within the stall limit" : L"not connected";
+      continue;
+    }
+    if (answer.outcome != SetupOutcome::kReady) {
+      // Refused as insecure, too many redirects, the proxy's sign-in cancelled: never again.
+      break;
+    }
+    const InstallerAnswerFacts facts = AnswerFacts(answer);
+    if (IsRetryableStatus(answer.status)) {
+      const std::wstring retry_after =
+          QueryHeaderText(answer.connection->request.get(), HTTP_QUERY_RETRY_AFTER);
+      retry_after_ms = ParseRetryAfterMs(retry_after, UnixSecondsNow());
+      reason = JoinedText({L"status ", DecimalPiece(answer.status),
+                           retry_after.empty() ? L"" : L", Retry-After ", retry_after});
+      result.outcome = rule.Have() > 0 ? SetupOutcome::kIncomplete : SetupOutcome::kNotDownloaded;
+      continue;
+    }
+    if (answer.status != 200 && answer.status != 206 && answer.status != 302) {
+      // The server's word on this file (404, 416, ...): no retry. What was received stays.
+      result.outcome = rule.Have() > 0 ? SetupOutcome::kIncomplete : SetupOutcome::kNotDownloaded;
+      break;
+    }
+    const std::int64_t held = rule.Have();
+    const BodyPlacement placement = rule.Accept(facts);
+    support_log::Write({L"answer ", DecimalPiece(answer.status),
+                        facts.content_range.empty() ? L"" : L" ", facts.content_range,
+                        facts.etag.empty() ? L"" : L", ETag ", facts.etag, L": ",
+                        PlacementName(placement)});
+    if (!file) {
+      observer.TransferStarting();
+      Result<fw::FileHandle> created = CreateReplacingFile(path);
+      if (!created) {
+        return FailedRun(SetupRequest::kDownload, SetupOutcome::kFileError, created.Why(), path);
+      }
+      file = std::move(*created);
+    } else if (placement != BodyPlacement::kAppend && held > 0) {
+      if (const Result<> emptied = StartFileOver(file.get()); !emptied) {
+        file.reset();
+        RaiseIoError(emptied.Why());
+      }
+      // The count and the meter start over with the file, visibly.
+      observer.ShowProgress(0, expected);
+    }
+    result.received = rule.Have();
+    if (placement == BodyPlacement::kDiscard) {
+      reason = L"the answer continued no part of this file";
+      result.outcome = SetupOutcome::kIncomplete;
+      continue;
+    }
+    const TransferEnd end =
+        TransferToFile(answer.connection, file, rule.Have(), expected, observer);
+    rule.Hold(end.received);
+    result.received = end.received;
+    complete = end.received >= expected;
+    if (!complete) {
+      if (!end.read) {
+        support_log::WriteFailure(end.read.Why());
+      }
+      reason = end.stalled ? L"stalled" : !end.read ? L"the read failed" : L"the data ended early";
+      result.outcome = SetupOutcome::kIncomplete;
+    }
   }
-  if (answer.status != 200 && answer.status != 302) {
-    result.outcome = SetupOutcome::kNotDownloaded;
-    return result;
-  }
-
-  observer.TransferStarting();
-  Result<fw::FileHandle> file = CreateReplacingFile(path);
   if (!file) {
-    return FailedRun(SetupRequest::kDownload, SetupOutcome::kFileError, file.Why(), path);
+    return result;
   }
-  result.received = TransferToFile(answer.connection, *file, expected, observer);
-  return SealInstaller(std::move(*file), path, std::move(result), hold);
+  if (result.outcome != SetupOutcome::kIncomplete && result.outcome != SetupOutcome::kReady) {
+    // Refused on a later attempt: the partial file is closed and the refusal stands.
+    if (const Result<> closed = CloseInstallerFile(file); !closed) {
+      RaiseIoError(closed.Why());
+    }
+    return result;
+  }
+  result.outcome = SetupOutcome::kReady;
+  return SealInstaller(std::move(file), path, std::move(result), hold);
 }
 
 }  // namespace setup

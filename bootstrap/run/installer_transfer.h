@@ -26,16 +26,19 @@ inline constexpr std::size_t kInstallerReadSize = 10240;
 // an expected size of 1, 0 or below stops after the first read that brings data. 64-bit: a last
 // read may carry the count past an expected size close to the 32-bit limit. (Callables rather than
 // std::function: Setup.exe stays small.)
+//
+// A retry continues the count of the file it appends to (received, the bytes the file already
+// holds): the reads stay on the whole file's grid of kInstallerReadSize bytes, so where the
+// transfer stops does not depend on where a connection was cut either.
 template <typename Read, typename Write, typename Progress>
-std::int64_t TransferInstaller(std::int32_t expected, Read&& read, Write&& write,
-                               Progress&& progress) {
+std::int64_t ContinueInstaller(std::int64_t received, std::int32_t expected, Read&& read,
+                               Write&& write, Progress&& progress) {
   std::array<char, kInstallerReadSize> buffer;
-  std::int64_t received = 0;
   bool data_ended = false;
   do {
     // Whether the announced size lies inside a read, and so whether the data after it counts,
     // must not depend on how the bytes happened to arrive.
-    std::size_t gathered = 0;
+    std::size_t gathered = static_cast<std::size_t>(received % kInstallerReadSize);
     while (gathered < buffer.size()) {
       const std::size_t want = buffer.size() - gathered;
       const std::size_t count = std::min<std::size_t>(read(buffer.data() + gathered, want), want);
@@ -53,6 +56,12 @@ std::int64_t TransferInstaller(std::int32_t expected, Read&& read, Write&& write
     }
   } while (!data_ended && received < expected);
   return received;
+}
+
+template <typename Read, typename Write, typename Progress>
+std::int64_t TransferInstaller(std::int32_t expected, Read&& read, Write&& write,
+                               Progress&& progress) {
+  return ContinueInstaller(0, expected, read, write, progress);
 }
 
 }  // namespace setup

@@ -102,12 +102,16 @@ class Service:
                      delay_ms=delay_ms, redirect=redirect, plain=plain)
 
     def installer(self, status=None, size=None, fill=None, close_after=None, delay_ms=None,
-                  chunk_delay_ms=None, redirect=None, pause_after=None, pause_ms=None, file=None):
-        """What the installer path serves; file names a local file whose bytes it serves."""
+                  chunk_delay_ms=None, redirect=None, pause_after=None, pause_ms=None, file=None,
+                  cut_times=None, busy=None, retry_after=None, validators=None):
+        """What the installer path serves; file names a local file whose bytes it serves. The
+        cut (close_after) of only the first cut_times requests, 503 with retry_after for the
+        first busy ones, the validators it sends (strong, weak, date, none)."""
         self.control("installer", status=status, size=size, fill=fill, close_after=close_after,
                      delay_ms=delay_ms, chunk_delay_ms=chunk_delay_ms, redirect=redirect,
                      pause_after=pause_after, pause_ms=pause_ms,
-                     file=file.encode("utf-8") if file else None)
+                     file=file.encode("utf-8") if file else None, cut_times=cut_times,
+                     busy=busy, retry_after=retry_after, validators=validators)
 
     def info(self):
         """{"ports": the HTTPS ports, "http_port": the plain-HTTP port}."""
@@ -235,6 +239,8 @@ def wine_environment(env=None):
     merged = dict(os.environ)
     merged.setdefault("WINEDEBUG", "-all")
     merged.setdefault("WINEARCH", "win64")
+    # Setup's retries wait 50 ms, 100 ms, ... instead of 1 s, 2 s, ... (a seam of test builds).
+    merged.setdefault("SETUP_TEST_RETRY_UNIT_MS", "50")
     merged.update(env or {})
     return merged
 

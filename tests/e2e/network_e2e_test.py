@@ -13,13 +13,17 @@ SETUP_BUILD_DIR (nginx/, squid/) by scripts/wine-env.sh.
 Environment: as tests/e2e/setup_e2e_test.py.
 """
 
+import fcntl
 import http.client
 import os
 import re
 import shutil
+import socket
 import ssl
+import struct
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -31,7 +35,7 @@ from setup_e2e_test import (QUERY_AGENT, TITLE, WAIT_S, WINDOW_CLASS, SetupCase,
 ANSWER_PATH = "/validate/installurl.php?get=url"
 INSTALLER_PATH = "/DOWNLOADS/SETUP-SAMPLE.EXE"
 INSTALLER_AGENT = "Setup.exe"
-CDN_OFFSET, PROXY_OFFSET = 7, 8
+CDN_OFFSET, PROXY_OFFSET, RELAY_OFFSET = 7, 8, 9
 # The log format scripts/wine-env.sh gives nginx: port, request line, status, bytes, user agent.
 NGINX_LOG_LINE = re.compile(r'(\d+) "(.*)" (\d+) \d+ "(.*)"')
 
@@ -45,6 +49,61 @@ PROXY_SIGN_IN_REFUSED = ("Error!  The proxy server requires a sign-in. Setup can
 
 def sample_installer():
     return harness.tool_exe("sample_installer.exe")
+
+
+class CuttingRelay:
+    """A TCP relay in front of a server for the length of a with-block: TLS passes through it
+    untouched, and the first connection is dropped with a reset once `cut` bytes of the server's
+    side have reached the client, like a line that fails."""
+
+    SIOCOUTQ = 0x5411  # Linux: bytes sent but not yet acknowledged
+
+    def __init__(self, port, target_port, cut):
+        self.port, self.target_port, self.cut = port, target_port, cut
+        self.connections = 0
+
+    def __enter__(self):
+        self.listener = socket.create_server(("127.0.0.1", self.port))
+        threading.Thread(target=self.accept, daemon=True).start()
+        return self
+
+    def __exit__(self, *exc):
+        self.listener.close()
+        return False
+
+    def accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            server = socket.create_connection(("127.0.0.1", self.target_port))
+            limit = self.cut if self.connections == 0 else None
+            self.connections += 1
+            threading.Thread(target=self.pipe, args=(client, server, None), daemon=True).start()
+            threading.Thread(target=self.pipe, args=(server, client, limit), daemon=True).start()
+
+    def pipe(self, source, target, limit):
+        sent = 0
+        try:
+            while data := source.recv(65536):
+                if limit is not None and sent + len(data) >= limit:
+                    target.sendall(data[:limit - sent])
+                    # Once the client has every byte sent, a reset and no TLS close_notify.
+                    for _ in range(3000):
+                        if struct.unpack("i", fcntl.ioctl(target.fileno(), self.SIOCOUTQ,
+                                                          b"\0" * 4))[0] == 0:
+                            break
+                        time.sleep(0.01)
+                    target.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                    break
+                target.sendall(data)
+                sent += len(data)
+        except OSError:
+            pass
+        finally:
+            source.close()
+            target.close()
 
 
 class NetworkCase(SetupCase):
@@ -137,6 +196,26 @@ class NginxTest(NetworkCase):
         process = self.start_setup()
         self.assert_installed(process)
         self.assertEqual(self.nginx_log(), self.installed_through_nginx())
+
+    def test_a_line_cut_at_half_is_resumed_with_nginxs_own_ranges(self):
+        # The answer names a relay in front of the CDN, which drops the first connection halfway.
+        relay_port = port_of(self.origins["PROD"]) + RELAY_OFFSET
+        size = len(self.installer_bytes)
+        with open(os.path.join(self.nginx_dir, "www", "validate", "installurl.php"), "w") as f:
+            f.write(f"https://localhost:{relay_port}/downloads/setup-sample.exe|{size}\n")
+        with CuttingRelay(relay_port, self.cdn_port, size // 2) as relay:
+            process = self.start_setup()
+            self.assert_installed(process)
+        self.assertEqual(relay.connections, 2)
+        # nginx answered the second request with the rest (206): it matched If-Range to its ETag.
+        self.assertEqual(self.nginx_log(),
+                         [(self.dit_port, f"GET {ANSWER_PATH} HTTP/1.1", 200, QUERY_AGENT),
+                          (self.cdn_port, f"GET {INSTALLER_PATH} HTTP/1.1", 200, INSTALLER_AGENT),
+                          (self.cdn_port, f"GET {INSTALLER_PATH} HTTP/1.1", 206,
+                           INSTALLER_AGENT)])
+        with open(os.path.join(self.temp_dir, "Setup.log"), "rb") as f:
+            log = f.read().decode("utf-8", "replace")
+        self.assertRegex(log, r"attempt 2: bytes \d+-, If-Range \"[0-9a-f]+-[0-9a-f]+\"")
 
 
 class ProxyTest(NetworkCase):

@@ -54,13 +54,20 @@ class ServiceTest(unittest.TestCase):
         return http.client.HTTPSConnection("localhost", self.local.ports[port_index],
                                            context=self.tls, timeout=30)
 
-    def fetch(self, path, port_index=1, user_agent="service-test"):
-        """One GET without following redirects: (status, headers, body)."""
+    def fetch(self, path, port_index=1, user_agent="service-test", headers=None):
+        """One GET without following redirects: (status, headers, body); a body cut short is
+        what arrived before the cut."""
         connection = self.connect(port_index)
         try:
-            connection.request("GET", path, headers={"User-Agent": user_agent})
+            connection.request("GET", path, headers={"User-Agent": user_agent, **(headers or {})})
             response = connection.getresponse()
-            return response.status, response.headers, response.read()
+            body = b""
+            try:
+                while chunk := response.read(8192):
+                    body += chunk
+            except (ConnectionError, ssl.SSLError, http.client.IncompleteRead):
+                pass
+            return response.status, response.headers, body
         finally:
             connection.close()
 
@@ -244,6 +251,60 @@ class ServiceTest(unittest.TestCase):
             connection.close()
         self.assertEqual(b"".join(received), pattern(100))
 
+    def test_ranges_continue_only_the_version_that_if_range_names(self):
+        data = self.installer_data
+        size = len(data)
+        _, plain, _ = self.fetch(INSTALLER)
+        etag, date = plain["ETag"], plain["Last-Modified"]
+        self.assertRegex(etag, r'^"[0-9a-f]{16}"$')
+        self.assertTrue(date.endswith(" GMT"), date)
+        rest = (206, f"bytes 1000-{size - 1}/{size}", data[1000:])
+        whole = (200, None, data)
+        cases = [
+            ("strong", {"Range": "bytes=1000-"}, rest),
+            ("strong", {"Range": "bytes=1000-", "If-Range": etag}, rest),
+            ("strong", {"Range": "bytes=1000-", "If-Range": date}, rest),
+            ("strong", {"Range": "bytes=1000-", "If-Range": '"another"'}, whole),
+            ("strong", {"Range": "bytes=0-"}, whole),
+            ("strong", {"Range": f"bytes={size}-"}, (416, f"bytes */{size}", b"")),
+            ("weak", {"Range": "bytes=1000-", "If-Range": "W/" + etag}, whole),
+            ("weak", {"Range": "bytes=1000-", "If-Range": date}, rest),
+            ("date", {"Range": "bytes=1000-", "If-Range": date}, rest),
+            ("none", {"Range": "bytes=1000-", "If-Range": etag}, whole),
+        ]
+        for validators, headers, expected in cases:
+            with self.subTest(validators=validators, headers=headers):
+                self.service.installer(validators=validators)
+                status, answer, body = self.fetch(INSTALLER, headers=headers)
+                self.assertEqual((status, answer["Content-Range"], body), expected)
+                self.assertEqual(answer["ETag"], {"strong": etag, "weak": "W/" + etag}.get(
+                    validators))
+                self.assertEqual(answer["Last-Modified"], None if validators == "none" else date)
+
+    def test_busy_and_cut_times_apply_to_the_first_requests_and_the_log_shows_ranges(self):
+        data = self.installer_data
+        size, cut = len(data), 40000
+        self.service.installer(close_after=cut, cut_times=1, busy=2, retry_after="3")
+        busy = [self.fetch(INSTALLER) for _ in range(2)]
+        self.assertEqual([(s, h["Retry-After"]) for s, h, _ in busy], [(503, "3"), (503, "3")])
+        status, answer, body = self.fetch(INSTALLER)
+        self.assertEqual((status, body), (200, data[:cut]))
+        resume = {"Range": f"bytes={cut}-", "If-Range": answer["ETag"]}
+        status, _, body = self.fetch(INSTALLER, headers=resume)
+        self.assertEqual((status, body), (206, data[cut:]))
+        self.assertEqual([(e["status"], e["range"], e["if_range"], e.get("sent"))
+                          for e in self.service.log()],
+                         [(503, None, None, None), (503, None, None, None), (200, None, None, cut),
+                          (206, f"bytes={cut}-", answer["ETag"], size - cut)])
+        # A cut every time, at an offset in the file: a range from past it gets no byte.
+        self.service.installer(close_after=cut)
+        self.assertEqual(self.fetch(INSTALLER, headers={"Range": "bytes=1000-"})[2],
+                         data[1000:cut])
+        self.assertEqual(self.fetch(INSTALLER, headers={"Range": f"bytes={cut}-"})[2], b"")
+        self.service.installer(busy=1)
+        self.assertNotIn("Retry-After", self.fetch(INSTALLER)[1])
+        self.assertEqual(self.fetch(INSTALLER)[0], 200)
+
     def test_log_lists_service_requests_only_and_reset_clears_it(self):
         self.fetch(ANSWER, 0, user_agent="Mozilla/3.0 (compatible; Indy Library)")
         self.fetch(INSTALLER, 1, user_agent="Setup.exe")
@@ -251,9 +312,11 @@ class ServiceTest(unittest.TestCase):
         self.service.answer(status=200)
         expected = [
             dict(port=self.local.ports[0], method="GET", path=ANSWER,
-                 user_agent="Mozilla/3.0 (compatible; Indy Library)"),
-            dict(port=self.local.ports[1], method="GET", path=INSTALLER, user_agent="Setup.exe"),
-            dict(port=self.local.ports[1], method="GET", path="/nowhere?x=1", user_agent="other"),
+                 user_agent="Mozilla/3.0 (compatible; Indy Library)", range=None, if_range=None),
+            dict(port=self.local.ports[1], method="GET", path=INSTALLER, user_agent="Setup.exe",
+                 range=None, if_range=None, status=200, sent=len(self.installer_data)),
+            dict(port=self.local.ports[1], method="GET", path="/nowhere?x=1", user_agent="other",
+                 range=None, if_range=None),
         ]
         # A handler notes "done" just after its last byte, so the client may see the log first.
         deadline = time.monotonic() + 5
@@ -309,6 +372,8 @@ class ServiceTest(unittest.TestCase):
             ("/_control/listen?port=1&on=2", b"outside"),
             ("/_control/installer?pause_after=10", b"go together"),
             ("/_control/installer?size=10&pause_after=11&pause_ms=1", b"outside"),
+            ("/_control/installer?cut_times=1", b"cut_times needs close_after"),
+            ("/_control/installer?validators=some", b"strong, weak, date or none"),
         ]
         for path, reason in cases:
             with self.subTest(path=path):
