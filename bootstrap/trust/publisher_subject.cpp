@@ -11,28 +11,27 @@ namespace {
 
 using Octets = std::vector<std::uint8_t>;
 
-// The attribute types a publisher's subject is written with; 2.5.4.x and emailAddress.
+// The attribute types a publisher's subject is written with: 2.5.4.x and emailAddress, the
+// object identifier's content octets (size of them used).
 struct KnownType {
   std::string_view name;
-  Octets oid;
+  std::array<std::uint8_t, 9> oid;
+  std::size_t size;
 };
 
-const std::array<KnownType, 11>& KnownTypes() {
-  static const std::array<KnownType, 11> types = {{
-      {"CN", {0x55, 0x04, 0x03}},
-      {"SERIALNUMBER", {0x55, 0x04, 0x05}},
-      {"C", {0x55, 0x04, 0x06}},
-      {"L", {0x55, 0x04, 0x07}},
-      {"S", {0x55, 0x04, 0x08}},
-      {"ST", {0x55, 0x04, 0x08}},
-      {"STREET", {0x55, 0x04, 0x09}},
-      {"O", {0x55, 0x04, 0x0A}},
-      {"OU", {0x55, 0x04, 0x0B}},
-      {"E", {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x01}},
-      {"EMAILADDRESS", {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x01}},
-  }};
-  return types;
-}
+constexpr KnownType kKnownTypes[] = {
+    {"CN", {0x55, 0x04, 0x03}, 3},
+    {"SERIALNUMBER", {0x55, 0x04, 0x05}, 3},
+    {"C", {0x55, 0x04, 0x06}, 3},
+    {"L", {0x55, 0x04, 0x07}, 3},
+    {"S", {0x55, 0x04, 0x08}, 3},
+    {"ST", {0x55, 0x04, 0x08}, 3},
+    {"STREET", {0x55, 0x04, 0x09}, 3},
+    {"O", {0x55, 0x04, 0x0A}, 3},
+    {"OU", {0x55, 0x04, 0x0B}, 3},
+    {"E", {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x01}, 9},
+    {"EMAILADDRESS", {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x01}, 9},
+};
 
 char Upper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -93,9 +92,9 @@ std::optional<Octets> EncodeObjectId(std::string_view dotted) {
 std::optional<Octets> TypeOf(std::string_view name) {
   std::string upper(name);
   std::ranges::transform(upper, upper.begin(), Upper);
-  for (const KnownType& known : KnownTypes()) {
+  for (const KnownType& known : kKnownTypes) {
     if (upper == known.name) {
-      return known.oid;
+      return Octets(known.oid.begin(), known.oid.begin() + static_cast<std::ptrdiff_t>(known.size));
     }
   }
   if (upper.starts_with("OID.")) {
@@ -388,21 +387,17 @@ bool SubjectMatches(const std::vector<NameAttribute>& wanted,
   if (wanted.empty()) {
     return false;
   }
-  const auto values_of = [](const std::vector<NameAttribute>& name, const Octets& type) {
-    std::vector<std::optional<std::u32string>> values;
-    for (const NameAttribute& attribute : name) {
-      if (attribute.type == type) {
-        values.push_back(attribute.value);
-      }
-    }
-    std::ranges::sort(values);
-    return values;
+  // The same values of each type wanted, as many times each: the same number of values of the
+  // type, and of each wanted value. A value that could not be read equals nothing.
+  const auto count = [](const std::vector<NameAttribute>& name, const NameAttribute& of,
+                        bool value_too) {
+    return std::ranges::count_if(name, [&](const NameAttribute& a) {
+      return a.type == of.type && (!value_too || (a.value && a.value == of.value));
+    });
   };
   return std::ranges::all_of(wanted, [&](const NameAttribute& attribute) {
-    const auto expected = values_of(wanted, attribute.type);
-    // A value that could not be read equals nothing, not even another unread one.
-    return std::ranges::all_of(expected, [](const auto& v) { return v.has_value(); }) &&
-           values_of(subject, attribute.type) == expected;
+    return attribute.value && count(subject, attribute, false) == count(wanted, attribute, false) &&
+           count(subject, attribute, true) == count(wanted, attribute, true);
   });
 }
 
