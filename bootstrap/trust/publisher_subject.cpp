@@ -103,9 +103,29 @@ std::optional<Octets> TypeOf(std::string_view name) {
   return EncodeObjectId(name);
 }
 
-// UTF-8 to code points: no overlong forms, no surrogates, nothing past U+10FFFF, no NUL.
-std::optional<std::u32string> DecodeUtf8(std::span<const std::uint8_t> bytes) {
-  std::u32string text;
+// Text is kept as UTF-8 of valid characters: equal texts are equal bytes.
+void AppendUtf8(std::string& text, char32_t c) {
+  const auto put = [&text](std::uint32_t byte) { text.push_back(static_cast<char>(byte)); };
+  if (c < 0x80) {
+    put(c);
+  } else if (c < 0x800) {
+    put(0xC0 | (c >> 6));
+    put(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    put(0xE0 | (c >> 12));
+    put(0x80 | ((c >> 6) & 0x3F));
+    put(0x80 | (c & 0x3F));
+  } else {
+    put(0xF0 | (c >> 18));
+    put(0x80 | ((c >> 12) & 0x3F));
+    put(0x80 | ((c >> 6) & 0x3F));
+    put(0x80 | (c & 0x3F));
+  }
+}
+
+// UTF-8 read and written again: no overlong forms, no surrogates, nothing past U+10FFFF, no NUL.
+std::optional<std::string> DecodeUtf8(std::span<const std::uint8_t> bytes) {
+  std::string text;
   for (std::size_t i = 0; i < bytes.size();) {
     const std::uint8_t lead = bytes[i];
     std::size_t count = 0;
@@ -134,7 +154,7 @@ std::optional<std::u32string> DecodeUtf8(std::span<const std::uint8_t> bytes) {
     if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || c == 0) {
       return std::nullopt;
     }
-    text.push_back(c);
+    AppendUtf8(text, c);
     i += count + 1;
   }
   return text;
@@ -142,7 +162,7 @@ std::optional<std::u32string> DecodeUtf8(std::span<const std::uint8_t> bytes) {
 
 // Reads one value of the configured subject from at, up to the separator after it (left at it).
 // The UTF-8 bytes are gathered first, so that escaped bytes join the literal ones into characters.
-std::optional<std::u32string> ReadValue(std::string_view text, std::size_t& at) {
+std::optional<std::string> ReadValue(std::string_view text, std::size_t& at) {
   std::vector<std::uint8_t> bytes;
   const auto hex = [](char c) -> int {
     c = Upper(c);
@@ -239,9 +259,9 @@ bool IsCharacter(char32_t c) {
   return c != 0 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
 }
 
-std::optional<std::u32string> DecodeValue(const der::Element& value) {
+std::optional<std::string> DecodeValue(const der::Element& value) {
   const der::Bytes bytes = value.content;
-  std::u32string text;
+  std::string text;
   switch (value.tag) {
     case kUtf8String:
       return DecodeUtf8(bytes);
@@ -253,20 +273,20 @@ std::optional<std::u32string> DecodeValue(const der::Element& value) {
         if (b == 0 || b >= 0x80) {
           return std::nullopt;
         }
-        text.push_back(b);
+        text.push_back(static_cast<char>(b));
       }
       return text;
     case kTeletexString:
       // What CAs put in a TeletexString is UTF-8 or Latin-1 in practice, never T.61's own
       // repertoire; Windows reads it the same way: UTF-8 when it is that, else a byte a character.
-      if (std::optional<std::u32string> utf8 = DecodeUtf8(bytes)) {
+      if (std::optional<std::string> utf8 = DecodeUtf8(bytes)) {
         return utf8;
       }
       for (const std::uint8_t b : bytes) {
         if (b == 0) {
           return std::nullopt;
         }
-        text.push_back(b);
+        AppendUtf8(text, b);
       }
       return text;
     case kBmpString:
@@ -286,7 +306,7 @@ std::optional<std::u32string> DecodeValue(const der::Element& value) {
         if (!IsCharacter(c)) {
           return std::nullopt;
         }
-        text.push_back(c);
+        AppendUtf8(text, c);
       }
       return text;
     case kUniversalString:
@@ -300,7 +320,7 @@ std::optional<std::u32string> DecodeValue(const der::Element& value) {
         if (!IsCharacter(c)) {
           return std::nullopt;
         }
-        text.push_back(c);
+        AppendUtf8(text, c);
       }
       return text;
     default:
@@ -334,7 +354,7 @@ std::optional<std::vector<NameAttribute>> ParsePublisherSubject(std::string_view
     }
     at = equals + 1;
     skip_spaces();
-    std::optional<std::u32string> value = ReadValue(text, at);
+    std::optional<std::string> value = ReadValue(text, at);
     if (!value ||
         (at < text.size() && std::string_view(",;+").find(text[at]) == std::string_view::npos)) {
       return std::nullopt;

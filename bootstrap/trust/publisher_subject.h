@@ -14,11 +14,12 @@
 namespace setup {
 
 // One attribute of a distinguished name: its type (the object identifier's content octets) and
-// its value as Unicode text; no value when a certificate's is of a type or encoding Setup does
-// not read as text (it then equals nothing).
+// its value as Unicode text, in UTF-8 of valid characters only (so that equal texts are equal
+// bytes); no value when a certificate's is of a type or encoding Setup does not read as text (it
+// then equals nothing).
 struct NameAttribute {
   std::vector<std::uint8_t> type;
-  std::optional<std::u32string> value;
+  std::optional<std::string> value;
   bool operator==(const NameAttribute&) const = default;
 };
 

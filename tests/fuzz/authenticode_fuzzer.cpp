@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto name = setup::DecodeName(file)) {
     for (const setup::NameAttribute& attribute : *name) {
       fuzz::Check(!attribute.type.empty());
-      fuzz::Check(!attribute.value || attribute.value->find(U'\0') == std::u32string::npos);
+      fuzz::Check(!attribute.value || attribute.value->find('\0') == std::string::npos);
     }
     setup::SubjectMatches(*name, *name);
   }
