@@ -153,9 +153,9 @@ SignatureCheck CheckOfTrustStatus(LONG status) {
 }
 
 // The revocation server could not be reached, or the certificate names none: the status is
-// unknown, not "revoked". Windows goes on in that case for signatures by default, and so does
-// Setup (logged): a customer offline or behind a proxy that blocks the CA's servers must still be
-// able to install. A certificate known to be revoked is refused.
+// unknown, not "revoked". Setup goes on (and logs it): a customer offline, or behind a proxy that
+// blocks the CA's servers, must still be able to install, and Setup's own download already came
+// from the maker's server over HTTPS. A certificate known to be revoked is refused.
 bool RevocationUnknown(LONG status) {
   switch (static_cast<HRESULT>(status)) {
     case CERT_E_REVOCATION_FAILURE:
