@@ -51,21 +51,6 @@ if(SETUP_SIGN_PKCS12)
   set(_sign_tool ${SETUP_OSSLSIGNCODE})
 endif()
 
-# The installer's signature (SETUP_INSTALLER_SIGNATURE): under AUTO a signed Setup.exe starts only
-# an installer signed with the same publisher's certificate. ON without a certificate would refuse
-# every installer, since there is no publisher to compare with.
-if(SETUP_INSTALLER_SIGNATURE STREQUAL "ON" AND NOT SETUP_SIGN_PKCS12)
-  message(FATAL_ERROR "SETUP_INSTALLER_SIGNATURE=ON needs a signed Setup.exe (SETUP_SIGN_PKCS12): "
-                      "the installer is compared with Setup's own publisher")
-endif()
-if(SETUP_INSTALLER_SIGNATURE STREQUAL "OFF" OR
-   (SETUP_INSTALLER_SIGNATURE STREQUAL "AUTO" AND NOT SETUP_SIGN_PKCS12))
-  message(STATUS "Installer signature: NOT checked (SETUP_INSTALLER_SIGNATURE="
-                 "${SETUP_INSTALLER_SIGNATURE}, Setup.exe signed: ${SETUP_SIGN_PKCS12})")
-else()
-  message(STATUS "Installer signature: required, the publisher of Setup.exe's certificate")
-endif()
-
 set(SETUP_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
 add_custom_command(
   OUTPUT ${SETUP_DIST_DIR}/Setup.exe ${SETUP_DIST_DIR}/Setup.exe.sha256

@@ -5,7 +5,6 @@
 
 #include "bootstrap/app/pre_setup.h"
 #include "bootstrap/log/support_log.h"
-#include "bootstrap/trust/installer_signature.h"
 #include "framework/app.h"
 #include "framework/system_library.h"
 
@@ -46,7 +45,6 @@ void __verbose_terminate_handler() {
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  setup::HoldOwnExecutable();
   fw::Application& app = fw::App();
   setup::SavedCursor = app.Cursor();
   app.SetTitle(setup::kApplicationTitle);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "bootstrap/trust/der.h"
+
 namespace setup {
 namespace {
 
@@ -118,80 +120,16 @@ std::size_t DigestSize(DigestAlgorithm algorithm) {
 
 namespace {
 
-// DER, definite lengths only: what Authenticode signs is DER throughout.
-struct Element {
-  std::uint8_t tag = 0;
-  Bytes content;  // the value octets
-  Bytes whole;    // tag, length and value
-};
-
-constexpr std::uint8_t kInteger = 0x02;
-constexpr std::uint8_t kOctetString = 0x04;
-constexpr std::uint8_t kObjectId = 0x06;
-constexpr std::uint8_t kSequence = 0x30;
-constexpr std::uint8_t kSet = 0x31;
-constexpr std::uint8_t kContext0 = 0xA0;  // [0], constructed
-constexpr std::uint8_t kContext1 = 0xA1;  // [1], constructed
-
-// Reads the elements of a content one after the other.
-class DerReader {
- public:
-  explicit DerReader(Bytes data) : data_(data) {}
-
-  bool AtEnd() const { return at_ == data_.size(); }
-
-  std::optional<Element> Next() {
-    const std::size_t start = at_;
-    if (data_.size() - at_ < 2) {
-      return std::nullopt;
-    }
-    const std::uint8_t tag = data_[at_];
-    // High tag numbers (a second tag byte) appear nowhere in what Setup reads.
-    if ((tag & 0x1F) == 0x1F) {
-      return std::nullopt;
-    }
-    std::size_t length = data_[at_ + 1];
-    at_ += 2;
-    if (length & 0x80) {
-      const std::size_t count = length & 0x7F;
-      // No indefinite length (0x80), and no length beyond 32 bits.
-      if (count == 0 || count > 4 || data_.size() - at_ < count) {
-        return std::nullopt;
-      }
-      length = 0;
-      for (std::size_t i = 0; i < count; ++i) {
-        length = (length << 8) | data_[at_ + i];
-      }
-      at_ += count;
-    }
-    if (data_.size() - at_ < length) {
-      return std::nullopt;
-    }
-    Element element{tag, data_.subspan(at_, length), data_.subspan(start, at_ - start + length)};
-    at_ += length;
-    return element;
-  }
-
-  // The next element, only when it has that tag.
-  std::optional<Element> Next(std::uint8_t tag) {
-    const std::size_t start = at_;
-    std::optional<Element> element = Next();
-    if (!element || element->tag != tag) {
-      at_ = start;
-      return std::nullopt;
-    }
-    return element;
-  }
-
- private:
-  Bytes data_;
-  std::size_t at_ = 0;
-};
-
-template <std::size_t N>
-bool IsObjectId(const Element& element, const std::array<std::uint8_t, N>& oid) {
-  return element.tag == kObjectId && std::ranges::equal(element.content, oid);
-}
+using der::Element;
+using der::IsObjectId;
+using der::kContext0;
+using der::kContext1;
+using der::kInteger;
+using der::kObjectId;
+using der::kOctetString;
+using der::kSequence;
+using der::kSet;
+using DerReader = der::Reader;
 
 // 1.2.840.113549.1.7.2
 constexpr std::array<std::uint8_t, 9> kSignedDataOid = {0x2A, 0x86, 0x48, 0x86, 0xF7,
@@ -398,6 +336,31 @@ std::optional<AuthenticodeContent> ReadAuthenticodeContent(Bytes blob) {
     return std::nullopt;
   }
   return content;
+}
+
+std::optional<CertificateParts> ReadCertificateParts(Bytes certificate) {
+  DerReader outer(certificate);
+  const std::optional<Element> whole = outer.Next(kSequence);
+  if (!whole || !outer.AtEnd()) {
+    return std::nullopt;
+  }
+  DerReader parts(whole->content);
+  const std::optional<Element> tbs = parts.Next(kSequence);
+  if (!tbs) {
+    return std::nullopt;
+  }
+  DerReader fields(tbs->content);
+  fields.Next(kContext0);  // the version, absent in version 1
+  const std::optional<Element> serial = fields.Next(kInteger);
+  const std::optional<Element> algorithm = fields.Next(kSequence);
+  const std::optional<Element> issuer = fields.Next(kSequence);
+  const std::optional<Element> validity = fields.Next(kSequence);
+  const std::optional<Element> subject = fields.Next(kSequence);
+  const std::optional<Element> key = fields.Next(kSequence);
+  if (!serial || !algorithm || !issuer || !validity || !subject || !key) {
+    return std::nullopt;
+  }
+  return CertificateParts{subject->whole, key->whole};
 }
 
 }  // namespace setup

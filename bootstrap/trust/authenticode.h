@@ -69,4 +69,14 @@ struct AuthenticodeContent {
 // anything else, including digests of other algorithms (SHA-1 among them) or of the wrong length.
 std::optional<AuthenticodeContent> ReadAuthenticodeContent(Bytes blob);
 
+// What Setup compares of an X.509 certificate with the publisher it pins: the subject's Name and
+// the SubjectPublicKeyInfo, each its whole DER encoding (the key pin is the SHA-256 of the
+// latter, as the publisher's own tools compute it from the certificate). The spans point into
+// certificate. Nullopt for anything but one DER certificate with nothing after it.
+struct CertificateParts {
+  Bytes subject;
+  Bytes public_key_info;
+};
+std::optional<CertificateParts> ReadCertificateParts(Bytes certificate);
+
 }  // namespace setup

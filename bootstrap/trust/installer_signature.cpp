@@ -1,3 +1,5 @@
+// CERT_CHAIN_PARA's URL retrieval timeout is one of its later fields.
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include "bootstrap/trust/installer_signature.h"
 
 // wintrust.h needs the crypto declarations first.
@@ -7,17 +9,15 @@
 #include <bcrypt.h>
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <vector>
 
 #include "bootstrap/log/support_log.h"
 #include "bootstrap/trust/authenticode.h"
-#include "bootstrap/vocabulary/failure.h"
+#include "bootstrap/trust/publisher_subject.h"
 #include "bootstrap/vocabulary/short_text.h"
 #include "build_settings.h"
 #include "framework/handle.h"
-#include "framework/module_path.h"
 #include "framework/off_window.h"
 #include "framework/scope_exit.h"
 #include "framework/system_library.h"
@@ -42,12 +42,6 @@ struct Crypt32 : fw::FunctionTable {
   FW_SYSTEM_FUNCTION(CertFreeCertificateContext);
   FW_SYSTEM_FUNCTION(CertGetCertificateChain);
   FW_SYSTEM_FUNCTION(CertFreeCertificateChain);
-  FW_SYSTEM_FUNCTION(CertCompareCertificateName);
-  FW_SYSTEM_FUNCTION(CertFindCertificateInStore);
-  FW_SYSTEM_FUNCTION(CertCloseStore);
-  FW_SYSTEM_FUNCTION(CryptQueryObject);
-  FW_SYSTEM_FUNCTION(CryptMsgGetParam);
-  FW_SYSTEM_FUNCTION(CryptMsgClose);
 };
 
 struct BCrypt : fw::FunctionTable {
@@ -72,12 +66,6 @@ void FreeCertificate(PCCERT_CONTEXT certificate) noexcept {
 void FreeChain(PCCERT_CHAIN_CONTEXT chain) noexcept {
   TrustLibrary::Get()->CertFreeCertificateChain(chain);
 }
-void CloseStore(HCERTSTORE store) noexcept {
-  TrustLibrary::Get()->CertCloseStore(store, 0);
-}
-void CloseMessage(HCRYPTMSG message) noexcept {
-  TrustLibrary::Get()->CryptMsgClose(message);
-}
 void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) noexcept {
   TrustLibrary::Get()->BCryptCloseAlgorithmProvider(algorithm, 0);
 }
@@ -89,14 +77,10 @@ using Certificate =
     fw::UniqueHandle<PCCERT_CONTEXT, fw::NullHandleTraits<PCCERT_CONTEXT, FreeCertificate>>;
 using ChainContext =
     fw::UniqueHandle<PCCERT_CHAIN_CONTEXT, fw::NullHandleTraits<PCCERT_CHAIN_CONTEXT, FreeChain>>;
-using CertStore = fw::UniqueHandle<HCERTSTORE, fw::NullHandleTraits<HCERTSTORE, CloseStore>>;
-using CryptMessage = fw::UniqueHandle<HCRYPTMSG, fw::NullHandleTraits<HCRYPTMSG, CloseMessage>>;
 using HashAlgorithm =
     fw::UniqueHandle<BCRYPT_ALG_HANDLE, fw::NullHandleTraits<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
 using HashHandle =
     fw::UniqueHandle<BCRYPT_HASH_HANDLE, fw::NullHandleTraits<BCRYPT_HASH_HANDLE, DestroyHash>>;
-
-constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 
 SignatureVerdict Passed() {
   return {true, SignatureCheck::kCannotCheck, 0, L""};
@@ -154,6 +138,7 @@ SignatureCheck CheckOfTrustStatus(LONG status) {
     case CERT_E_VALIDITYPERIODNESTING:
     case CERT_E_WRONG_USAGE:
     case CERT_E_REVOKED:
+    case CRYPT_E_REVOKED:
     case CERT_E_PURPOSE:
     case TRUST_E_EXPLICIT_DISTRUST:
     case TRUST_E_SUBJECT_NOT_TRUSTED:
@@ -167,18 +152,43 @@ SignatureCheck CheckOfTrustStatus(LONG status) {
   }
 }
 
+// The revocation server could not be reached, or the certificate names none: the status is
+// unknown, not "revoked". Setup goes on (and logs it): a customer offline, or behind a proxy that
+// blocks the CA's servers, must still be able to install, and Setup's own download already came
+// from the maker's server over HTTPS. A certificate known to be revoked is refused.
+bool RevocationUnknown(LONG status) {
+  switch (static_cast<HRESULT>(status)) {
+    case CERT_E_REVOCATION_FAILURE:
+    case CRYPT_E_REVOCATION_OFFLINE:
+    case CRYPT_E_NO_REVOCATION_CHECK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// What the chain engine may leave unknown: the same two, as chain status bits.
+constexpr DWORD kRevocationUnknownBits =
+    CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+
+// The engine may fetch what the signature does not carry (an intermediate, a root through the
+// system's root update) and each certificate's revocation status. Each fetch ends after the stall
+// limit, and all of revocation together too (the accumulative timeout), so an unreachable CA holds
+// the check up for about that long, like a silent server holds up a request.
+constexpr DWORD kRetrievalLimitMs = static_cast<DWORD>(kStallLimitSeconds) * 1000;
+
 // The signer's certificate and the chain built for it while the system's state holds the
 // signature's own certificates; the time its certificates are judged at.
 struct SystemVerdict {
   SignatureVerdict verdict;
   Certificate signer;
-  std::uint32_t chain_errors = 0;
-  bool chain_built = false;
+  ChainContext chain;
   DWORD chain_code = 0;
 };
 
-// Check 3's chain: code signing, no error at all, expiry judged at the signature's timestamp when
-// it has one. No revocation and nothing fetched: Setup must not wait on a CA's servers.
+// Check 3's chain: code signing, no error but an unknown revocation status, expiry judged at the
+// signature's timestamp when it has one, revocation checked for every certificate but the root
+// (a root is trusted by being in the store, and names no one who could revoke it).
 void BuildChain(const TrustLibrary& t, PCCERT_CONTEXT signer, FILETIME* at, SystemVerdict& out) {
   LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_CODE_SIGNING)};
   CERT_CHAIN_PARA para{};
@@ -186,15 +196,16 @@ void BuildChain(const TrustLibrary& t, PCCERT_CONTEXT signer, FILETIME* at, Syst
   para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
   para.RequestedUsage.Usage.cUsageIdentifier = 1;
   para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+  para.dwUrlRetrievalTimeout = kRetrievalLimitMs;
   PCCERT_CHAIN_CONTEXT raw = nullptr;
   if (!t.CertGetCertificateChain(nullptr, signer, at, signer->hCertStore, &para,
-                                 CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &raw)) {
+                                 CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT |
+                                     CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT,
+                                 nullptr, &raw)) {
     out.chain_code = ::GetLastError();
     return;
   }
-  const ChainContext chain(raw);
-  out.chain_built = true;
-  out.chain_errors = chain.get()->TrustStatus.dwErrorStatus;
+  out.chain.reset(raw);
 }
 
 SystemVerdict VerifyWithSystem(const TrustLibrary& t, HANDLE file, const std::wstring& path) {
@@ -206,18 +217,21 @@ SystemVerdict VerifyWithSystem(const TrustLibrary& t, HANDLE file, const std::ws
   WINTRUST_DATA data{};
   data.cbStruct = sizeof(data);
   data.dwUIChoice = WTD_UI_NONE;
-  data.fdwRevocationChecks = WTD_REVOKE_NONE;
+  data.fdwRevocationChecks = WTD_REVOKE_WHOLECHAIN;
   data.dwUnionChoice = WTD_CHOICE_FILE;
   data.pFile = &file_info;
   data.dwStateAction = WTD_STATEACTION_VERIFY;
-  data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL | WTD_REVOCATION_CHECK_NONE;
+  data.dwProvFlags = WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   const LONG status = t.WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
   const fw::ScopeExit close_state([&] {
     data.dwStateAction = WTD_STATEACTION_CLOSE;
     t.WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
   });
-  if (status != 0) {
+  // An unknown revocation status goes on to the other checks, which still judge the digest, the
+  // chain (with its own revocation check) and the publisher: any problem besides revocation that
+  // the system's answer may have hidden behind it is refused there.
+  if (status != 0 && !RevocationUnknown(status)) {
     out.verdict = Refused(CheckOfTrustStatus(status), static_cast<std::uint32_t>(status));
     return out;
   }
@@ -235,6 +249,7 @@ SystemVerdict VerifyWithSystem(const TrustLibrary& t, HANDLE file, const std::ws
   FILETIME timestamp = signer->sftVerifyAsOf;
   BuildChain(t, out.signer.get(), signer->csCounterSigners > 0 ? &timestamp : nullptr, out);
   out.verdict = Passed();
+  out.verdict.revocation_unknown = static_cast<std::uint32_t>(status);
   return out;
 }
 
@@ -286,6 +301,14 @@ class Hasher {
     return t_.BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0) ==
                0 &&
            std::equal(digest.begin(), digest.end(), expected.begin());
+  }
+  // The digest of size bytes; empty when the system gave none.
+  std::vector<std::uint8_t> Finish(std::size_t size) {
+    std::vector<std::uint8_t> digest(size);
+    if (t_.BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(size), 0) != 0) {
+      digest.clear();
+    }
+    return digest;
   }
 
  private:
@@ -358,54 +381,79 @@ SignatureVerdict CheckImageDigest(const TrustLibrary& t, HANDLE file) {
   return Passed();
 }
 
-// -- check 4: the publisher ---------------------------------------------------------------------
+// -- check 3: the chain
+// ----------------------------------------------------------------------------
 
-// The certificate that signed Setup.exe, from its own file's embedded signature.
-Result<Certificate> OwnSigner(const TrustLibrary& t) {
-  const std::wstring own = fw::ModulePath();
-  HCERTSTORE raw_store = nullptr;
-  HCRYPTMSG raw_message = nullptr;
-  DWORD encoding = 0;
-  DWORD content_type = 0;
-  DWORD format = 0;
-  if (!t.CryptQueryObject(CERT_QUERY_OBJECT_FILE, own.c_str(),
-                          CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY,
-                          0, &encoding, &content_type, &format, &raw_store, &raw_message,
-                          nullptr)) {
-    return Failure{L"CryptQueryObject", ::GetLastError()};
+SignatureVerdict CheckChain(const SystemVerdict& system) {
+  if (!system.chain) {
+    return Refused(SignatureCheck::kCannotCheck, system.chain_code);
   }
-  const CertStore store(raw_store);
-  const CryptMessage message(raw_message);
-  DWORD size = 0;
-  if (!t.CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size) || size == 0) {
-    return Failure{L"CryptMsgGetParam", ::GetLastError()};
+  const DWORD errors = system.chain.get()->TrustStatus.dwErrorStatus;
+  // Revoked is among the errors: refused like an untrusted root.
+  if ((errors & ~kRevocationUnknownBits) != CERT_TRUST_NO_ERROR) {
+    return Refused(SignatureCheck::kNotTrusted, errors);
   }
-  std::vector<std::uint8_t> buffer(size);
-  if (!t.CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, buffer.data(), &size)) {
-    return Failure{L"CryptMsgGetParam", ::GetLastError()};
-  }
-  CMSG_SIGNER_INFO info{};
-  std::memcpy(&info, buffer.data(), std::min<std::size_t>(sizeof(info), buffer.size()));
-  CERT_INFO wanted{};
-  wanted.Issuer = info.Issuer;
-  wanted.SerialNumber = info.SerialNumber;
-  // The context keeps its store alive after the store's handle is closed.
-  Certificate signer(t.CertFindCertificateInStore(store.get(), kEncoding, 0, CERT_FIND_SUBJECT_CERT,
-                                                  &wanted, nullptr));
-  if (!signer) {
-    return Failure{L"CertFindCertificateInStore", ::GetLastError()};
-  }
-  return signer;
+  SignatureVerdict verdict = Passed();
+  verdict.revocation_unknown = errors;
+  return verdict;
 }
 
-// The same publisher: the same subject and the same issuer, byte for byte. A renewed certificate
-// with a new key and serial number passes; the same subject from another CA does not. (Comparing
-// whole certificates by issuer and serial number would refuse every renewal.)
-bool SamePublisher(const TrustLibrary& t, PCCERT_CONTEXT a, PCCERT_CONTEXT b) {
-  return t.CertCompareCertificateName(X509_ASN_ENCODING, &a->pCertInfo->Subject,
-                                      &b->pCertInfo->Subject) &&
-         t.CertCompareCertificateName(X509_ASN_ENCODING, &a->pCertInfo->Issuer,
-                                      &b->pCertInfo->Issuer);
+// -- check 4: the publisher ---------------------------------------------------------------------
+
+// Whether the certificate's key is one the publisher pinned: the SHA-256 of its
+// SubjectPublicKeyInfo exactly as encoded in the certificate, as scripts/publisher-pins.py computes
+// it.
+Result<bool> KeyPinned(const TrustLibrary& t, PCCERT_CONTEXT certificate) {
+  const std::optional<CertificateParts> parts =
+      ReadCertificateParts(Bytes(certificate->pbCertEncoded, certificate->cbCertEncoded));
+  if (!parts) {
+    return false;
+  }
+  Hasher hash(t, DigestAlgorithm::kSha256);
+  if (!hash.Valid() || !hash.Add(parts->public_key_info.data(), parts->public_key_info.size())) {
+    return Failure{L"BCryptHashData", 0};
+  }
+  const std::vector<std::uint8_t> digest = hash.Finish(DigestSize(DigestAlgorithm::kSha256));
+  if (digest.empty()) {
+    return Failure{L"BCryptFinishHash", 0};
+  }
+  return std::ranges::any_of(kPublisherKeys,
+                             [&](const auto& pin) { return std::ranges::equal(pin, digest); });
+}
+
+// The pinned publisher: a pinned key anywhere in the chain the engine built (the signer's own, an
+// intermediate's or the root's, so that a renewal under a pinned CA passes), and the publisher's
+// subject on the signer's certificate (a pinned CA signs for others too). A rogue root with the
+// real CA's name, or a leaf with the publisher's name from any other CA, holds no pinned key.
+SignatureVerdict CheckPublisher(const TrustLibrary& t, const SystemVerdict& system) {
+  const CERT_CHAIN_CONTEXT& chain = *system.chain.get();
+  bool pinned = false;
+  for (DWORD i = 0; i < chain.cChain && !pinned; ++i) {
+    const CERT_SIMPLE_CHAIN& simple = *chain.rgpChain[i];
+    for (DWORD k = 0; k < simple.cElement && !pinned; ++k) {
+      const Result<bool> found = KeyPinned(t, simple.rgpElement[k]->pCertContext);
+      if (!found) {
+        return Refused(SignatureCheck::kCannotCheck, found.Why().code);
+      }
+      pinned = *found;
+    }
+  }
+  if (!pinned) {
+    return By(L"publisher key", Refused(SignatureCheck::kOtherPublisher, 0));
+  }
+  const std::optional<std::vector<NameAttribute>> wanted = ParsePublisherSubject(kPublisherSubject);
+  if (!wanted) {
+    return By(L"publisher subject setting", Refused(SignatureCheck::kCannotCheck, 0));
+  }
+  PCCERT_CONTEXT signer = system.signer.get();
+  const std::optional<CertificateParts> parts =
+      ReadCertificateParts(Bytes(signer->pbCertEncoded, signer->cbCertEncoded));
+  const std::optional<std::vector<NameAttribute>> subject =
+      parts ? DecodeName(parts->subject) : std::nullopt;
+  if (!subject || !SubjectMatches(*wanted, *subject)) {
+    return By(L"publisher subject", Refused(SignatureCheck::kOtherPublisher, 0));
+  }
+  return Passed();
 }
 
 // 0x800B0100: the form the platform's documentation gives its codes in.
@@ -413,41 +461,29 @@ std::wstring HexCode(std::uint32_t code) {
   return JoinedText({L"0x", fw::HexPiece(code, 8)});
 }
 
-fw::FileHandle& OwnExecutable() {
-  static fw::FileHandle file;
-  return file;
-}
-
 }  // namespace
 
-void HoldOwnExecutable() {
-  OwnExecutable().reset(::CreateFileW(fw::ModulePath().c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-bool InstallerSignatureRequired() {
-  if constexpr (kInstallerSignature == InstallerSignatureRule::kOn) {
-    return true;
-  } else if constexpr (kInstallerSignature == InstallerSignatureRule::kOff) {
-    return false;
-  } else {
-    // Held since the start, or opened now when that failed.
-    fw::FileHandle opened;
-    HANDLE own = OwnExecutable().get();
-    if (!OwnExecutable()) {
-      opened.reset(::CreateFileW(fw::ModulePath().c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!opened) {
-        return true;
-      }
-      own = opened.get();
+bool InstallerSignatureRequired(const wchar_t** why) {
+  const auto not_required = [why](const wchar_t* reason) {
+    if (why != nullptr) {
+      *why = reason;
     }
-    const std::uint64_t size = FileSize(own);
-    const std::optional<PeSignatureLayout> layout =
-        ReadPeSignatureLayout(ReadHeader(own, size), size);
-    return !layout || layout->table.size != 0;
+    return false;
+  };
+  if constexpr (kInstallerSignature == InstallerSignatureRule::kOff) {
+    return not_required(L"NOT checked (SETUP_INSTALLER_SIGNATURE=OFF): any installer starts");
   }
+  if constexpr (kInstallerSignature == InstallerSignatureRule::kAuto && kPublisherKeys.empty()) {
+    return not_required(L"NOT checked (no publisher keys pinned)");
+  }
+  if constexpr (kTestSeams) {
+    wchar_t asked[2] = {};
+    if (::GetEnvironmentVariableW(L"SETUP_TEST_CHECK_SIGNATURE", asked, 2) != 1 ||
+        asked[0] != L'1') {
+      return not_required(L"not checked (a test build, not asked to)");
+    }
+  }
+  return true;
 }
 
 bool LoadSignatureLibraries() {
@@ -467,26 +503,26 @@ SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path) 
   if (const SignatureVerdict digest = CheckImageDigest(t, file); !digest.passed) {
     return By(L"image digest", digest);
   }
-  if (!system.chain_built) {
-    return By(L"chain", Refused(SignatureCheck::kCannotCheck, system.chain_code));
+  SignatureVerdict chain = CheckChain(system);
+  if (!chain.passed) {
+    return By(L"chain", chain);
   }
-  if (system.chain_errors != CERT_TRUST_NO_ERROR) {
-    return By(L"chain", Refused(SignatureCheck::kNotTrusted, system.chain_errors));
+  SignatureVerdict publisher = CheckPublisher(t, system);
+  if (!publisher.passed) {
+    return publisher.step[0] != 0 ? publisher : By(L"publisher", publisher);
   }
-  const Result<Certificate> own = OwnSigner(t);
-  if (!own) {
-    return By(L"Setup's own signer", Refused(SignatureCheck::kCannotCheck, own.Why().code));
-  }
-  if (!SamePublisher(t, own->get(), system.signer.get())) {
-    return By(L"publisher", Refused(SignatureCheck::kOtherPublisher, 0));
-  }
-  return Passed();
+  // The first unknown revocation status, for the log: the system's answer's, or the chain's bits.
+  publisher.revocation_unknown = system.verdict.revocation_unknown != 0
+                                     ? system.verdict.revocation_unknown
+                                     : chain.revocation_unknown;
+  return publisher;
 }
 
 SetupResult VerifyInstaller(HANDLE file, const std::wstring& path) {
   SetupResult result = SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kReady, L"");
-  if (!InstallerSignatureRequired()) {
-    support_log::Write(L"installer signature: not required");
+  const wchar_t* why = L"";
+  if (!InstallerSignatureRequired(&why)) {
+    support_log::Write({L"installer signature: ", why});
     return result;
   }
   const std::uint64_t started_ms = ::GetTickCount64();
@@ -514,8 +550,12 @@ SetupResult VerifyInstaller(HANDLE file, const std::wstring& path) {
   }
   const auto elapsed = static_cast<std::int64_t>(::GetTickCount64() - started_ms);
   if (verdict.passed) {
-    support_log::Write(
-        {L"installer signature: same publisher, checked in ", DecimalPiece(elapsed), L" ms"});
+    if (verdict.revocation_unknown != 0) {
+      support_log::Write({L"installer signature: revocation status unknown (code ",
+                          HexCode(verdict.revocation_unknown), L"), went on"});
+    }
+    support_log::Write({L"installer signature: the pinned publisher's, checked in ",
+                        DecimalPiece(elapsed), L" ms"});
     return result;
   }
   support_log::Write({L"installer signature: refused by ", verdict.step, L", ",

@@ -1,10 +1,11 @@
 // The installer's publisher, checked before it starts. Setup runs elevated and starts what it
 // downloaded; HTTPS protects the way, not the server, so a file replaced on the maker's server or
-// its CDN would run as administrator. The installer must carry a valid Authenticode signature by
-// the publisher that signed Setup.exe (same subject and issuer names), with a code-signing chain to
-// a trusted root. Four checks, each of which can only refuse: the system's verification, our own
-// image digest, our own chain, the publisher comparison (Wine passes signatures that the first
-// check alone would let through).
+// its CDN would run as administrator. The installer must carry a valid Authenticode signature with
+// a code-signing chain to a trusted root that holds one of the publisher's pinned keys
+// (SETUP_PUBLISHER_KEYS), by a certificate with the publisher's subject (SETUP_PUBLISHER_SUBJECT).
+// A name alone proves nothing: any trusted CA can issue one. Four checks, each of which can only
+// refuse: the system's verification, our own image digest, our own chain with revocation, the
+// pinned publisher (Wine passes signatures that the first check alone would let through).
 #pragma once
 
 #include <windows.h>
@@ -16,24 +17,23 @@
 
 namespace setup {
 
-// Holds Setup.exe's own file open against writing, renaming and deletion for the rest of the run,
-// so that the signature the installer is compared with is the running program's, not that of a
-// file someone put under its name meanwhile. First thing on the main thread; a failure leaves the
-// later checks to open the file by its name.
-void HoldOwnExecutable();
-
-// Whether the installer must be signed: SETUP_INSTALLER_SIGNATURE, and under AUTO whether
-// Setup.exe itself carries a signature (an unreadable Setup.exe counts as signed). Main thread.
-bool InstallerSignatureRequired();
+// Whether the installer must be signed: SETUP_INSTALLER_SIGNATURE, under AUTO exactly when keys
+// are pinned. Test builds (SETUP_TEST_SEAMS) check only when the run's environment asks for it
+// (SETUP_TEST_CHECK_SIGNATURE=1), since most tests serve an unsigned sample installer; nothing
+// else of the check comes from the environment, and a release build reads none of it. With why:
+// the reason, for the support log, when it is not required.
+bool InstallerSignatureRequired(const wchar_t** why = nullptr);
 
 // What the checks found: refused names what the user reads of the first check that failed, step
 // which check that was (for the support log), code its code (an HRESULT, a system error code or a
-// chain's error bits; 0 for none).
+// chain's error bits; 0 for none). revocation_unknown: whether a check went on without knowing
+// the revocation status (no revocation server reachable), with its code, for the log.
 struct SignatureVerdict {
   bool passed = false;
   SignatureCheck refused = SignatureCheck::kCannotCheck;
   std::uint32_t code = 0;
   const wchar_t* step = L"";
+  std::uint32_t revocation_unknown = 0;
 };
 
 // Loads the libraries the checks use (on the main thread: the table is a function-local static).

@@ -245,7 +245,8 @@ class InstallTest(SetupCase):
                          f"environment production, base URL {origin}",
                          f"GET {origin}/validate/installurl.php?get=url", "status 200",
                          f"announced: {installer_url} | {size} bytes", f"GET {installer_url}",
-                         "installer signature: not required", "outcome: ready", "Setup ends"]:
+                         "installer signature: not checked (a test build, not asked to)",
+                         "outcome: ready", "Setup ends"]:
             self.assertIn(expected, lines)
         self.assertTrue(any(re.fullmatch(f"{size} bytes in \\d+ ms", line) for line in lines),
                         lines)

@@ -1,20 +1,22 @@
-"""The installer's publisher, checked before it starts: a signed Setup.exe starts only an installer
-signed by its own publisher, and refuses every other one with its reason, leaving the file where it
-is and the window idle.
+"""The installer's publisher, checked before it starts: Setup starts only an installer whose chain
+holds the publisher's pinned key and whose signer has the publisher's subject, and refuses every
+other one with its reason, leaving the file where it is and the window idle.
 
     python3 tests/e2e/signature_e2e_test.py [TestClass[.test_name] ...]
 
-Each run makes its own certificates with openssl into the build tree: a code-signing CA, trusted
-in the test prefix only, with the publisher, a renewal of the publisher (new key, same names) and
-another publisher under it; a second trusted CA with a certificate of the publisher's subject; an
-untrusted self-signed certificate and a CA the prefix does not trust, both with the publisher's
-subject. Files are signed with osslsigncode; Setup.exe itself is
-a signed copy (under SETUP_INSTALLER_SIGNATURE=AUTO that is what makes it require the signature).
+The build pins the key of a throwaway root made at configure time (SETUP_TEST_PUBLISHER: the
+build tree's test-publisher/root.pem and root.key) and the subject CN=Ostrevo Test Publisher,
+O=Ostrevo Test. Each run issues its certificates under that root with openssl, into the build tree:
+the publisher, a renewal (new key), the publisher under a new issuing CA below the root, and
+another publisher; besides, a rogue root with the pinned root's exact name and a second CA, both
+trusted in the test prefix only, each with a certificate of the publisher's subject; an untrusted
+self-signed certificate and a CA the prefix does not trust, both with the publisher's subject.
+Files are signed with osslsigncode. The test build checks only when asked (SETUP_TEST_CHECK_SIGNATURE=1
+in Setup's environment), since the other tests serve an unsigned sample installer.
 Environment: as tests/e2e/setup_e2e_test.py.
 """
 
 import hashlib
-import json
 import os
 import shutil
 import struct
@@ -24,13 +26,24 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 import harness  # noqa: E402
-from setup_e2e_test import ERROR_SHARING_VIOLATION, TITLE, WAIT_S, SetupCase  # noqa: E402
+import publisher_certificates  # noqa: E402
+from setup_e2e_test import TITLE, WAIT_S, SetupCase  # noqa: E402
 
+# The subject the test build pins (cmake/publisher.cmake), and its pinned root's.
 PUBLISHER = "/CN=Ostrevo Test Publisher/O=Ostrevo Test"
+PINNED_ROOT = "/CN=Setup Test Publisher Root/O=Ostrevo Test"
 CODE_SIGNING = ("basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\n"
                 "extendedKeyUsage=codeSigning\n")
 CA_EXTENSIONS = ("basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\n")
+# Setup's environment when it is to check the installer (a test build's seam).
+CHECK = {"SETUP_TEST_CHECK_SIGNATURE": "1"}
+
+
+def test_publisher_root():
+    """The root whose key the test build pins, made when the build was configured."""
+    return os.path.join(harness.build_dir(), "test-publisher", "root")
 
 
 def run(*command, **kwargs):
@@ -61,18 +74,21 @@ class Signing:
             *extensions)
         return self.path(name + ".pem")
 
-    def issued(self, name, subject, ca):
-        """A code-signing certificate issued by ca; its chain file holds it and the CA."""
+    def issued(self, name, subject, ca, extensions=CODE_SIGNING):
+        """A certificate issued by ca (a code-signing one unless told); its chain file holds it
+        and the CA's chain."""
         self.serial += 1
         run("openssl", "req", "-newkey", "rsa:2048", "-nodes", "-subj", subject,
             "-keyout", self.path(name + ".key"), "-out", self.path(name + ".csr"))
         run("openssl", "x509", "-req", "-in", self.path(name + ".csr"), "-CA", self.path(ca + ".pem"),
             "-CAkey", self.path(ca + ".key"), "-set_serial", str(self.serial), "-days", "7",
-            "-sha256", "-extfile", self.extensions(name, CODE_SIGNING),
+            "-sha256", "-extfile", self.extensions(name, extensions),
             "-out", self.path(name + ".pem"))
+        ca_chain = self.path(ca + ".chain.pem")
         with open(self.path(name + ".chain.pem"), "wb") as chain:
-            for part in (name, ca):
-                with open(self.path(part + ".pem"), "rb") as f:
+            for part in (self.path(name + ".pem"),
+                         ca_chain if os.path.exists(ca_chain) else self.path(ca + ".pem")):
+                with open(part, "rb") as f:
                     chain.write(f.read())
         return name
 
@@ -160,8 +176,13 @@ def read(path):
         return f.read()
 
 
+def subject_der(pem):
+    return publisher_certificates.certificate_parts(
+        publisher_certificates.read_certificates(pem)[0])["subject"]
+
+
 class SignatureTest(SetupCase):
-    """A signed Setup.exe and the installers it starts or refuses."""
+    """Setup with the pinned test publisher and the installers it starts or refuses."""
 
     @classmethod
     def setUpClass(cls):
@@ -169,25 +190,29 @@ class SignatureTest(SetupCase):
         build = harness.build_dir()
         cls.signing = Signing(tempfile.mkdtemp(prefix="signing-", dir=build))
         s = cls.signing
-        s.self_signed("ca", "/CN=Setup Test Code Signing CA", CA_EXTENSIONS)
+        for part in (".pem", ".key"):
+            shutil.copyfile(test_publisher_root() + part, s.path("root" + part))
+        s.self_signed("rogue_root", PINNED_ROOT, CA_EXTENSIONS)
         s.self_signed("second_ca", "/CN=Setup Test Second CA", CA_EXTENSIONS)
         s.self_signed("unknown_ca", "/CN=Setup Test Unknown CA", CA_EXTENSIONS)
-        s.issued("publisher", PUBLISHER, "ca")
-        s.issued("renewed", PUBLISHER, "ca")
-        s.issued("other", "/CN=Another Test Publisher/O=Another Test", "ca")
+        # The rogue root is the pinned one by name, byte for byte; only its key differs.
+        assert subject_der(s.path("rogue_root.pem")) == subject_der(s.path("root.pem"))
+        s.issued("publisher", PUBLISHER, "root")
+        s.issued("renewed", PUBLISHER, "root")
+        s.issued("issuing_ca", "/CN=Setup Test Issuing CA 2/O=Ostrevo Test", "root",
+                 CA_EXTENSIONS)
+        s.issued("rotated", PUBLISHER, "issuing_ca")
+        s.issued("other", "/CN=Another Test Publisher/O=Another Test", "root")
+        s.issued("rogue", PUBLISHER, "rogue_root")
         s.issued("stranger", PUBLISHER, "unknown_ca")
         s.issued("namesake", PUBLISHER, "second_ca")
         s.self_signed("self", PUBLISHER, CODE_SIGNING)
-        # Only this run's two code-signing CAs are trusted, and only in the test prefix.
-        for ca in ("ca", "second_ca"):
+        # The pinned root, the rogue one and a second CA are trusted, in the test prefix only.
+        for ca in ("root", "rogue_root", "second_ca"):
             trusted = harness.wine_run(harness.tool_exe("trust_ca.exe"),
                                        [harness.windows_path(s.path(ca + ".pem"))])
             if trusted.returncode != 0:
                 raise AssertionError(f"trust_ca failed: {trusted.stderr}")
-        setup_dir = s.path("setup")
-        os.makedirs(setup_dir)
-        cls.signed_setup = os.path.join(setup_dir, "Setup.exe")
-        s.sign(harness.setup_exe(), "publisher", "setup/Setup.exe")
         cls.sample = harness.tool_exe("sample_installer.exe")
 
     @classmethod
@@ -199,7 +224,8 @@ class SignatureTest(SetupCase):
         s = self.signing
         if name == "unsigned":
             return self.sample
-        if name in ("publisher", "renewed", "other", "namesake", "stranger", "self"):
+        if name in ("publisher", "renewed", "rotated", "other", "rogue", "namesake", "stranger",
+                    "self"):
             return s.sign(self.sample, name, name + ".exe")
         signed = read(s.sign(self.sample, "publisher", "publisher.exe"))
         if name == "code byte changed":
@@ -216,59 +242,66 @@ class SignatureTest(SetupCase):
                          with_signature(read(self.sample), read(s.path("script.p7"))))
         raise AssertionError(name)
 
-    def run_signed_setup(self, installer):
+    def run_setup(self, installer, env=CHECK):
         self.service.installer(file=installer)
-        return self.start_setup(exe=self.signed_setup)
+        return self.start_setup(env=env)
 
     def support_log_lines(self, prefix):
         with open(os.path.join(self.temp_dir, "Setup.log"), "rb") as f:
             text = f.read().decode("utf-8", "replace")
         return [line for line in text.splitlines() if prefix in line]
 
-    def assert_own_file_held(self):
-        """The running Setup.exe cannot be replaced under its name: its signature is the one the
-        installer is compared with."""
-        result = harness.wine_run(harness.tool_exe("file_access.exe"),
-                                  [harness.windows_path(self.signed_setup)], timeout=60)
-        attempts = json.loads(result.stdout.strip().splitlines()[-1])
-        self.assertEqual(attempts, dict(read=0, write=ERROR_SHARING_VIOLATION,
-                                        delete=ERROR_SHARING_VIOLATION,
-                                        rename=ERROR_SHARING_VIOLATION))
-
-    def test_installer_of_the_same_publisher_starts(self):
-        for name in ("publisher", "renewed"):
+    def test_installer_of_the_pinned_publisher_starts(self):
+        # The publisher's certificate, its renewal with a new key, and the publisher under a new
+        # issuing CA below the pinned root.
+        for name in ("publisher", "renewed", "rotated"):
             with self.subTest(name):
                 self.remove(self.installer_file)
                 installer = self.installer(name)
-                process = self.run_signed_setup(installer)
+                process = self.run_setup(installer)
                 self.assert_ended(process)
                 self.wait_for("the installer's record", self.sample_runs)
                 self.assertEqual(self.read_file(self.installer_file), read(installer))
                 checked = self.support_log_lines("installer signature:")
-                print(f"\n{name}: {checked[-1]}", file=sys.stderr)
-                self.assertIn("same publisher", checked[-1])
+                print(f"\n{name}: {checked}", file=sys.stderr)
+                self.assertIn("the pinned publisher's", checked[-1])
                 os.remove(self.record)
+
+    def test_a_test_build_checks_only_when_asked(self):
+        """The seam the other tests stand on: without SETUP_TEST_CHECK_SIGNATURE the unsigned
+        sample installer starts, and the log says that nothing was checked."""
+        self.remove(self.installer_file)
+        process = self.run_setup(self.sample, env={})
+        self.assert_ended(process)
+        self.wait_for("the installer's record", self.sample_runs)
+        self.assertIn("installer signature: not checked (a test build, not asked to)",
+                      self.support_log_lines("installer signature:")[-1])
 
     def test_refused_installers_are_never_started(self):
         cases = [
-            ("unsigned", "The installer is not signed"),
-            ("other", "The installer is signed by another publisher than Setup"),
-            # The publisher's subject, from another trusted CA: someone else's certificate.
-            ("namesake", "The installer is signed by another publisher than Setup"),
+            ("unsigned", "The installer is not signed", "WinVerifyTrust"),
+            # Under the pinned root, but another subject.
+            ("other", "The installer is signed by another publisher than Setup",
+             "publisher subject"),
+            # The publisher's subject under a trusted root with the pinned root's exact name.
+            ("rogue", "The installer is signed by another publisher than Setup", "publisher key"),
+            # The publisher's subject from another trusted CA: someone else's certificate.
+            ("namesake", "The installer is signed by another publisher than Setup",
+             "publisher key"),
             ("code byte changed",
-             "The installer's signature is not valid: the file is not what was signed"),
+             "The installer's signature is not valid: the file is not what was signed", None),
             ("digest patched",
-             "The installer's signature is not valid: the file is not what was signed"),
+             "The installer's signature is not valid: the file is not what was signed", None),
             ("transplanted",
-             "The installer's signature is not valid: the file is not what was signed"),
-            ("self", "The installer's signature is not trusted on this computer"),
-            ("stranger", "The installer's signature is not trusted on this computer"),
+             "The installer's signature is not valid: the file is not what was signed", None),
+            ("self", "The installer's signature is not trusted on this computer", None),
+            ("stranger", "The installer's signature is not trusted on this computer", None),
         ]
-        for name, reason in cases:
+        for name, reason, step in cases:
             with self.subTest(name):
                 self.remove(self.installer_file)
                 installer = self.installer(name)
-                process = self.run_signed_setup(installer)
+                process = self.run_setup(installer)
                 dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
                 path = f"{self.temp_path}\\Install.exe"
                 self.assert_message(dialog, f"Error!  {reason}, so Setup does not start it.\r\r"
@@ -277,10 +310,10 @@ class SignatureTest(SetupCase):
                 # Left where it is, exactly as downloaded, and never started.
                 self.assertEqual(self.read_file(self.installer_file), read(installer))
                 self.assertEqual(self.sample_runs(), [])
-                if name == "unsigned":
-                    self.assert_own_file_held()
                 refused = self.support_log_lines("installer signature: refused")
                 print(f"\n{name}: {refused[-1]}", file=sys.stderr)
+                if step:
+                    self.assertIn(f"refused by {step},", refused[-1])
                 self.assertIn("outcome: signature refused",
                               self.support_log_lines("outcome:")[-1])
                 self.end_setup(process)

@@ -1,6 +1,8 @@
 """The release build as the README tells a maker to run it: the release preset with real-looking
-https:// origins, a throwaway code-signing certificate made here with openssl, and the dist folder
-it leaves. The program's version information is read back under Wine the way Windows reads it.
+https:// origins, a throwaway code-signing certificate made here with openssl, the publisher's pins
+derived from it by scripts/publisher-pins.py, the dist folder it leaves, and that folder checked by
+scripts/check-release.py. The program's version information is read back under Wine the way
+Windows reads it.
 
     python3 tests/release/release_test.py [TestClass[.test_name] ...]
 
@@ -15,6 +17,7 @@ import hashlib
 import json
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -83,6 +86,22 @@ def make_signing_certificate(directory, subject):
     return cert, pkcs12, password
 
 
+def publisher_pins(cert):
+    """The -D options of the publisher's key and subject, as the README has the maker derive them."""
+    result = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "publisher-pins.py"),
+                             cert], capture_output=True, text=True, check=True,
+                            stdin=subprocess.DEVNULL)
+    return shlex.split(result.stdout)
+
+
+def check_release(dist, *args):
+    """scripts/check-release.py on a dist folder: its exit code and what it printed."""
+    result = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "check-release.py"),
+                             "--dist", dist, *args], capture_output=True, text=True,
+                            stdin=subprocess.DEVNULL, timeout=120)
+    return result.returncode, result.stdout + result.stderr
+
+
 def certificate_table_size(exe):
     """Size of the PE image's certificate table, where an Authenticode signature lives (0: none)."""
     with open(exe, "rb") as f:
@@ -103,7 +122,8 @@ def verify_signature(exe, ca_file):
 
 
 class ReleaseBuild(unittest.TestCase):
-    """One release tree, built three times: without a certificate, signed, and with a wrong
+    """One release tree, built three times: without a certificate and without the installer's
+    check (SETUP_INSTALLER_SIGNATURE=OFF), signed with the publisher pinned, and with a wrong
     password. The dist folders of the first two are kept for the tests."""
 
     @classmethod
@@ -116,16 +136,21 @@ class ReleaseBuild(unittest.TestCase):
         cls.common_name = f"Ostrevo Throwaway Signing {uuid.uuid4().hex[:12]}"
         cls.subject = f"/CN={cls.common_name}/O=Ostrevo Test"
         cls.cert, cls.pkcs12, cls.password = make_signing_certificate(cls.certs, cls.subject)
+        cls.pins = publisher_pins(cls.cert)
 
         cls.outputs = {}
+        cls.configured = {}
         cls.kept = {}
-        for name, signing in (("unsigned", ["-DSETUP_SIGN_PKCS12=", "-DSETUP_SIGN_PASSWORD_FILE="]),
+        for name, signing in (("unsigned", ["-DSETUP_SIGN_PKCS12=", "-DSETUP_SIGN_PASSWORD_FILE=",
+                                            "-DSETUP_INSTALLER_SIGNATURE=OFF"]),
                               ("signed", [f"-DSETUP_SIGN_PKCS12={cls.pkcs12}",
-                                          f"-DSETUP_SIGN_PASSWORD_FILE={cls.password}"])):
+                                          f"-DSETUP_SIGN_PASSWORD_FILE={cls.password}",
+                                          *cls.pins])):
             configured = configure(cls.build_dir, *origin_args(ORIGINS), *signing)
             if configured.returncode != 0:
                 raise AssertionError(f"release configure ({name}) failed:\n{configured.stdout}"
                                      f"{configured.stderr}")
+            cls.configured[name] = configured.stdout + configured.stderr
             built = build(cls.build_dir)
             if built.returncode != 0:
                 raise AssertionError(f"release build ({name}) failed:\n{built.stdout}{built.stderr}")
@@ -141,7 +166,7 @@ class ReleaseBuild(unittest.TestCase):
             f.write("not the password\n")
         configured = configure(cls.build_dir, *origin_args(ORIGINS),
                                f"-DSETUP_SIGN_PKCS12={cls.pkcs12}",
-                               f"-DSETUP_SIGN_PASSWORD_FILE={wrong}")
+                               f"-DSETUP_SIGN_PASSWORD_FILE={wrong}", *cls.pins)
         if configured.returncode != 0:
             raise AssertionError(f"release configure (wrong password) failed:\n"
                                  f"{configured.stdout}{configured.stderr}")
@@ -184,6 +209,55 @@ class ReleaseBuild(unittest.TestCase):
         code, report = verify_signature(exe, other_cert)
         self.assertNotEqual(code, 0, report)
         self.assertNotIn("Signature verification: ok", report)
+
+    def test_configure_says_whether_the_installer_is_checked(self):
+        self.assertIn("Installer signature: NOT checked (SETUP_INSTALLER_SIGNATURE=OFF)",
+                      self.configured["unsigned"])
+        self.assertIn(f"Installer signature: required, 1 pinned key(s), subject "
+                      f"'O=Ostrevo Test, CN={self.common_name}'", self.configured["signed"])
+
+    def test_release_check_passes_only_the_pinned_publisher(self):
+        """scripts/check-release.py, as the README runs it after signing: the build's own pins
+        (from its cache) against what the dist folder holds."""
+        work = tempfile.mkdtemp(prefix="check-", dir=self.certs)
+        # The unsigned program signed by another certificate of the very same subject.
+        other_cert, other_pkcs12, other_password = make_signing_certificate(
+            tempfile.mkdtemp(prefix="other-", dir=self.certs), self.subject)
+        namesake = os.path.join(work, "namesake")
+        os.makedirs(namesake)
+        subprocess.run(["osslsigncode", "sign", "-pkcs12", other_pkcs12, "-readpass",
+                        other_password, "-h", "sha256", "-in",
+                        os.path.join(self.kept["unsigned"], "Setup.exe"), "-out",
+                        os.path.join(namesake, "Setup.exe")],
+                       check=True, capture_output=True, stdin=subprocess.DEVNULL)
+        with open(os.path.join(namesake, "Setup.exe"), "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest()
+        with open(os.path.join(namesake, "Setup.exe.sha256"), "w") as f:
+            f.write(f"{digest}  Setup.exe\n")
+        both = os.path.join(work, "both.pem")
+        with open(both, "w") as f:
+            for cert in (self.cert, other_cert):
+                with open(cert) as c:
+                    f.write(c.read())
+        build = ["--build", self.build_dir]
+        cases = [
+            ("signed by the pinned publisher", self.kept["signed"], [*build, "--ca-file", self.cert],
+             0, "release check: ok"),
+            ("unsigned", self.kept["unsigned"], [*build, "--ca-file", self.cert], 1,
+             "Setup.exe is not signed"),
+            ("the same subject with another key", namesake, [*build, "--ca-file", both], 1,
+             "no certificate of the signer's chain has a pinned key"),
+            ("the pinned key, another subject wanted", self.kept["signed"],
+             [*build, "--ca-file", self.cert, "--subject", "CN=Ostrevo Software, O=Ostrevo Test"],
+             1, "is not 'CN=Ostrevo Software, O=Ostrevo Test'"),
+            ("a root the signature does not chain to", self.kept["signed"],
+             [*build, "--ca-file", other_cert], 1, "the signature does not verify"),
+        ]
+        for name, dist, args, code, said in cases:
+            with self.subTest(name):
+                returned, output = check_release(dist, *args)
+                self.assertEqual(returned, code, output)
+                self.assertIn(said, output)
 
     def test_without_a_certificate_the_build_says_so_and_ships_unsigned(self):
         self.assertIn("Setup.exe is NOT signed: no signing certificate is configured",
@@ -264,7 +338,8 @@ class ReleaseConfigureRefusals(unittest.TestCase):
         scratch = os.path.join(work, "refused")
         certs = tempfile.mkdtemp(prefix="signing-", dir=work)
         self.addCleanup(shutil.rmtree, certs, True)
-        _, pkcs12, password = make_signing_certificate(certs, "/CN=Ostrevo Refused Signing")
+        cert, pkcs12, password = make_signing_certificate(certs, "/CN=Ostrevo Refused Signing")
+        pins = publisher_pins(cert)
         local = {env: f"https://localhost:{47443 + i}" for i, env in enumerate(ORIGINS)}
         cases = [
             ("no origins", [], [f"SETUP_ORIGIN_{env} is not set" for env in ORIGINS]),
@@ -279,16 +354,25 @@ class ReleaseConfigureRefusals(unittest.TestCase):
              origin_args({**ORIGINS, "SIT": "https://LocalHost", "DIT": "https://127.0.0.1:9443"}),
              ["SETUP_ORIGIN_SIT='https://LocalHost' is the local test service",
               "SETUP_ORIGIN_DIT='https://127.0.0.1:9443' is the local test service"]),
-            ("the test seams", origin_args(ORIGINS) + ["-DSETUP_TEST_SEAMS=ON"],
+            ("the test seams", origin_args(ORIGINS) + pins + ["-DSETUP_TEST_SEAMS=ON"],
              ["A release build never has the test seams"]),
             ("a certificate without its password file",
-             origin_args(ORIGINS) + [f"-DSETUP_SIGN_PKCS12={pkcs12}",
-                                     "-DSETUP_SIGN_PASSWORD_FILE="],
+             origin_args(ORIGINS) + pins + [f"-DSETUP_SIGN_PKCS12={pkcs12}",
+                                            "-DSETUP_SIGN_PASSWORD_FILE="],
              ["SETUP_SIGN_PASSWORD_FILE must name the file holding its password"]),
             ("a key file in the repository",
-             origin_args(ORIGINS) + [f"-DSETUP_SIGN_PKCS12={os.path.join(REPO, 'README.md')}",
-                                     f"-DSETUP_SIGN_PASSWORD_FILE={password}"],
+             origin_args(ORIGINS) + pins + [
+                 f"-DSETUP_SIGN_PKCS12={os.path.join(REPO, 'README.md')}",
+                 f"-DSETUP_SIGN_PASSWORD_FILE={password}"],
              ["is tracked by git"]),
+            # The installer's check: pinned keys, or OFF said in so many words.
+            ("no publisher keys", origin_args(ORIGINS),
+             ["A release build needs the publisher's pinned keys"]),
+            ("no publisher keys, the check ON",
+             origin_args(ORIGINS) + ["-DSETUP_INSTALLER_SIGNATURE=ON"],
+             ["SETUP_INSTALLER_SIGNATURE=ON needs the publisher's pinned keys"]),
+            ("the test publisher", origin_args(ORIGINS) + ["-DSETUP_TEST_PUBLISHER=ON"],
+             ["A release build never pins the throwaway test publisher"]),
         ]
         for name, args, messages in cases:
             with self.subTest(name):
