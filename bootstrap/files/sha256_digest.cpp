@@ -1,0 +1,48 @@
+#include "bootstrap/files/sha256_digest.h"
+
+#include "framework/text.h"
+
+namespace setup {
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::optional<Sha256Digest> ParseSha256Hex(std::string_view text) {
+  if (text.size() != 2 * kSha256Size) {
+    return std::nullopt;
+  }
+  Sha256Digest digest{};
+  for (std::size_t i = 0; i < kSha256Size; ++i) {
+    const int high = HexValue(text[2 * i]);
+    const int low = HexValue(text[2 * i + 1]);
+    if (high < 0 || low < 0) {
+      return std::nullopt;
+    }
+    digest[i] = static_cast<std::uint8_t>(high << 4 | low);
+  }
+  return digest;
+}
+
+std::wstring Sha256Hex(const Sha256Digest& digest) {
+  std::wstring text;
+  text.reserve(2 * kSha256Size);
+  for (const std::uint8_t byte : digest) {
+    text += std::wstring_view(fw::HexPiece(byte, 2));
+  }
+  return text;
+}
+
+}  // namespace setup
