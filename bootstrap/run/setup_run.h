@@ -1,5 +1,5 @@
-// The sequence the window starts: ask the service where the installer is, download it, hold it,
-// start it. It returns what happened as one outcome; the window maps outcomes to its labels, its
+// The sequence the window starts: ask the service where the installer is, download it into a
+// folder of its own (bootstrap/files/installer_folder.h), hold it, check it, start it. It returns what happened as one outcome; the window maps outcomes to its labels, its
 // meter and its messages, and observes the download through DownloadObserver.
 #pragma once
 
@@ -33,7 +33,7 @@ class SetupRun {
   SetupResult Run(SetupRunObserver& observer);
 
  private:
-  void LaunchInstaller(const std::wstring& path);
+  void LaunchInstaller(const std::wstring& path, const std::wstring& folder);
 
   std::string base_url_;
   HWND owner_;
