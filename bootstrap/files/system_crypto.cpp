@@ -80,10 +80,9 @@ Sha256Hash::Sha256Hash() {
   DWORD object_size = 0;
   ULONG got = 0;
   // Windows 7 wants the hash object's memory from the caller.
-  if (const NTSTATUS status =
-          crypto->BCryptGetProperty(raw_algorithm, BCRYPT_OBJECT_LENGTH,
-                                    reinterpret_cast<PUCHAR>(&object_size), sizeof(object_size),
-                                    &got, 0);
+  if (const NTSTATUS status = crypto->BCryptGetProperty(raw_algorithm, BCRYPT_OBJECT_LENGTH,
+                                                        reinterpret_cast<PUCHAR>(&object_size),
+                                                        sizeof(object_size), &got, 0);
       status != 0) {
     failed_ = Failed(L"BCryptGetProperty", status);
     return;

@@ -26,9 +26,11 @@ Result<> SystemRandom(std::uint8_t* buffer, std::size_t size);
 void CloseHashAlgorithm(BCRYPT_ALG_HANDLE algorithm) noexcept;
 void DestroyHashObject(BCRYPT_HASH_HANDLE hash) noexcept;
 using HashAlgorithmHandle =
-    fw::UniqueHandle<BCRYPT_ALG_HANDLE, fw::NullHandleTraits<BCRYPT_ALG_HANDLE, CloseHashAlgorithm>>;
+    fw::UniqueHandle<BCRYPT_ALG_HANDLE,
+                     fw::NullHandleTraits<BCRYPT_ALG_HANDLE, CloseHashAlgorithm>>;
 using HashObjectHandle =
-    fw::UniqueHandle<BCRYPT_HASH_HANDLE, fw::NullHandleTraits<BCRYPT_HASH_HANDLE, DestroyHashObject>>;
+    fw::UniqueHandle<BCRYPT_HASH_HANDLE,
+                     fw::NullHandleTraits<BCRYPT_HASH_HANDLE, DestroyHashObject>>;
 
 // A SHA-256 in the making: Add the bytes in order, then Finish once. After LoadSystemCrypto. A
 // hash the system could not make fails every call with the reason.

@@ -74,15 +74,17 @@ std::wstring SignatureRefusedMessage(SignatureCheck check, const std::wstring& p
 
 std::wstring HashRefusedMessage(const std::wstring& path, std::uint32_t code) {
   if (code != 0) {
-    return JoinedText({L"Error!  The installer cannot be compared with the file the service "
-                       L"announced, so Setup does not start it.\r\r"
-                       L"It was left for inspection: ",
-                       path, L"  EC=", DecimalPiece(code)});
+    return JoinedText(
+        {L"Error!  The installer cannot be compared with the file the service "
+         L"announced, so Setup does not start it.\r\r"
+         L"It was left for inspection: ",
+         path, L"  EC=", DecimalPiece(code)});
   }
-  return JoinedText({L"Error!  The installer is not the file the service announced, so Setup does "
-                     L"not start it.\r\r"
-                     L"It was left for inspection: ",
-                     path});
+  return JoinedText(
+      {L"Error!  The installer is not the file the service announced, so Setup does "
+       L"not start it.\r\r"
+       L"It was left for inspection: ",
+       path});
 }
 
 SetupNotice NoticeFor(const SetupResult& r) {
