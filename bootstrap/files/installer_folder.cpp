@@ -53,8 +53,8 @@ Result<fw::FileHandle> CreateHeldFolder(const FolderLibrary& nt, const std::wstr
   // FILE_CREATE fails on anything under the name, a link included; a link is never followed. The
   // system keeps a handle's sharing only when it has data access: listing is the least of it.
   const NTSTATUS status = nt.NtCreateFile(
-      &raw, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
-      FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+      &raw, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io, nullptr,
+      FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
   if (status < 0) {
     return Failure{L"NtCreateFile", nt.RtlNtStatusToDosError(status)};
