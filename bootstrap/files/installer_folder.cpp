@@ -4,6 +4,7 @@
 #include <winternl.h>
 
 #include <cstdint>
+#include <string_view>
 
 #include "bootstrap/files/installer_folder_access.h"
 #include "bootstrap/files/long_path.h"
@@ -117,6 +118,28 @@ Result<> CreateInstallerFolder(const std::wstring& temp_folder, InstallerFolder&
     failed = created.Why();
   }
   return failed;
+}
+
+void ReleaseInstallerFolder(InstallerFolder& folder) {
+  folder.hold.reset();
+  if (folder.path.empty()) {
+    return;
+  }
+  // Looked at before the removal is tried: Wine marks a folder for deletion before it finds it
+  // not empty, and an installer starting in it meanwhile would lose its current directory.
+  WIN32_FIND_DATAW entry{};
+  const std::wstring pattern = folder.path + L"\\*";
+  const fw::FindHandle find(::FindFirstFileW(pattern.c_str(), &entry));
+  if (!find) {
+    return;
+  }
+  do {
+    const std::wstring_view name = entry.cFileName;
+    if (name != L"." && name != L"..") {
+      return;
+    }
+  } while (::FindNextFileW(find.get(), &entry));
+  ::RemoveDirectoryW(folder.path.c_str());
 }
 
 }  // namespace setup

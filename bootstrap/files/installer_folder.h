@@ -44,4 +44,8 @@ struct InstallerFolder {
 // error code (3 when temp_folder does not exist, 5 when it cannot be written).
 Result<> CreateInstallerFolder(const std::wstring& temp_folder, InstallerFolder& folder);
 
+// Releases the folder and removes it when nothing was written into it; a folder with a file in it
+// (the started installer, or one left for inspection) stays as it is, untouched.
+void ReleaseInstallerFolder(InstallerFolder& folder);
+
 }  // namespace setup

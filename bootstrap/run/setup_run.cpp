@@ -112,12 +112,9 @@ SetupResult SetupRun::Run(SetupRunObserver& observer) {
         FailedRun(SetupRequest::kDownload, SetupOutcome::kFileError, created.Why(), folder.path));
   }
   // A run that wrote nothing into it leaves no empty folder behind; one that did leaves the file
-  // where it is (an incomplete or refused installer, for inspection). Released first: a folder
-  // held open cannot be removed.
-  const fw::ScopeExit remove_if_empty([&folder] {
-    folder.hold.reset();
-    ::RemoveDirectoryW(folder.path.c_str());
-  });
+  // where it is (an incomplete or refused installer, for inspection). Released only once the
+  // installer's process exists.
+  const fw::ScopeExit release_folder([&folder] { ReleaseInstallerFolder(folder); });
   const std::wstring path = folder.path + L"\\Install.exe";
   result = DownloadInstaller(answer.url, path, answer.size, owner_, observer, installer_hold_);
   if (result.outcome == SetupOutcome::kReady && answer.hash == AnnouncedHash::kGiven) {

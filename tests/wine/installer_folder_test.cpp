@@ -131,8 +131,13 @@ TEST_F(InstallerFolderTest, EachRunGetsANewFolderHeldAgainstRenamingAndRemoval) 
   file->reset();
   EXPECT_NE(::GetFileAttributesW(installer.c_str()), INVALID_FILE_ATTRIBUTES);
 
+  // Released with a file in it, it stays; released empty, it goes.
+  ReleaseInstallerFolder(first);
+  EXPECT_NE(::GetFileAttributesW(installer.c_str()), INVALID_FILE_ATTRIBUTES);
+  ReleaseInstallerFolder(second);
+  EXPECT_EQ(::GetFileAttributesW(second.path.c_str()), INVALID_FILE_ATTRIBUTES);
+
   // Released, it is an ordinary folder again.
-  first.hold.reset();
   ASSERT_TRUE(::DeleteFileW(installer.c_str()));
   EXPECT_TRUE(::MoveFileExW(first.path.c_str(), moved.c_str(), 0)) << ::GetLastError();
   EXPECT_TRUE(::RemoveDirectoryW(moved.c_str())) << ::GetLastError();
