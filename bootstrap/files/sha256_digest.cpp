@@ -1,24 +1,9 @@
 #include "bootstrap/files/sha256_digest.h"
 
+#include "bootstrap/vocabulary/short_text.h"
 #include "framework/text.h"
 
 namespace setup {
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
-}  // namespace
 
 std::optional<Sha256Digest> ParseSha256Hex(std::string_view text) {
   if (text.size() != 2 * kSha256Size) {
@@ -26,8 +11,8 @@ std::optional<Sha256Digest> ParseSha256Hex(std::string_view text) {
   }
   Sha256Digest digest{};
   for (std::size_t i = 0; i < kSha256Size; ++i) {
-    const int high = HexValue(text[2 * i]);
-    const int low = HexValue(text[2 * i + 1]);
+    const int high = HexDigit(text[2 * i]);
+    const int low = HexDigit(text[2 * i + 1]);
     if (high < 0 || low < 0) {
       return std::nullopt;
     }
