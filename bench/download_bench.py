@@ -9,6 +9,7 @@ mark (VmHWM of its Linux process, which `wine` execs into).
 """
 import json
 import os
+import shutil
 import ssl
 import statistics
 import subprocess
@@ -20,8 +21,16 @@ QUERY_PREFIX = "/validate/"
 INSTALLER_PATH = "/DOWNLOADS/SETUP-SAMPLE.EXE"
 
 
+def newest_installer_folder(temp_dir):
+    folders = [os.path.join(temp_dir, name) for name in os.listdir(temp_dir)
+               if name.startswith("Setup-") and os.path.isdir(os.path.join(temp_dir, name))]
+    if not folders:
+        sys.exit("Setup made no installer folder")
+    return max(folders, key=lambda folder: os.stat(folder).st_mtime_ns)
+
+
 def main():
-    build, mib, rounds, origin, ca, payload, setup_file = sys.argv[1:8]
+    build, mib, rounds, origin, ca, payload, temp_dir = sys.argv[1:8]
     mib, rounds = float(mib), int(rounds)
     context = ssl.create_default_context(cafile=ca)
 
@@ -82,9 +91,12 @@ def main():
     # The programs alternate round by round: a slow spell of the shared machine hits all of them.
     for round_no in range(1, rounds + 1):
         start, setup_peak, log = run([setup_exe])
-        with open(setup_file, "rb") as f:
+        # Setup downloads into a new folder of its own each run: the one just made, then gone.
+        folder = newest_installer_folder(temp_dir)
+        with open(os.path.join(folder, "Install.exe"), "rb") as f:
             if f.read() != expected:
                 sys.exit("Install.exe differs from the payload")
+        shutil.rmtree(folder, ignore_errors=True)
         setup_speed, setup_start = transfer_mibs(log), startup_ms(start, log)
         _, _, log = run([loop_exe, url, "C:\\bench-loop.bin"])
         loop_speed = transfer_mibs(log)

@@ -33,7 +33,7 @@ url=$origin/DOWNLOADS/SETUP-SAMPLE.EXE
 
 temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
 python3 bench/download_bench.py "$build" "$mib" "$rounds" "$origin" "$build/certs/ca.pem" \
-  "$payload" "$(winepath -u "$temp\\Install.exe")"
+  "$payload" "$(winepath -u "$temp")"
 rm -f "$WINEPREFIX/drive_c/bench-loop.bin" "$WINEPREFIX/drive_c/bench-floor.bin"
 
 # The installer's signature check, off the window thread, for a small and a large installer.

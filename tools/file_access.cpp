@@ -1,6 +1,7 @@
-// Test helper: tries what another program of the same user could do to a file, and undoes any of it
-// that worked. Prints one JSON line: {"read": E, "write": E, "delete": E, "rename": E}, where E is
-// 0 when the attempt succeeded and the system's error code otherwise.
+// Test helper: tries what another program of the same user could do to a file or a folder, and
+// undoes any of it that worked (backup semantics: the only way to open a folder). Prints one JSON
+// line: {"read": E, "write": E, "delete": E, "rename": E}, where E is 0 when the attempt succeeded
+// and the system's error code otherwise.
 //   file_access.exe PATH
 #include <windows.h>
 
@@ -12,9 +13,9 @@
 namespace {
 
 DWORD TryOpen(const wchar_t* path, DWORD access) {
-  const fw::FileHandle file(::CreateFileW(path, access,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const fw::FileHandle file(
+      ::CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return file ? 0 : ::GetLastError();
 }
 

@@ -6,6 +6,7 @@ lets a test change both through GET requests under /_control/ on any of those po
 
   /_control/reset
   /_control/answer?status=N&body=PCT&announce=N&forever=1&delay_ms=N&redirect=PATH&plain=1
+                  &sha256=right|TEXT
   /_control/installer?status=N&size=N&fill=BYTE&close_after=N&delay_ms=N&chunk_delay_ms=N
                      &redirect=PATH&pause_after=N&pause_ms=N&file=PATH&cut_times=K
                      &busy=K&retry_after=TEXT&validators=strong|weak|date|none
@@ -22,7 +23,9 @@ lets a test change both through GET requests under /_control/ on any of those po
 Every call to /_control/answer or /_control/installer replaces that whole behaviour: parameters
 left out take their defaults again. delay_ms waits before the answer's headers; pause_after and
 pause_ms stop sending the installer's body for a while after that many bytes (a reset ends the
-pause and the connection). plain=1 announces the installer on the plain-HTTP listener. file=PATH
+pause and the connection). plain=1 announces the installer on the plain-HTTP listener. sha256 adds
+a third field to the answer: right gives the SHA-256 of the bytes the installer path serves, any
+other text is sent as it is (a wrong or a malformed hash). file=PATH
 serves the bytes of that local file (a signed or altered installer) instead of the installer.
 
 The installer carries an ETag (a digest of its bytes) and a Last-Modified date and answers
@@ -144,7 +147,7 @@ class ServiceState:
     def reset(self):
         with self.lock:
             self.answer = dict(status=200, body=None, announce=None, forever=False,
-                               delay_ms=0, redirect=None, plain=False)
+                               delay_ms=0, redirect=None, plain=False, sha256=None)
             self.installer = dict(status=200, data=self.original_installer,
                                   digest=self.original_digest, close_after=None,
                                   delay_ms=0, chunk_delay_ms=0, redirect=None, pause_after=None,
@@ -164,9 +167,12 @@ class ServiceState:
                       forever=params.flag("forever"),
                       delay_ms=params.integer("delay_ms", 0, 0, 600000),
                       redirect=params.redirect(),
-                      plain=params.flag("plain"))
+                      plain=params.flag("plain"),
+                      sha256=params.values.get("sha256"))
         if answer["body"] is not None and answer["announce"] is not None:
             raise BadRequest("body and announce exclude each other")
+        if answer["body"] is not None and answer["sha256"] is not None:
+            raise BadRequest("body and sha256 exclude each other")
         if answer["forever"] and answer["body"] == b"":
             raise BadRequest("forever needs a non-empty body")
         with self.lock:
@@ -272,7 +278,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif path == ANSWER_PATH and answer["redirect"]:
                 self.redirect_to(answer["redirect"], answer["delay_ms"])
             elif path in (ANSWER_PATH, local_target(answer["redirect"])):
-                self.serve_answer(answer, len(installer["data"]))
+                self.serve_answer(answer, installer["data"])
             elif path.lower() == INSTALLER_PATH and installer["redirect"]:
                 self.redirect_to(installer["redirect"], installer["delay_ms"])
             elif path.lower() in (INSTALLER_PATH, local_target(installer["redirect"]).lower()):
@@ -308,7 +314,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.server.listeners.set_listening(port, params.flag("on"))
             elif name == "answer":
                 state.set_answer(ControlParams(query, ("status", "body", "announce", "forever",
-                                                       "delay_ms", "redirect", "plain")))
+                                                       "delay_ms", "redirect", "plain",
+                                                       "sha256")))
             elif name == "installer":
                 state.set_installer(ControlParams(query, ("status", "size", "fill", "close_after",
                                                           "delay_ms", "chunk_delay_ms",
@@ -349,7 +356,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         count is odd, by its absolute path when it is even; the last serves the target."""
         if remaining == 0:
             if what == "answer":
-                self.serve_answer(answer, len(installer["data"]))
+                self.serve_answer(answer, installer["data"])
             else:
                 self.serve_installer(installer)
             return
@@ -357,16 +364,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     f"/_hops/{remaining - 1}/{what}")
         self.reply(302, b"", extra={"Location": location})
 
-    def serve_answer(self, answer, installer_size):
+    def serve_answer(self, answer, installer_data):
         if self.server.state.wait_unless_reset(answer["delay_ms"] / 1000):
             self.close_connection = True
             return
         body = answer["body"]
         if body is None:
-            size = installer_size if answer["announce"] is None else answer["announce"]
+            size = len(installer_data) if answer["announce"] is None else answer["announce"]
             origin = (f"http://localhost:{self.server.listeners.http_port}" if answer["plain"]
                       else self.origin())
             body = f"{origin}{INSTALLER_PATH}|{size}".encode()
+            if answer["sha256"] == b"right":
+                body += b"|" + hashlib.sha256(installer_data).hexdigest().encode()
+            elif answer["sha256"] is not None:
+                body += b"|" + answer["sha256"]
         if not answer["forever"]:
             self.reply(answer["status"], body)
             return

@@ -1,5 +1,6 @@
 // sample_installer.exe: stands in for the real installer that Setup downloads and starts. It
-// appends one JSON line about how it was started to the file named by SETUP_SAMPLE_RECORD
+// appends one JSON line about how it was started (its path, command line, arguments and current
+// directory) to the file named by SETUP_SAMPLE_RECORD
 // (default %TEMP%\setup-sample-ran.txt), then shows a small window saying so for
 // SETUP_SAMPLE_SHOW_MS milliseconds (default 8000; 0 shows nothing).
 #include <windows.h>
@@ -50,9 +51,13 @@ std::string RecordLine(const std::wstring& exe) {
     }
     ::LocalFree(argv);
   }
+  // Where it was started from: an installer loads DLLs from its folder and its current directory.
+  wchar_t directory[MAX_PATH + 1] = {};
+  ::GetCurrentDirectoryW(MAX_PATH + 1, directory);
   return "{\"pid\":" + std::to_string(::GetCurrentProcessId()) +
          ",\"exe\":" + tools::JsonString(exe) +
-         ",\"command_line\":" + tools::JsonString(command_line) + ",\"args\":[" + args + "]}\n";
+         ",\"command_line\":" + tools::JsonString(command_line) + ",\"args\":[" + args +
+         "],\"cwd\":" + tools::JsonString(directory) + "}\n";
 }
 
 // Appending with a shared handle keeps lines whole when several runs record into one file.

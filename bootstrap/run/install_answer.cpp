@@ -168,6 +168,13 @@ std::optional<InstallAnswer> ParseInstallAnswer(std::string_view body,
   answer.url = NextField(*line);
   // A size that is no number still gives a value: the position where parsing failed.
   answer.size = ShortStrToInt(NextField(*line)).value;
+  // A field cut off at the 255th character has fewer than 64 digits and so counts as malformed.
+  // An empty one (a trailing bar) binds nothing, like no field at all.
+  if (const std::string hash = NextField(*line); !hash.empty()) {
+    const std::optional<Sha256Digest> digest = ParseSha256Hex(hash);
+    answer.hash = digest ? AnnouncedHash::kGiven : AnnouncedHash::kMalformed;
+    answer.sha256 = digest.value_or(Sha256Digest{});
+  }
   return answer;
 }
 

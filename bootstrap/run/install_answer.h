@@ -1,4 +1,5 @@
-// The install-location service's answer: decoding the body, its first line and the two fields.
+// The install-location service's answer: decoding the body, its first line and its fields:
+// URL|SIZE, or URL|SIZE|SHA256 when the service binds the installer to its hash.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "bootstrap/files/sha256_digest.h"
 #include "bootstrap/vocabulary/ansi_code_page.h"
 
 namespace setup {
@@ -18,9 +20,18 @@ inline constexpr std::size_t kMinAnswerPrefix = 1024;
 inline constexpr std::size_t kAnswerReadCap = 64 * 1024;
 static_assert(kAnswerReadCap >= kMinAnswerPrefix);
 
+// What the third field says of the installer's SHA-256.
+enum class AnnouncedHash {
+  kNone,       // no third field, or an empty one: the answer binds no hash
+  kGiven,      // exactly 64 hex digits: the installer must have that hash
+  kMalformed,  // anything else: the service meant to bind the file and failed to say how
+};
+
 struct InstallAnswer {
   std::string url;    // ANSI, upper case; empty means there is nothing to install
   std::int32_t size;  // expected installer size in bytes
+  AnnouncedHash hash = AnnouncedHash::kNone;
+  Sha256Digest sha256 = {};  // kGiven: the hash
   friend bool operator==(const InstallAnswer&, const InstallAnswer&) = default;
 };
 
@@ -42,7 +53,8 @@ std::optional<std::string> FirstAnswerLine(std::string_view body, const AnsiCode
 // there is no "|".
 std::string NextField(std::string& text);
 
-// The installer URL and expected size the body announces; nullopt when the body has no lines.
+// The installer URL, expected size and hash the body announces; nullopt when the body has no
+// lines. Fields after the third are left for later use and ignored.
 std::optional<InstallAnswer> ParseInstallAnswer(std::string_view body,
                                                 const AnsiCodePage& code_page);
 

@@ -68,9 +68,17 @@ SetupResult QueryInstallLocation(const std::string& base_url, HWND owner, Instal
   }
   answer = *parsed;
   support_log::Write({L"announced: ", RedactedUrl(code_page.ToUtf16(answer.url)), L" | ",
-                      DecimalPiece(answer.size), L" bytes"});
+                      DecimalPiece(answer.size), L" bytes",
+                      answer.hash == AnnouncedHash::kGiven ? L" | SHA-256 " : L"",
+                      answer.hash == AnnouncedHash::kGiven ? Sha256Hex(answer.sha256) : L""});
   if (answer.url.empty()) {
     result.outcome = SetupOutcome::kNothingToInstall;
+  } else if (answer.hash == AnnouncedHash::kMalformed) {
+    // The service meant to bind the installer to its hash and did not say which: an answer Setup
+    // cannot use, as if it had none. Downloading without the check would undo what the field is
+    // for, and refusing a file not yet downloaded would name no file.
+    support_log::Write(L"the answer's third field is no SHA-256 (64 hex digits): not used");
+    return SetupResult::Of(SetupRequest::kQuery, SetupOutcome::kNoAnswer, request_url);
   }
   return result;
 }

@@ -3,11 +3,15 @@
 #include <cwchar>
 #include <utility>
 
+#include "bootstrap/files/installer_folder.h"
+#include "bootstrap/files/system_crypto.h"
 #include "bootstrap/log/support_log.h"
 #include "bootstrap/run/install_query.h"
+#include "bootstrap/run/run_failure.h"
 #include "bootstrap/trust/installer_signature.h"
 #include "bootstrap/vocabulary/short_text.h"
 #include "build_settings.h"
+#include "framework/off_window.h"
 #include "framework/scope_exit.h"
 
 namespace setup {
@@ -35,6 +39,47 @@ SetupResult Logged(SetupResult result) {
   return result;
 }
 
+// The SHA-256 of the held installer, computed off the window thread (a large file takes a while;
+// the window pumps meanwhile) through a handle of the worker's own to the same file.
+Result<Sha256Digest> HashHeldInstaller(HANDLE file) {
+  if (const Result<> loaded = LoadSystemCrypto(); !loaded) {
+    return loaded.Why();
+  }
+  HANDLE own_handle = nullptr;
+  if (!::DuplicateHandle(::GetCurrentProcess(), file, ::GetCurrentProcess(), &own_handle, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+    return Failure{L"DuplicateHandle", ::GetLastError()};
+  }
+  const fw::SharedState<Result<Sha256Digest>> shared;
+  const fw::SharedState<fw::KernelHandle> worker_file;
+  worker_file->reset(own_handle);
+  fw::RunOffWindow(
+      [shared, worker_file](fw::WorkActivity&) { *shared = Sha256OfFile(worker_file->get()); }, {},
+      INFINITE);
+  return *shared;
+}
+
+// The installer must be the file the answer announced: compared before anything else reads it as
+// a program. kReady, or kHashRefused with the path (and the code when it could not be computed).
+SetupResult CheckAnnouncedHash(HANDLE file, const Sha256Digest& announced,
+                               const std::wstring& path) {
+  const std::uint64_t started_ms = ::GetTickCount64();
+  const Result<Sha256Digest> found = HashHeldInstaller(file);
+  const auto elapsed = DecimalPiece(static_cast<std::int64_t>(::GetTickCount64() - started_ms));
+  if (!found) {
+    return FailedRun(SetupRequest::kDownload, SetupOutcome::kHashRefused, found.Why(), path);
+  }
+  if (*found != announced) {
+    support_log::Write({L"installer SHA-256 ", Sha256Hex(*found), L" is not the announced ",
+                        Sha256Hex(announced), L", computed in ", elapsed, L" ms"});
+    SetupResult refused = SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kHashRefused, L"");
+    refused.path = path;
+    return refused;
+  }
+  support_log::Write({L"installer SHA-256 as announced, computed in ", elapsed, L" ms"});
+  return SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kReady, L"");
+}
+
 }  // namespace
 
 SetupRun::SetupRun(std::string base_url, HWND owner)
@@ -51,16 +96,36 @@ SetupResult SetupRun::Run(SetupRunObserver& observer) {
   if (result.outcome != SetupOutcome::kReady) {
     return Logged(std::move(result));
   }
-  const std::wstring folder = observer.TemporaryFolder();
+  const std::wstring temp_folder = observer.TemporaryFolder();
   // Never a relative Install.exe in whatever the current directory is.
-  if (folder.empty()) {
+  if (temp_folder.empty()) {
     result.outcome = SetupOutcome::kNoTempFolder;
     result.request = SetupRequest::kDownload;
     return Logged(std::move(result));
   }
   observer.DownloadStarting();
-  const std::wstring path = folder + L"Install.exe";
+  // The installer's own folder, out of the reach of the user's programs, held until the
+  // installer's process exists. Made before the request: without it there is nowhere to write.
+  InstallerFolder folder;
+  if (const Result<> created = CreateInstallerFolder(temp_folder, folder); !created) {
+    return Logged(
+        FailedRun(SetupRequest::kDownload, SetupOutcome::kFileError, created.Why(), folder.path));
+  }
+  // A run that wrote nothing into it leaves no empty folder behind; one that did leaves the file
+  // where it is (an incomplete or refused installer, for inspection). Released only once the
+  // installer's process exists.
+  const fw::ScopeExit release_folder([&folder] { ReleaseInstallerFolder(folder); });
+  const std::wstring path = folder.path + L"\\Install.exe";
   result = DownloadInstaller(answer.url, path, answer.size, owner_, observer, installer_hold_);
+  if (result.outcome == SetupOutcome::kReady && answer.hash == AnnouncedHash::kGiven) {
+    SetupResult checked = CheckAnnouncedHash(installer_hold_.get(), answer.sha256, path);
+    if (checked.outcome != SetupOutcome::kReady) {
+      installer_hold_.reset();
+      checked.received = result.received;
+      checked.expected = result.expected;
+      return Logged(std::move(checked));
+    }
+  }
   if (result.outcome == SetupOutcome::kReady) {
     // Checked through the handle that holds the file until its process is created: what was
     // checked is what starts. A refused installer stays on disk for inspection, released.
@@ -74,15 +139,17 @@ SetupResult SetupRun::Run(SetupRunObserver& observer) {
   }
   if (result.outcome == SetupOutcome::kReady) {
     PauseBeforeLaunchForTests();
-    LaunchInstaller(path);
+    LaunchInstaller(path, folder.path);
   }
   return Logged(std::move(result));
 }
 
 // The installer is started with its exact path as the application name and a quoted command
 // line: an unquoted line would let a temporary path with a space start a different program,
-// elevated. Nothing waits for it and a failure is not reported, as the user can start it by hand.
-void SetupRun::LaunchInstaller(const std::wstring& path) {
+// elevated. Its current directory is its own folder, where nobody else can write, not Setup's
+// (a downloads folder). Nothing waits for it and a failure is not reported, as the user can start
+// it by hand.
+void SetupRun::LaunchInstaller(const std::wstring& path, const std::wstring& folder) {
   std::wstring command_line = JoinedText({L"\"", path, L"\""});
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -90,7 +157,7 @@ void SetupRun::LaunchInstaller(const std::wstring& path) {
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process{};
   const bool started = ::CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                                        0, nullptr, nullptr, &startup, &process) != FALSE;
+                                        0, nullptr, folder.c_str(), &startup, &process) != FALSE;
   const DWORD code = started ? 0 : ::GetLastError();
   const fw::KernelHandle thread(process.hThread);
   const fw::KernelHandle handle(process.hProcess);

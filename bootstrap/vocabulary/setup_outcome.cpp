@@ -10,8 +10,9 @@ namespace setup {
 
 SetupResult SetupResult::OfFailure(SetupRequest request, SetupOutcome outcome,
                                    const Failure& failure, std::wstring where, std::wstring text) {
-  const bool about_the_file =
-      outcome == SetupOutcome::kFileError || outcome == SetupOutcome::kHoldError;
+  const bool about_the_file = outcome == SetupOutcome::kFileError ||
+                              outcome == SetupOutcome::kHoldError ||
+                              outcome == SetupOutcome::kHashRefused;
   SetupResult result = Of(request, outcome, L"");
   (about_the_file ? result.path : result.url) = std::move(where);
   result.call = failure.call;
@@ -71,6 +72,21 @@ std::wstring SignatureRefusedMessage(SignatureCheck check, const std::wstring& p
   return text;
 }
 
+std::wstring HashRefusedMessage(const std::wstring& path, std::uint32_t code) {
+  if (code != 0) {
+    return JoinedText(
+        {L"Error!  The installer cannot be compared with the file the service "
+         L"announced, so Setup does not start it.\r\r"
+         L"It was left for inspection: ",
+         path, L"  EC=", DecimalPiece(code)});
+  }
+  return JoinedText(
+      {L"Error!  The installer is not the file the service announced, so Setup does "
+       L"not start it.\r\r"
+       L"It was left for inspection: ",
+       path});
+}
+
 SetupNotice NoticeFor(const SetupResult& r) {
   using Kind = SetupNotice::Kind;
   const bool query = r.request == SetupRequest::kQuery;
@@ -104,6 +120,8 @@ SetupNotice NoticeFor(const SetupResult& r) {
       return {Kind::kMessage, IncompleteDownloadMessage(r.expected, r.received)};
     case SetupOutcome::kSignatureRefused:
       return {Kind::kMessage, SignatureRefusedMessage(r.signature, r.path, r.code)};
+    case SetupOutcome::kHashRefused:
+      return {Kind::kMessage, HashRefusedMessage(r.path, r.code)};
   }
   return {};
 }
@@ -124,8 +142,9 @@ const wchar_t* OutcomeName(SetupOutcome outcome) {
       L"installer not held",
       L"incomplete",
       L"signature refused",
+      L"not the announced installer",
   };
-  static_assert(std::size(kNames) == static_cast<std::size_t>(SetupOutcome::kSignatureRefused) + 1);
+  static_assert(std::size(kNames) == static_cast<std::size_t>(SetupOutcome::kHashRefused) + 1);
   return kNames[static_cast<std::size_t>(outcome)];
 }
 

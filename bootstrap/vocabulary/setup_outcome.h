@@ -24,6 +24,8 @@ enum class SetupOutcome {
   kHoldError,           // the complete installer cannot be held for its start
   kIncomplete,          // the transfer ended short of, or past, the expected size
   kSignatureRefused,    // the complete installer failed a check of its signature: never started
+  kHashRefused,         // the complete installer is not the file the answer announced (its
+                        // SHA-256 differs, or cannot be computed): never started
 };
 
 // Which check of the installer's signature refused it. Each can only refuse; the first that does
@@ -51,8 +53,9 @@ struct SetupResult {
     return result;
   }
   // The result of a run that a failed call ended: what the window shows of it. where is what the
-  // call was about: the installer file's path for kFileError and kHoldError, the request's URL
-  // otherwise; text is the system's words for the code (the query's kNotConnected shows them).
+  // call was about: the installer file's path (its folder's when that cannot be created) for
+  // kFileError, kHoldError and kHashRefused, the request's URL otherwise; text is the system's
+  // words for the code (the query's kNotConnected shows them).
   static SetupResult OfFailure(SetupRequest request, SetupOutcome outcome, const Failure& failure,
                                std::wstring where, std::wstring text);
 
@@ -61,11 +64,13 @@ struct SetupResult {
   std::wstring url;           // the refused hop, the last URL, or the request URL
   const wchar_t* call = L"";  // kNotConnected: the call that failed ("InternetOpenURL")
   std::uint32_t code = 0;     // kNotConnected, kFileError, kHoldError: the system's error code;
-                              // kSignatureRefused: the check's own code (an HRESULT), 0 for none
+                              // kSignatureRefused: the check's own code (an HRESULT), 0 for none;
+                              // kHashRefused: why the hash could not be computed, 0 for a mismatch
   std::wstring error_text;    // kNotConnected: the system's text for the code
   std::int64_t received = 0;
   std::int32_t expected = 0;
-  std::wstring path;  // kFileError, kHoldError, kSignatureRefused: the installer file
+  std::wstring path;  // kFileError, kHoldError, kSignatureRefused, kHashRefused: the installer
+                      // file (kFileError: or the folder that could not be created)
   SignatureCheck signature = SignatureCheck::kNotSigned;  // kSignatureRefused: which check
 };
 
@@ -85,6 +90,7 @@ std::wstring TooManyRedirectsMessage(const std::wstring& url);
 std::wstring ProxySignInMessage();
 std::wstring SignatureRefusedMessage(SignatureCheck check, const std::wstring& path,
                                      std::uint32_t code);
+std::wstring HashRefusedMessage(const std::wstring& path, std::uint32_t code);
 std::wstring NotConnectedMessage(const wchar_t* call, const std::wstring& error_text,
                                  std::uint32_t code);
 

@@ -7,6 +7,12 @@
 namespace setup {
 namespace {
 
+ShortStrInt FailAt(std::size_t index) {
+  return {static_cast<std::int32_t>(index + 1), false};
+}
+
+}  // namespace
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
@@ -19,12 +25,6 @@ int HexDigit(char c) {
   }
   return -1;
 }
-
-ShortStrInt FailAt(std::size_t index) {
-  return {static_cast<std::int32_t>(index + 1), false};
-}
-
-}  // namespace
 
 std::string TrimShortStr(const std::string& text) {
   const std::string_view cut = std::string_view(text).substr(0, kShortStrMax);

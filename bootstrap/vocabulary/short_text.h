@@ -34,4 +34,7 @@ struct ShortStrInt {
 // Decimal, or hexadecimal after "$", "x", "X", "0x" or "0X" (32-bit two's complement).
 ShortStrInt ShortStrToInt(const std::string& text);
 
+// The value of a hexadecimal digit in either case, -1 for any other character.
+int HexDigit(char c);
+
 }  // namespace setup

@@ -95,11 +95,12 @@ class Service:
         self.control("reset")
 
     def answer(self, status=None, body=None, announce=None, forever=False, delay_ms=None,
-               redirect=None, plain=False):
+               redirect=None, plain=False, sha256=None):
         """What the install-location path answers; body is bytes (or Latin-1 text) sent verbatim.
-        plain announces the installer on the service's plain-HTTP port."""
+        plain announces the installer on the service's plain-HTTP port; sha256 adds the third
+        field: "right" (the served installer's hash) or a text sent as it is."""
         self.control("answer", status=status, body=body, announce=announce, forever=forever,
-                     delay_ms=delay_ms, redirect=redirect, plain=plain)
+                     delay_ms=delay_ms, redirect=redirect, plain=plain, sha256=sha256)
 
     def installer(self, status=None, size=None, fill=None, close_after=None, delay_ms=None,
                   chunk_delay_ms=None, redirect=None, pause_after=None, pause_ms=None, file=None,

@@ -158,8 +158,7 @@ class NetworkCase(SetupCase):
         self.assert_ended(process)
         self.assertEqual(self.read_file(self.installer_file), self.installer_bytes)
         runs = self.wait_for("the installer's record", self.sample_runs)
-        installer = self.temp_path + "\\Install.exe"
-        self.assertEqual([run["exe"] for run in runs], [installer])
+        self.assertEqual([run["exe"] for run in runs], [self.installer_path()])
 
 
 class NginxTest(NetworkCase):

@@ -2,6 +2,7 @@
     python3 tests/e2e/service_test.py
 It starts its own service on free ports with certificates made in a temporary directory."""
 
+import hashlib
 import http.client
 import os
 import ssl
@@ -109,6 +110,23 @@ class ServiceTest(unittest.TestCase):
                 port = self.local.ports[1]
                 self.assertEqual(body.decode(),
                                  f"https://localhost:{port}/downloads/setup-sample.exe|{announced}")
+
+    def test_sha256_adds_the_served_installers_hash_or_the_text_given(self):
+        port = self.local.ports[1]
+        prefix = f"https://localhost:{port}/downloads/setup-sample.exe|"
+        self.service.installer(size=1000)
+        served = self.service.installer_bytes()
+        cases = [("right", hashlib.sha256(served).hexdigest()), ("0" * 64, "0" * 64),
+                 ("xyz", "xyz")]
+        for given, third in cases:
+            with self.subTest(given):
+                self.service.answer(sha256=given)
+                _, _, body = self.fetch(ANSWER)
+                self.assertEqual(body.decode(), f"{prefix}1000|{third}")
+        # With announce too: the size as given, the hash of what is served.
+        self.service.answer(announce=7, sha256="right")
+        self.assertEqual(self.fetch(ANSWER)[2].decode(),
+                         f"{prefix}7|{hashlib.sha256(served).hexdigest()}")
 
     def test_generated_installer_follows_the_pattern_or_the_fill_byte(self):
         cases = [(dict(size=70000), pattern(70000)), (dict(size=300, fill=0x41), b"A" * 300),
@@ -363,6 +381,7 @@ class ServiceTest(unittest.TestCase):
             ("/_control/answer?redirect=nowhere", b"redirect"),
             ("/_control/answer?forever=1&body=", b"non-empty"),
             ("/_control/answer?body=1&announce=2", b"exclude"),
+            ("/_control/answer?body=1&sha256=right", b"exclude"),
             ("/_control/installer?fill=256", b"outside"),
             ("/_control/installer?close_after=-1", b"outside"),
             ("/_control/installer?size=10&close_after=11", b"outside"),

@@ -12,7 +12,7 @@ Environment (scripts/test.sh and the ctest properties set it):
   DISPLAY, WINEPREFIX            the X display and the Wine prefix (CA trusted, wineserver running)
 """
 
-import fnmatch
+import hashlib
 import json
 import os
 import re
@@ -37,12 +37,15 @@ QUERY_AGENT = "Mozilla/3.0 (compatible; Indy Library)"
 INSTALLER_PATH = "/DOWNLOADS/SETUP-SAMPLE.EXE"
 INSTALLER_AGENT = "Setup.exe"
 READ_SIZE = 10240
+ERROR_PATH_NOT_FOUND = 3
 ERROR_SHARING_VIOLATION = 32
 ERROR_INTERNET_TIMEOUT = 12002
 ERROR_INTERNET_CANNOT_CONNECT = 12029
 STALL_LIMIT_S = int(os.environ.get("SETUP_STALL_LIMIT_S", "30"))
 # The download's attempts: the first and five retries, each of which may stall.
 ATTEMPTS = 6
+# The folder Setup makes for the installer in the temporary directory on each run.
+INSTALLER_FOLDER = re.compile(r"Setup-[0-9A-F]{16}")
 
 # Controls inside Panel3 lie 2 px further into the window's client area than their own position.
 PANEL3_ORIGIN = (2, 2)
@@ -100,9 +103,10 @@ class SetupCase(unittest.TestCase):
         self.env_file = os.path.join(self.drive_c, "KVSENV.INI")
         self.addCleanup(self.remove, self.env_file)
         self.remove(self.env_file)
-        self.installer_file = os.path.join(self.temp_dir, "Install.exe")
-        self.addCleanup(self.remove, self.installer_file)
-        self.remove(self.installer_file)
+        # Setup downloads into a new folder of its own in the temporary directory each run; the
+        # ones the test's runs made go again afterwards.
+        self.earlier_folders = {self.temp_dir: set(self.installer_folders(self.temp_dir))}
+        self.addCleanup(self.remove_installer_folders)
         # Registered early so that it runs last: it also reopens a port a test closed.
         self.addCleanup(self.service.reset)
         self.service.reset()
@@ -115,6 +119,48 @@ class SetupCase(unittest.TestCase):
             os.remove(path)
         except FileNotFoundError:
             pass
+
+    # -- the installer's folder -------------------------------------------------------------------
+
+    @staticmethod
+    def installer_folders(directory):
+        """The names of the installer folders in directory, as Setup names them."""
+        try:
+            names = os.listdir(directory)
+        except FileNotFoundError:
+            return []
+        return [name for name in names if INSTALLER_FOLDER.fullmatch(name)
+                and os.path.isdir(os.path.join(directory, name))]
+
+    def new_installer_folders(self, directory=None):
+        """The installer folders this test's runs made in directory (the temporary directory by
+        default), the newest last."""
+        directory = directory or self.temp_dir
+        earlier = self.earlier_folders.setdefault(directory, set())
+        new = [name for name in self.installer_folders(directory) if name not in earlier]
+        return sorted(new, key=lambda name: os.stat(os.path.join(directory, name)).st_mtime_ns)
+
+    def installer_folder(self, directory=None):
+        """The name of the newest folder the test's runs made in directory; None when none."""
+        new = self.new_installer_folders(directory)
+        return new[-1] if new else None
+
+    @property
+    def installer_file(self):
+        """Install.exe in the newest folder the test's runs made in the temporary directory (a
+        path that does not exist when there is none)."""
+        return os.path.join(self.temp_dir, self.installer_folder() or "Setup-none", "Install.exe")
+
+    def installer_path(self, directory_path=None, directory=None):
+        """The Windows path of Install.exe in the newest folder the test's runs made."""
+        folder = self.installer_folder(directory)
+        self.assertIsNotNone(folder, "Setup made no installer folder")
+        return f"{directory_path or self.temp_path}\\{folder}\\Install.exe"
+
+    def remove_installer_folders(self):
+        for directory in self.earlier_folders:
+            for name in self.new_installer_folders(directory):
+                shutil.rmtree(os.path.join(directory, name), ignore_errors=True)
 
     # -- running Setup ----------------------------------------------------------------------------
 
@@ -214,17 +260,21 @@ class InstallTest(SetupCase):
     """Setup downloads the installer, starts it and ends."""
 
     def assert_installed(self, process, directory, directory_path):
-        """Setup ended after writing Install.exe into the directory (given both as a Linux and as a
-        Windows path) and starting it from there with its quoted path as the command line."""
+        """Setup ended after writing Install.exe into a new folder of its own in the directory
+        (given both as a Linux and as a Windows path) and starting it from there, with its quoted
+        path as the command line and that folder as its current directory."""
         self.assert_ended(process)
         self.assertEqual(self.requests(), [self.query(), self.installer_request()])
-        self.assertEqual(self.read_file(os.path.join(directory, "Install.exe")),
+        self.assertEqual(len(self.new_installer_folders(directory)), 1)
+        folder = self.installer_folder(directory)
+        self.assertEqual(self.read_file(os.path.join(directory, folder, "Install.exe")),
                          self.service.installer_bytes())
         # The installer runs on after Setup has ended.
         runs = self.wait_for("the installer's record", self.sample_runs)
-        installer = directory_path + "\\Install.exe"
-        self.assertEqual([(run["exe"], run["command_line"]) for run in runs],
-                         [(installer, f'"{installer}"')])
+        folder_path = f"{directory_path}\\{folder}"
+        installer = folder_path + "\\Install.exe"
+        self.assertEqual([(run["exe"], run["command_line"], run["cwd"]) for run in runs],
+                         [(installer, f'"{installer}"', folder_path)])
         return runs[0]
 
     def test_downloads_the_installer_into_the_temp_directory_starts_it_and_ends(self):
@@ -263,21 +313,14 @@ class InstallTest(SetupCase):
         self.assertFalse(os.path.exists(self.installer_file))
 
     def test_temp_directory_at_a_drive_root(self):
-        # The prefix's drive root is shared with later tests: what Setup writes there goes again.
-        self.remove(os.path.join(self.drive_c, "Install.exe"))
-        self.addCleanup(self.remove_new_installer_files, set(os.listdir(self.drive_c)))
+        # The prefix's drive root is shared with later tests: the folder Setup makes there goes
+        # again.
+        self.earlier_folders[self.drive_c] = set(self.installer_folders(self.drive_c))
         process = self.start_setup(temp="C:\\")
-        # "C:\Install.exe", never the drive-relative "C:Install.exe".
+        # "C:\Setup-...\Install.exe", never the drive-relative "C:Setup-...".
         run = self.assert_installed(process, self.drive_c, "C:")
         self.assertEqual(run["args"], [])
         self.assertFalse(os.path.exists(self.installer_file))
-
-    def remove_new_installer_files(self, earlier):
-        """Removes Install.exe from the drive root, and the unique names it is created under that
-        were not there before."""
-        for name in set(os.listdir(self.drive_c)) - earlier:
-            if name == "Install.exe" or fnmatch.fnmatch(name, "Install-*.tmp"):
-                self.remove(os.path.join(self.drive_c, name))
 
     def test_close_during_a_slow_download_still_finishes_and_starts_the_installer(self):
         size = len(self.service.installer_bytes())
@@ -371,7 +414,8 @@ class DownloadFailureTest(SetupCase):
         self.wait_for_requests(2)
         self.assert_idle(process)
         self.assertEqual(self.requests(), [self.query(), self.installer_request()])
-        self.assertFalse(os.path.exists(self.installer_file))
+        # Not even the installer's folder: it is removed again while empty.
+        self.assertEqual(self.new_installer_folders(), [])
         self.assertEqual(self.sample_runs(), [])
 
     def test_r_after_a_failed_download_runs_setup_again(self):
@@ -416,19 +460,22 @@ class DownloadFailureTest(SetupCase):
         self.assertGreater(received, announced)
         self.assertLess(received, announced + READ_SIZE)
 
-    def test_installer_file_held_by_another_program_is_reported_once(self):
-        ready = os.path.join(self.workdir, "held")
-        holder = harness.wine_start(harness.tool_exe("hold_file.exe"),
-                                    [self.temp_path + "\\Install.exe", harness.windows_path(ready),
-                                     WAIT_S * 1000], output_dir=self.workdir)
-        self.addCleanup(harness.stop, holder)
-        self.wait_for("the file to be held", lambda: os.path.exists(ready))
-        process = self.start_setup()
+    def test_installer_folder_that_cannot_be_made_is_reported_once(self):
+        # A temporary directory that does not exist: there is nowhere to make the folder in.
+        missing = self.temp_path + "\\no such folder"
+        process = self.start_setup(temp=missing)
         dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
-        self.assert_message(dialog, f"File I/O Error!  Creating File= {self.temp_path}\\Install.exe"
-                                    f"  EC={ERROR_SHARING_VIOLATION}")
+        match = re.fullmatch(r"File I/O Error!  Creating File= (.*)  EC=(\d+)", dialog["text"])
+        self.assertIsNotNone(match, dialog["text"])
+        folder, code = match.groups()
+        self.assertRegex(folder, "^" + re.escape(missing + "\\") + INSTALLER_FOLDER.pattern + "$")
+        self.assertEqual(int(code), ERROR_PATH_NOT_FOUND)
+        # A message of the program's own, as when the file could not be created.
+        self.assertEqual((dialog["title"], dialog["icon"], dialog["buttons"]),
+                         (TITLE, False, ["OK"]))
         self.assert_idle(process)
-        self.assertEqual(self.requests(), [self.query(), self.installer_request()])
+        # Without a folder nothing is asked for: the installer is never requested.
+        self.assertEqual(self.requests(), [self.query()])
         self.assertEqual(self.sample_runs(), [])
 
 
@@ -568,7 +615,11 @@ class SafeInstallerTest(SetupCase):
                 self.assertEqual(self.sample_runs(), [])
                 self.end_setup(process)
 
-    def test_planted_links_are_replaced_and_their_targets_left_alone(self):
+    def test_names_planted_in_the_temporary_directory_are_left_alone(self):
+        # What another program of the user leaves under %TEMP%\Install.exe, a file or a link to
+        # a system file, is neither written through nor replaced: the installer goes into a new
+        # folder of Setup's own.
+        planted = os.path.join(self.temp_dir, "Install.exe")
         for kind, plant in (("hard", os.link), ("symbolic", os.symlink)):
             with self.subTest(kind):
                 self.remove(self.record)
@@ -576,35 +627,45 @@ class SafeInstallerTest(SetupCase):
                 with open(target, "wb") as f:
                     f.write(b"not to be written through")
                 self.addCleanup(self.remove, target)
-                self.remove(self.installer_file)
-                plant(target, self.installer_file)
+                self.remove(planted)
+                plant(target, planted)
+                self.addCleanup(self.remove, planted)
                 process = self.start_setup()
                 self.assert_ended(process)
-                self.wait_for("the installer's record", self.sample_runs)
+                runs = self.wait_for("the installer's record", self.sample_runs)
+                self.assertEqual([run["exe"] for run in runs], [self.installer_path()])
                 self.assertEqual(self.read_file(target), b"not to be written through")
-                self.assertFalse(os.path.islink(self.installer_file))
-                self.assertNotEqual(os.stat(self.installer_file).st_ino, os.stat(target).st_ino)
+                self.assertEqual(os.path.islink(planted), kind == "symbolic")
                 self.assertEqual(self.read_file(self.installer_file),
                                  self.service.installer_bytes())
-                leftovers = [name for name in os.listdir(self.temp_dir)
-                             if name.startswith("Install-") and name.endswith(".tmp")]
-                self.assertEqual(leftovers, [])
+                # Only Install.exe in its folder: the unique name it was made under is gone.
+                self.assertEqual(os.listdir(os.path.dirname(self.installer_file)), ["Install.exe"])
 
-    def test_complete_installer_cannot_be_changed_before_it_starts(self):
+    def test_complete_installer_and_its_folder_cannot_be_changed_before_it_starts(self):
         size = len(self.service.installer_bytes())
         process = self.start_setup(env={"SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS": "6000"})
         self.wait_for("the complete file", lambda: os.path.exists(self.installer_file)
                       and os.path.getsize(self.installer_file) == size)
         self.assertEqual(self.sample_runs(), [])
-        result = harness.wine_run(harness.tool_exe("file_access.exe"),
-                                  [self.temp_path + "\\Install.exe"], timeout=60)
+        installer = self.installer_path()
+        folder = installer.rsplit("\\", 1)[0]
+        attempts = {}
+        for path in (installer, folder):
+            result = harness.wine_run(harness.tool_exe("file_access.exe"), [path], timeout=60)
+            attempts[path] = json.loads(result.stdout.strip().splitlines()[-1])
         self.assertEqual(self.sample_runs(), [], "the pause ended before the attempts")
-        attempts = json.loads(result.stdout.strip().splitlines()[-1])
-        self.assertEqual(attempts, dict(read=0, write=ERROR_SHARING_VIOLATION,
-                                        delete=ERROR_SHARING_VIOLATION,
-                                        rename=ERROR_SHARING_VIOLATION))
+        self.assertEqual(attempts[installer], dict(read=0, write=ERROR_SHARING_VIOLATION,
+                                                   delete=ERROR_SHARING_VIOLATION,
+                                                   rename=ERROR_SHARING_VIOLATION))
+        # The folder can be read but neither removed nor renamed (nor re-pointed through a link
+        # under its name). Writing into it is what its permissions refuse the user, which only
+        # Windows enforces.
+        self.assertEqual((attempts[folder]["read"], attempts[folder]["delete"],
+                          attempts[folder]["rename"]),
+                         (0, ERROR_SHARING_VIOLATION, ERROR_SHARING_VIOLATION))
         self.assert_ended(process)
-        self.wait_for("the installer's record", self.sample_runs)
+        runs = self.wait_for("the installer's record", self.sample_runs)
+        self.assertEqual([(run["exe"], run["cwd"]) for run in runs], [(installer, folder)])
         self.assertEqual(self.read_file(self.installer_file), self.service.installer_bytes())
 
     def test_no_temporary_directory_downloads_nothing(self):
@@ -617,6 +678,60 @@ class SafeInstallerTest(SetupCase):
         self.assertEqual(self.requests(), [self.query()])
         self.assertFalse(os.path.exists(os.path.join(os.getcwd(), "Install.exe")))
         self.assertEqual(self.sample_runs(), [])
+
+
+class AnnouncedHashTest(SetupCase):
+    """The answer's third field binds the installer to its SHA-256: only that file starts."""
+
+    def support_log_lines(self):
+        with open(os.path.join(self.temp_dir, "Setup.log"), "rb") as f:
+            return f.read().decode("utf-8", "replace").splitlines()
+
+    def test_the_announced_hash_starts_the_installer(self):
+        self.service.answer(sha256="right")
+        process = self.start_setup()
+        self.assert_ended(process)
+        runs = self.wait_for("the installer's record", self.sample_runs)
+        self.assertEqual([run["exe"] for run in runs], [self.installer_path()])
+        digest = hashlib.sha256(self.service.installer_bytes()).hexdigest().upper()
+        log = "\n".join(self.support_log_lines())
+        self.assertIn(f" bytes | SHA-256 {digest}", log)
+        self.assertIn("installer SHA-256 as announced", log)
+
+    def test_another_hash_refuses_the_installer_and_starts_nothing(self):
+        wrong = hashlib.sha256(b"another installer").hexdigest()
+        self.service.answer(sha256=wrong)
+        process = self.start_setup()
+        dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
+        self.assert_message(dialog, "Error!  The installer is not the file the service announced, "
+                                    "so Setup does not start it.\r\r"
+                                    f"It was left for inspection: {self.installer_path()}")
+        self.assert_idle(process)
+        # Left as it arrived, never started.
+        self.assertEqual(self.read_file(self.installer_file), self.service.installer_bytes())
+        self.assertEqual(self.sample_runs(), [])
+        log = self.support_log_lines()
+        self.assertTrue(any(f"is not the announced {wrong.upper()}" in line for line in log), log)
+        self.assertTrue(any(line.endswith("outcome: not the announced installer")
+                            for line in log), log)
+
+    def test_a_third_field_that_is_no_hash_downloads_nothing(self):
+        query_url = self.origins["PROD"] + QUERY_PATH
+        for name, text in (("63 digits", "0" * 63), ("not hex", "Z" * 64),
+                           ("a prefix", "sha256:" + "0" * 64)):
+            with self.subTest(name):
+                self.service.reset()
+                self.service.answer(sha256=text)
+                process = self.start_setup()
+                dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
+                # The default error report, as for an answer without lines.
+                self.assertEqual((dialog["title"], dialog["text"], dialog["icon"]),
+                                 (TITLE, f"Error communicating with {query_url}.", True))
+                self.assert_idle(process)
+                self.assertEqual(self.requests(), [self.query()])
+                self.assertEqual(self.new_installer_folders(), [])
+                self.assertEqual(self.sample_runs(), [])
+                self.end_setup(process)
 
 
 # -- the idle window's look -----------------------------------------------------------------------

@@ -303,7 +303,7 @@ class SignatureTest(SetupCase):
                 installer = self.installer(name)
                 process = self.run_setup(installer)
                 dialog = harness.press(TITLE, timeout_ms=WAIT_S * 1000)
-                path = f"{self.temp_path}\\Install.exe"
+                path = self.installer_path()
                 self.assert_message(dialog, f"Error!  {reason}, so Setup does not start it.\r\r"
                                             f"It was left for inspection: {path}")
                 self.assert_idle(process)

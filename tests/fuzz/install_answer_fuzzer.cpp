@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "bootstrap/files/sha256_digest.h"
 #include "bootstrap/run/install_answer.h"
 #include "bootstrap/vocabulary/short_text.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -27,6 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<setup::InstallAnswer> whole = setup::ParseInstallAnswer(body, code_page);
   if (whole) {
     fuzz::Check(IsNormalised(whole->url));
+    // A hash is either announced, and then reads back as the same 64 digits, or none is kept.
+    if (whole->hash == setup::AnnouncedHash::kGiven) {
+      const std::wstring hex = setup::Sha256Hex(whole->sha256);
+      fuzz::Check(setup::ParseSha256Hex(std::string(hex.begin(), hex.end())) == whole->sha256);
+    } else {
+      fuzz::Check(whole->sha256 == setup::Sha256Digest{});
+    }
   }
   // Reading may stop early: any prefix of kMinAnswerPrefix bytes or more gives the same answer.
   for (std::size_t n = setup::kMinAnswerPrefix; n < setup::kMinAnswerPrefix + 4 && n < size; ++n) {

@@ -4,12 +4,14 @@
 
 #include <random>
 
+#include "framework/text.h"
 #include "tests/native/split_stream.h"
 
 namespace setup {
 
 void PrintTo(const InstallAnswer& answer, std::ostream* os) {
-  *os << "{\"" << answer.url << "\", " << answer.size << "}";
+  *os << "{\"" << answer.url << "\", " << answer.size << ", hash " << static_cast<int>(answer.hash)
+      << "}";
 }
 
 namespace {
@@ -50,6 +52,8 @@ void ExpectAnswers(const std::vector<AnswerCase>& cases) {
     if (answer) {
       EXPECT_EQ(answer->url, c.expected->url);
       EXPECT_EQ(answer->size, c.expected->size);
+      EXPECT_EQ(answer->hash, c.expected->hash);
+      EXPECT_TRUE(answer->sha256 == c.expected->sha256);
     }
   }
 }
@@ -105,9 +109,11 @@ TEST(InstallAnswerTest, UrlAndSizeFields) {
        InstallAnswer{url, 1}},
       {"blanks around fields", "  https://localhost:47443/downloads/setup-sample.exe |\t42 \r\n",
        InstallAnswer{url, 42}},
-      {"fields after the second bar ignored", "u|5|7|x", InstallAnswer{"U", 5}},
+      {"a third field that is no hash", "u|5|7|x",
+       InstallAnswer{"U", 5, AnnouncedHash::kMalformed}},
       {"empty size field", "u|", InstallAnswer{"U", 1}},
-      {"empty second field", "u||5", InstallAnswer{"U", 1}},
+      {"empty second field, a third that is no hash", "u||5",
+       InstallAnswer{"U", 1, AnnouncedHash::kMalformed}},
       {"size 12A", "u|12A", InstallAnswer{"U", 3}},
       {"size -5", "u|-5", InstallAnswer{"U", -5}},
       {"size $1F", "u|$1F", InstallAnswer{"U", 31}},
@@ -124,6 +130,80 @@ TEST(InstallAnswerTest, UrlAndSizeFields) {
       {"an error page's first line", "<html><body>Not Found</body></html>\n",
        InstallAnswer{"<HTML><BODY>NOT FOUND</BODY></HTML>", 1}},
   });
+}
+
+// The digest of the hex text 00 01 02 ... 1F.
+Sha256Digest CountingDigest() {
+  Sha256Digest digest{};
+  for (std::size_t i = 0; i < digest.size(); ++i) {
+    digest[i] = static_cast<std::uint8_t>(i);
+  }
+  return digest;
+}
+
+constexpr char kCountingHex[] = "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f";
+
+TEST(InstallAnswerTest, ThirdFieldBindsTheInstallersHash) {
+  const std::string hex = kCountingHex;
+  const InstallAnswer given{"U", 5, AnnouncedHash::kGiven, CountingDigest()};
+  const InstallAnswer malformed{"U", 5, AnnouncedHash::kMalformed};
+  ExpectAnswers({
+      {"lower-case hex", "u|5|" + hex, given},
+      {"upper-case hex", "u|5|" + fw::ToUpperAscii(hex), given},
+      {"blanks around the hash", "u|5| \t" + hex + " \r\nv|6", given},
+      {"fields after the hash ignored", "u|5|" + hex + "|later|fields", given},
+      {"two fields: no hash", "u|5", InstallAnswer{"U", 5}},
+      {"an empty third field binds nothing", "u|5|", InstallAnswer{"U", 5}},
+      {"an empty third field before a fourth", "u|5||x", InstallAnswer{"U", 5}},
+      {"63 digits", "u|5|" + hex.substr(1), malformed},
+      {"65 digits", "u|5|" + hex + "0", malformed},
+      {"a non-hex digit", "u|5|" + hex.substr(0, 63) + "g", malformed},
+      {"a blank inside", "u|5|" + hex.substr(0, 32) + " " + hex.substr(32), malformed},
+      {"a prefix", "u|5|0x" + hex.substr(2), malformed},
+      {"a digest algorithm's name", "u|5|sha256:" + hex, malformed},
+      {"no size field but a hash", "u||" + hex,
+       InstallAnswer{"U", 1, AnnouncedHash::kGiven, CountingDigest()}},
+      {"no URL", "|5|" + hex, InstallAnswer{"", 5, AnnouncedHash::kGiven, CountingDigest()}},
+      {"cut at the 255th character", std::string(189, 'a') + "|5|" + hex,
+       InstallAnswer{std::string(189, 'A'), 5, AnnouncedHash::kMalformed}},
+      {"just within 255 characters", std::string(188, 'a') + "|5|" + hex,
+       InstallAnswer{std::string(188, 'A'), 5, AnnouncedHash::kGiven, CountingDigest()}},
+      {"UTF-16 answer with a hash",
+       Utf16Body(u"u|5|000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f", true),
+       given},
+  });
+}
+
+TEST(InstallAnswerTest, Sha256HexTextBothWays) {
+  const struct {
+    std::string text;
+    bool valid;
+  } cases[] = {
+      {kCountingHex, true},
+      {fw::ToUpperAscii(kCountingHex), true},
+      {std::string(64, 'F'), true},
+      {"", false},
+      {std::string(63, '0'), false},
+      {std::string(66, '0'), false},
+      {std::string(63, '0') + "G", false},
+      {std::string(63, '0') + ":", false},  // the characters around the digits in ASCII
+      {std::string(63, '0') + "@", false},
+      {std::string(63, '0') + "`", false},
+      {std::string(63, '0') + "/", false},
+      {std::string(63, '0') + '\0', false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    const std::optional<Sha256Digest> digest = ParseSha256Hex(c.text);
+    ASSERT_EQ(digest.has_value(), c.valid);
+    if (digest) {
+      // Written back in upper case, as the log shows it: the same digits.
+      const std::string upper = fw::ToUpperAscii(c.text);
+      EXPECT_EQ(Sha256Hex(*digest), std::wstring(upper.begin(), upper.end()));
+    }
+  }
+  EXPECT_EQ(Sha256Hex(CountingDigest()),
+            L"000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F");
 }
 
 TEST(InstallAnswerTest, OnlyTheFirst255CharactersCount) {

@@ -58,6 +58,10 @@ TEST(SetupOutcomeTest, EachOutcomeHasItsNoticeAndName) {
        L"File I/O Error!  Opening File= C:\\T\\Install.exe  EC=12002"},
       {result(kDownload, SetupOutcome::kIncomplete), L"incomplete", Kind::kMessage,
        L"Error\rDownload was incomplete.\r\rBytes expected: 7\rBytes received: 5"},
+      {result(kDownload, SetupOutcome::kHashRefused), L"not the announced installer",
+       Kind::kMessage,
+       L"Error!  The installer cannot be compared with the file the service announced, so Setup "
+       L"does not start it.\r\rIt was left for inspection: C:\\T\\Install.exe  EC=12002"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << static_cast<int>(c.result.outcome));
@@ -102,6 +106,19 @@ TEST(SetupOutcomeTest, RefusedSignatureSaysWhichCheckFailed) {
                                L"C:\\T\\Install.exe" +
                                tail);
   }
+}
+
+// An installer that is not the file the answer announced, and where it was left.
+TEST(SetupOutcomeTest, RefusedHashNamesTheFileLeftForInspection) {
+  SetupResult r =
+      SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kHashRefused, L"https://x/a");
+  r.path = L"C:\\T\\Setup-0A\\Install.exe";
+  const SetupNotice notice = NoticeFor(r);
+  EXPECT_EQ(notice.kind, SetupNotice::Kind::kMessage);
+  EXPECT_EQ(notice.text,
+            L"Error!  The installer is not the file the service announced, so Setup does not "
+            L"start it.\r\rIt was left for inspection: C:\\T\\Setup-0A\\Install.exe");
+  EXPECT_STREQ(OutcomeName(r.outcome), L"not the announced installer");
 }
 
 // A failed call as the window shows it: which field says where, which call and code the user
@@ -170,6 +187,25 @@ TEST(SetupOutcomeTest, FailedCallsBecomeTheirResult) {
        true,
        Kind::kMessage,
        L"File I/O Error!  Opening File= C:\\T\\Install.exe  EC=1006"},
+      // The installer's own folder could not be created: the message names the folder.
+      {SetupRequest::kDownload,
+       SetupOutcome::kFileError,
+       {L"NtCreateFile", 3},
+       L"C:\\Gone\\Setup-00019ABCDEF07FFF",
+       L"The system cannot find the path specified",
+       true,
+       Kind::kMessage,
+       L"File I/O Error!  Creating File= C:\\Gone\\Setup-00019ABCDEF07FFF  EC=3"},
+      // The hash of the held installer could not be computed: refused with the reason's code.
+      {SetupRequest::kDownload,
+       SetupOutcome::kHashRefused,
+       {L"ReadFile", 23},
+       kPath,
+       L"Data error (cyclic redundancy check)",
+       true,
+       Kind::kMessage,
+       L"Error!  The installer cannot be compared with the file the service announced, so Setup "
+       L"does not start it.\r\rIt was left for inspection: C:\\T\\Install.exe  EC=23"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << OutcomeName(c.outcome) << " " << c.failure.code);

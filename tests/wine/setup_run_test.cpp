@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bootstrap/vocabulary/setup_outcome.h"
+#include "framework/handle.h"
 #include "tests/wine/service_client.h"
 
 namespace setup {
@@ -68,11 +69,34 @@ class SetupRunTest : public testing::Test {
     Control("reset");
   }
   void TearDown() override {
-    ::DeleteFileW(Installer().c_str());
+    RemoveInstallerFolders();
     ::RemoveDirectoryW(folder_.c_str());
     Control("reset");
   }
-  std::wstring Installer() const { return folder_ + L"Install.exe"; }
+
+  // The folders the runs made for their installers, by name.
+  std::vector<std::wstring> InstallerFolders() const {
+    std::vector<std::wstring> folders;
+    WIN32_FIND_DATAW data{};
+    const std::wstring pattern = folder_ + L"Setup-*";
+    fw::FindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileW(find.get(), &data)) {
+      folders.push_back(folder_ + data.cFileName);
+    }
+    return folders;
+  }
+  // Install.exe in the one folder a run made (a name that does not exist when there is none).
+  std::wstring Installer() const {
+    const std::vector<std::wstring> folders = InstallerFolders();
+    EXPECT_LE(folders.size(), 1u);
+    return (folders.empty() ? folder_ + L"Setup-none" : folders.front()) + L"\\Install.exe";
+  }
+  void RemoveInstallerFolders() const {
+    for (const std::wstring& folder : InstallerFolders()) {
+      ::DeleteFileW((folder + L"\\Install.exe").c_str());
+      ::RemoveDirectoryW(folder.c_str());
+    }
+  }
 
   std::wstring folder_;
 };
@@ -108,6 +132,12 @@ TEST_F(SetupRunTest, EachAnswerAndInstallerResponseEndsInItsOutcome) {
       {"installer not found", "", "status=404", SetupOutcome::kNotDownloaded, 2, false},
       {"connection closed early", "", "size=30000&close_after=20000", SetupOutcome::kIncomplete, 2,
        false},
+      {"the announced SHA-256", "sha256=right", "size=3000", SetupOutcome::kReady, 2, true},
+      // Refused, and left as it arrived for inspection.
+      {"another file's SHA-256", "sha256=" + std::string(64, '0'), "size=3000",
+       SetupOutcome::kHashRefused, 2, true},
+      {"a third field that is no SHA-256", "sha256=" + Percent("not a hash"), "",
+       SetupOutcome::kNoAnswer, 1, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -118,7 +148,7 @@ TEST_F(SetupRunTest, EachAnswerAndInstallerResponseEndsInItsOutcome) {
     if (!c.installer.empty()) {
       Control("installer?" + c.installer);
     }
-    ::DeleteFileW(Installer().c_str());
+    RemoveInstallerFolders();
     Recorder recorder(folder_);
     SetupResult result;
     {
@@ -138,6 +168,12 @@ TEST_F(SetupRunTest, EachAnswerAndInstallerResponseEndsInItsOutcome) {
     } else if (c.outcome != SetupOutcome::kIncomplete) {
       EXPECT_EQ(::GetFileAttributesW(Installer().c_str()), INVALID_FILE_ATTRIBUTES);
       EXPECT_EQ(recorder.transfer_starts, 0);
+      // Nothing was written into its folder: the run leaves none behind.
+      EXPECT_EQ(InstallerFolders().size(), 0u);
+    }
+    if (c.outcome == SetupOutcome::kHashRefused) {
+      EXPECT_EQ(result.path, Installer());
+      EXPECT_EQ(result.code, 0u);
     }
   }
 }
@@ -158,6 +194,18 @@ TEST_F(SetupRunTest, RefusedUrlsAndIncompleteTransfersSayWhy) {
   EXPECT_EQ(NoticeFor(incomplete).text,
             L"Error\rDownload was incomplete.\r\rBytes expected: 30000\rBytes received: 20000");
   EXPECT_EQ(ReadFile(Installer()).size(), 20000u);
+}
+
+TEST_F(SetupRunTest, InstallerFolderThatCannotBeCreatedIsAFileErrorBeforeAnyDownload) {
+  const std::wstring missing = folder_ + L"gone\\";
+  Recorder recorder(missing);
+  SetupRun run(Origin(), nullptr);
+  const SetupResult result = run.Run(recorder);
+  EXPECT_EQ(result.outcome, SetupOutcome::kFileError);
+  EXPECT_EQ(result.code, static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(result.path.rfind(missing + L"Setup-", 0), 0u) << "names the folder";
+  EXPECT_EQ(recorder.transfer_starts, 0);
+  EXPECT_EQ(Requests(), 1u);  // the query only
 }
 
 TEST_F(SetupRunTest, NoTemporaryFolderDownloadsNothing) {
