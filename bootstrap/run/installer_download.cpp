@@ -111,9 +111,10 @@ Result<> StartFileOver(HANDLE file) {
 
 // What the window and the worker share; the worker keeps it alive when the window leaves it behind.
 struct DownloadState {
-  fw::CriticalSection lock;  // guards file, abandoned, written and wrote
-  HANDLE file = nullptr;     // owned by the window, written by the worker
-  bool abandoned = false;    // the window stopped waiting: nothing more is written
+  fw::CriticalSection lock;             // guards file, digests, abandoned, written and wrote
+  HANDLE file = nullptr;                // owned by the window, written by the worker
+  InstallerDigests* digests = nullptr;  // the window's, fed by the worker while not abandoned
+  bool abandoned = false;               // the window stopped waiting: nothing more is written
   std::int64_t written = 0;
   Result<> wrote;                         // a failed write, which ended the transfer
   Result<> read;                          // a failed read, which ended it early
@@ -138,9 +139,11 @@ HttpsAnswer RequestInstaller(const std::wstring& url, HWND owner, DownloadObserv
 // Appends the answer's body to the file, which holds `from` bytes, as it arrives, off the window.
 // A failed write closes the file and is raised.
 TransferEnd TransferToFile(const fw::SharedState<HttpsConnection>& connection, fw::FileHandle& file,
-                           std::int64_t from, std::int32_t expected, DownloadObserver& observer) {
+                           std::int64_t from, std::int32_t expected, DownloadObserver& observer,
+                           InstallerDigests& digests) {
   const fw::SharedState<DownloadState> state;
   state->file = file.get();
+  state->digests = &digests;
   state->written = from;
   state->received.store(from);
   const std::uint64_t started_ms = ::GetTickCount64();
@@ -175,6 +178,7 @@ TransferEnd TransferToFile(const fw::SharedState<HttpsConnection>& connection, f
                 return false;
               }
               state->written += static_cast<std::int64_t>(size);
+              state->digests->Add(data, size);
               return true;
             },
             [&](std::int64_t received) {
@@ -303,7 +307,7 @@ SetupResult SealInstaller(fw::FileHandle file, const std::wstring& path, SetupRe
 
 SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
                               std::int32_t expected, HWND owner, DownloadObserver& observer,
-                              fw::FileHandle& hold) {
+                              fw::FileHandle& hold, InstallerDigests& digests) {
   const std::wstring wide_url = SystemAnsiCodePage().ToUtf16(url);
   support_log::Write({L"download into ", path});
   switch (ClassifyUrl(wide_url)) {
@@ -389,6 +393,7 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
         file.reset();
         RaiseIoError(emptied.Why());
       }
+      digests.StartOver();
       // The count and the meter start over with the file, visibly.
       observer.ShowProgress(0, expected);
     }
@@ -399,7 +404,7 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
       continue;
     }
     const TransferEnd end =
-        TransferToFile(answer.connection, file, rule.Have(), expected, observer);
+        TransferToFile(answer.connection, file, rule.Have(), expected, observer, digests);
     rule.Hold(end.received);
     result.received = end.received;
     complete = end.received >= expected;
@@ -422,6 +427,7 @@ SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
     return result;
   }
   result.outcome = SetupOutcome::kReady;
+  digests.Finish(static_cast<std::uint64_t>(result.received));
   return SealInstaller(std::move(file), path, std::move(result), hold);
 }
 

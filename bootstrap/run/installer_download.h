@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bootstrap/trust/installer_digests.h"
 #include "bootstrap/vocabulary/setup_outcome.h"
 #include "framework/handle.h"
 
@@ -39,8 +40,10 @@ class DownloadObserver {
 // anything was received: silent), kRefusedInsecure, kTooManyRedirects, kProxySignInRefused,
 // kFileError, kHoldError or kIncomplete (after the last attempt, also after a stall). A failed
 // write, emptying or close raises fw::Error ("I/O error <code>") after the file is closed.
+// digests are made from the bytes as they are written (started over with the file) and finished
+// with the file's final size.
 SetupResult DownloadInstaller(const std::string& url, const std::wstring& path,
                               std::int32_t expected, HWND owner, DownloadObserver& observer,
-                              fw::FileHandle& hold);
+                              fw::FileHandle& hold, InstallerDigests& digests);
 
 }  // namespace setup

@@ -61,10 +61,12 @@ Result<Sha256Digest> HashHeldInstaller(HANDLE file) {
 
 // The installer must be the file the answer announced: compared before anything else reads it as
 // a program. kReady, or kHashRefused with the path (and the code when it could not be computed).
-SetupResult CheckAnnouncedHash(HANDLE file, const Sha256Digest& announced,
-                               const std::wstring& path) {
+// The digest made while the file was written stands for it; without one the held file is read.
+SetupResult CheckAnnouncedHash(HANDLE file, const std::optional<Sha256Digest>& written,
+                               const Sha256Digest& announced, const std::wstring& path) {
   const std::uint64_t started_ms = ::GetTickCount64();
-  const Result<Sha256Digest> found = HashHeldInstaller(file);
+  const Result<Sha256Digest> found =
+      written ? Result<Sha256Digest>(*written) : HashHeldInstaller(file);
   const auto elapsed = DecimalPiece(static_cast<std::int64_t>(::GetTickCount64() - started_ms));
   if (!found) {
     return FailedRun(SetupRequest::kDownload, SetupOutcome::kHashRefused, found.Why(), path);
@@ -76,7 +78,11 @@ SetupResult CheckAnnouncedHash(HANDLE file, const Sha256Digest& announced,
     refused.path = path;
     return refused;
   }
-  support_log::Write({L"installer SHA-256 as announced, computed in ", elapsed, L" ms"});
+  if (written) {
+    support_log::Write(L"installer SHA-256 as announced, made as it was written");
+  } else {
+    support_log::Write({L"installer SHA-256 as announced, computed in ", elapsed, L" ms"});
+  }
   return SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kReady, L"");
 }
 
@@ -116,9 +122,12 @@ SetupResult SetupRun::Run(SetupRunObserver& observer) {
   // installer's process exists.
   const fw::ScopeExit release_folder([&folder] { ReleaseInstallerFolder(folder); });
   const std::wstring path = folder.path + L"\\Install.exe";
-  result = DownloadInstaller(answer.url, path, answer.size, owner_, observer, installer_hold_);
+  InstallerDigests digests(static_cast<std::uint64_t>(answer.size > 0 ? answer.size : 0));
+  result =
+      DownloadInstaller(answer.url, path, answer.size, owner_, observer, installer_hold_, digests);
   if (result.outcome == SetupOutcome::kReady && answer.hash == AnnouncedHash::kGiven) {
-    SetupResult checked = CheckAnnouncedHash(installer_hold_.get(), answer.sha256, path);
+    SetupResult checked =
+        CheckAnnouncedHash(installer_hold_.get(), digests.FileSha256(), answer.sha256, path);
     if (checked.outcome != SetupOutcome::kReady) {
       installer_hold_.reset();
       checked.received = result.received;
@@ -129,7 +138,7 @@ SetupResult SetupRun::Run(SetupRunObserver& observer) {
   if (result.outcome == SetupOutcome::kReady) {
     // Checked through the handle that holds the file until its process is created: what was
     // checked is what starts. A refused installer stays on disk for inspection, released.
-    SetupResult verified = VerifyInstaller(installer_hold_.get(), path);
+    SetupResult verified = VerifyInstaller(installer_hold_.get(), path, digests.Image());
     if (verified.outcome != SetupOutcome::kReady) {
       installer_hold_.reset();
       verified.received = result.received;

@@ -323,7 +323,8 @@ class Hasher {
 constexpr std::uint64_t kMaxTableSize = 1024 * 1024;
 constexpr DWORD kHashChunk = 64 * 1024;
 
-SignatureVerdict CheckImageDigest(const TrustLibrary& t, HANDLE file) {
+SignatureVerdict CheckImageDigest(const TrustLibrary& t, HANDLE file,
+                                  const std::optional<StreamedImageDigest>& streamed) {
   const std::uint64_t size = FileSize(file);
   const std::vector<std::uint8_t> header = ReadHeader(file, size);
   const std::optional<PeSignatureLayout> layout = ReadPeSignatureLayout(header, size);
@@ -356,6 +357,15 @@ SignatureVerdict CheckImageDigest(const TrustLibrary& t, HANDLE file) {
   if (!attributes.Add(content->indirect_content.data(), content->indirect_content.size()) ||
       !attributes.Equals(content->message_digest)) {
     return Refused(SignatureCheck::kNotValid, 0);
+  }
+  // Made from the bytes as they were written: the same file, no second read.
+  if (streamed && streamed->size == size && streamed->layout == *layout &&
+      content->image_algorithm == DigestAlgorithm::kSha256) {
+    if (!std::equal(streamed->sha256.begin(), streamed->sha256.end(), content->image_digest.begin(),
+                    content->image_digest.end())) {
+      return Refused(SignatureCheck::kNotValid, static_cast<std::uint32_t>(TRUST_E_BAD_DIGEST));
+    }
+    return Passed();
   }
   Hasher image(t, content->image_algorithm);
   if (!image.Valid()) {
@@ -490,7 +500,8 @@ bool LoadSignatureLibraries() {
   return TrustLibrary::Get() != nullptr;
 }
 
-SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path) {
+SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path,
+                                         const std::optional<StreamedImageDigest>& streamed) {
   const TrustLibrary* loaded = TrustLibrary::Get();
   if (loaded == nullptr) {
     return By(L"libraries", Refused(SignatureCheck::kCannotCheck, TrustLibrary::Outcome().error));
@@ -500,7 +511,7 @@ SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path) 
   if (!system.verdict.passed) {
     return By(L"WinVerifyTrust", system.verdict);
   }
-  if (const SignatureVerdict digest = CheckImageDigest(t, file); !digest.passed) {
+  if (const SignatureVerdict digest = CheckImageDigest(t, file, streamed); !digest.passed) {
     return By(L"image digest", digest);
   }
   SignatureVerdict chain = CheckChain(system);
@@ -518,7 +529,8 @@ SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path) 
   return publisher;
 }
 
-SetupResult VerifyInstaller(HANDLE file, const std::wstring& path) {
+SetupResult VerifyInstaller(HANDLE file, const std::wstring& path,
+                            const std::optional<StreamedImageDigest>& streamed) {
   SetupResult result = SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kReady, L"");
   const wchar_t* why = L"";
   if (!InstallerSignatureRequired(&why)) {
@@ -542,8 +554,8 @@ SetupResult VerifyInstaller(HANDLE file, const std::wstring& path) {
     worker_file->reset(own_handle);
     // Hashing a large installer takes a while: no stall limit, the window pumps meanwhile.
     fw::RunOffWindow(
-        [shared, worker_file, path](fw::WorkActivity&) {
-          *shared = CheckInstallerSignature(worker_file->get(), path);
+        [shared, worker_file, path, streamed](fw::WorkActivity&) {
+          *shared = CheckInstallerSignature(worker_file->get(), path, streamed);
         },
         {}, INFINITE);
     verdict = *shared;

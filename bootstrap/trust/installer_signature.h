@@ -11,8 +11,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "bootstrap/trust/installer_digests.h"
 #include "bootstrap/vocabulary/setup_outcome.h"
 
 namespace setup {
@@ -41,12 +43,16 @@ struct SignatureVerdict {
 bool LoadSignatureLibraries();
 
 // Checks the installer through file, the handle that holds it (path names it for the system's
-// verification); reads only through that handle. Any thread, after LoadSignatureLibraries.
-SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path);
+// verification); reads only through that handle. Any thread, after LoadSignatureLibraries. An
+// image digest made while the file was written stands in for reading it again, when it was made
+// for the same size and layout with the algorithm the signature names.
+SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path,
+                                         const std::optional<StreamedImageDigest>& streamed = {});
 
 // The whole check for the run, when the installer must be signed: off the window thread (the
 // window keeps pumping), timed and written to the support log. kReady, or kSignatureRefused with
 // the check that refused and the path.
-SetupResult VerifyInstaller(HANDLE file, const std::wstring& path);
+SetupResult VerifyInstaller(HANDLE file, const std::wstring& path,
+                            const std::optional<StreamedImageDigest>& streamed = {});
 
 }  // namespace setup

@@ -42,21 +42,35 @@ class ResumeTest(SetupCase):
         self.assert_ended(process)
         self.assertEqual(self.read_file(self.installer_file), self.service.installer_bytes())
         runs = self.wait_for("the installer's record", self.sample_runs)
-        self.assertEqual([run["exe"] for run in runs], [self.temp_path + "\\Install.exe"])
+        self.assertEqual([run["exe"] for run in runs], [self.installer_path()])
 
     def test_cut_at_half_continues_with_the_rest_and_starts_the_exact_installer(self):
         etag = self.etag()
         size = len(self.service.installer_bytes())
         half = size // 2
         self.service.installer(close_after=half, cut_times=1)
+        # The announced hash is made while the two parts are written, not read back.
+        self.service.answer(sha256="right")
         process = self.start_setup()
         self.assert_started_exact(process)
         self.assertEqual(self.installer_requests(),
                          [(200, None, None), (206, f"bytes={half}-", etag)])
         log = self.support_log()
+        self.assertIn("installer SHA-256 as announced, made as it was written", log)
         self.assertIn(f"answer 206 bytes {half}-{size - 1}/{size}, ETag {etag}: appended", log)
         self.assertTrue(any(re.fullmatch(r"retry 1 of 5 in \d+ ms: the (data ended early|read "
                                          r"failed)", line) for line in log), log)
+
+    def test_a_start_over_hashes_only_the_new_file(self):
+        size = len(self.service.installer_bytes())
+        # Without a validator the second attempt starts the file over from its first byte.
+        self.service.installer(close_after=size // 2, cut_times=1, validators="none")
+        self.service.answer(sha256="right")
+        process = self.start_setup()
+        self.assert_started_exact(process)
+        self.assertEqual(self.installer_requests(), [(200, None, None), (200, None, None)])
+        self.assertIn("installer SHA-256 as announced, made as it was written",
+                      self.support_log())
 
     def test_busy_service_is_asked_again_after_its_retry_after(self):
         self.service.installer(busy=2, retry_after="1")

@@ -696,7 +696,7 @@ class AnnouncedHashTest(SetupCase):
         digest = hashlib.sha256(self.service.installer_bytes()).hexdigest().upper()
         log = "\n".join(self.support_log_lines())
         self.assertIn(f" bytes | SHA-256 {digest}", log)
-        self.assertIn("installer SHA-256 as announced", log)
+        self.assertIn("installer SHA-256 as announced, made as it was written", log)
 
     def test_another_hash_refuses_the_installer_and_starts_nothing(self):
         wrong = hashlib.sha256(b"another installer").hexdigest()
