@@ -39,50 +39,23 @@ SetupResult Logged(SetupResult result) {
   return result;
 }
 
-// The SHA-256 of the held installer, computed off the window thread (a large file takes a while;
-// the window pumps meanwhile) through a handle of the worker's own to the same file.
-Result<Sha256Digest> HashHeldInstaller(HANDLE file) {
-  if (const Result<> loaded = LoadSystemCrypto(); !loaded) {
-    return loaded.Why();
-  }
-  HANDLE own_handle = nullptr;
-  if (!::DuplicateHandle(::GetCurrentProcess(), file, ::GetCurrentProcess(), &own_handle, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-    return Failure{L"DuplicateHandle", ::GetLastError()};
-  }
-  const fw::SharedState<Result<Sha256Digest>> shared;
-  const fw::SharedState<fw::KernelHandle> worker_file;
-  worker_file->reset(own_handle);
-  fw::RunOffWindow(
-      [shared, worker_file](fw::WorkActivity&) { *shared = Sha256OfFile(worker_file->get()); }, {},
-      INFINITE);
-  return *shared;
-}
-
 // The installer must be the file the answer announced: compared before anything else reads it as
 // a program. kReady, or kHashRefused with the path (and the code when it could not be computed).
-// The digest made while the file was written stands for it; without one the held file is read.
-SetupResult CheckAnnouncedHash(HANDLE file, const std::optional<Sha256Digest>& written,
-                               const Sha256Digest& announced, const std::wstring& path) {
-  const std::uint64_t started_ms = ::GetTickCount64();
-  const Result<Sha256Digest> found =
-      written ? Result<Sha256Digest>(*written) : HashHeldInstaller(file);
-  const auto elapsed = DecimalPiece(static_cast<std::int64_t>(::GetTickCount64() - started_ms));
+// The digest is the one made while the file was written; without it (the system's hash failed)
+// the installer is refused, with the reason.
+SetupResult CheckAnnouncedHash(const Result<Sha256Digest>& found, const Sha256Digest& announced,
+                               const std::wstring& path) {
   if (!found) {
     return FailedRun(SetupRequest::kDownload, SetupOutcome::kHashRefused, found.Why(), path);
   }
   if (*found != announced) {
     support_log::Write({L"installer SHA-256 ", Sha256Hex(*found), L" is not the announced ",
-                        Sha256Hex(announced), L", computed in ", elapsed, L" ms"});
+                        Sha256Hex(announced)});
     SetupResult refused = SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kHashRefused, L"");
     refused.path = path;
     return refused;
   }
-  if (written) {
-    support_log::Write(L"installer SHA-256 as announced, made as it was written");
-  } else {
-    support_log::Write({L"installer SHA-256 as announced, computed in ", elapsed, L" ms"});
-  }
+  support_log::Write(L"installer SHA-256 as announced, made as it was written");
   return SetupResult::Of(SetupRequest::kDownload, SetupOutcome::kReady, L"");
 }
 
@@ -126,8 +99,7 @@ SetupResult SetupRun::Run(SetupRunObserver& observer) {
   result =
       DownloadInstaller(answer.url, path, answer.size, owner_, observer, installer_hold_, digests);
   if (result.outcome == SetupOutcome::kReady && answer.hash == AnnouncedHash::kGiven) {
-    SetupResult checked =
-        CheckAnnouncedHash(installer_hold_.get(), digests.FileSha256(), answer.sha256, path);
+    SetupResult checked = CheckAnnouncedHash(digests.FileSha256(), answer.sha256, path);
     if (checked.outcome != SetupOutcome::kReady) {
       installer_hold_.reset();
       checked.received = result.received;

@@ -3,12 +3,13 @@
 namespace setup {
 
 InstallerDigests::InstallerDigests(std::uint64_t expected_size) : expected_size_(expected_size) {
-  usable_ = static_cast<bool>(LoadSystemCrypto());
+  usable_ = LoadSystemCrypto();
   StartOver();
 }
 
 void InstallerDigests::StartOver() {
-  failed_ = !usable_;
+  hashing_ = usable_;
+  file_digest_ = Failure{L"BCryptFinishHash", ERROR_IO_INCOMPLETE};
   if (usable_) {
     file_.emplace();
     image_.emplace();
@@ -17,28 +18,26 @@ void InstallerDigests::StartOver() {
 }
 
 void InstallerDigests::Add(const char* data, std::size_t size) {
-  if (failed_) {
+  if (!hashing_) {
     return;
   }
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
-  if (!file_->Add(bytes, size)) {
-    failed_ = true;
+  if (hashing_ = file_->Add(bytes, size); !hashing_) {
     return;
   }
   feed_->Add(Bytes(bytes, size), [this](Bytes covered) {
-    if (!failed_ && !image_->Add(covered.data(), covered.size())) {
-      failed_ = true;
+    if (hashing_) {
+      hashing_ = image_->Add(covered.data(), covered.size());
     }
   });
 }
 
 void InstallerDigests::Finish(std::uint64_t final_size) {
-  if (failed_) {
+  if (!hashing_) {
+    file_digest_ = hashing_.Why();
     return;
   }
-  if (Result<Sha256Digest> digest = file_->Finish(); digest) {
-    file_digest_ = *digest;
-  }
+  file_digest_ = file_->Finish();
   if (!feed_->Matches(final_size)) {
     return;
   }

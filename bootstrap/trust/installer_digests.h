@@ -38,19 +38,20 @@ class InstallerDigests {
   // After the last write, with the size the file ended at.
   void Finish(std::uint64_t final_size);
 
-  // Nullopt when not made: no system hashes, a failed hash, or (for the image) a file that ended
-  // at another size than announced or is no PE image.
-  const std::optional<Sha256Digest>& FileSha256() const { return file_digest_; }
+  // The file's SHA-256, or why the system could not make it.
+  const Result<Sha256Digest>& FileSha256() const { return file_digest_; }
+  // Nullopt when not made: a failed hash, or a file that ended at another size than announced or
+  // is no PE image (the signature check then reads the file).
   const std::optional<StreamedImageDigest>& Image() const { return image_digest_; }
 
  private:
   std::uint64_t expected_size_;
-  bool usable_ = false;
-  bool failed_ = false;
+  Result<> usable_;   // the system's hashes loaded, or why not
+  Result<> hashing_;  // every hash call so far succeeded, or the first that failed
   std::optional<Sha256Hash> file_;
   std::optional<Sha256Hash> image_;
   std::optional<ImageDigestFeed> feed_;
-  std::optional<Sha256Digest> file_digest_;
+  Result<Sha256Digest> file_digest_;
   std::optional<StreamedImageDigest> image_digest_;
 };
 
