@@ -125,7 +125,7 @@ def main():
         f"installer?size={resume_size}&close_after={cut}&cut_times=1"))
     attempts = [e for e in log if e["path"].upper() == INSTALLER_PATH]
     fetched = sum(e.get("sent", 0) for e in attempts)
-    with open(setup_file, "rb") as f:
+    with open(os.path.join(newest_installer_folder(temp_dir), "Install.exe"), "rb") as f:
         if f.read() != control("installer_bytes"):
             sys.exit("Install.exe after the resume differs from the installer")
 
