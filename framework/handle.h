@@ -222,6 +222,7 @@ class CriticalSection {
   ~CriticalSection() { ::DeleteCriticalSection(&cs_); }
   void Enter() noexcept { ::EnterCriticalSection(&cs_); }
   void Leave() noexcept { ::LeaveCriticalSection(&cs_); }
+  CRITICAL_SECTION* Native() noexcept { return &cs_; }
 
  private:
   CRITICAL_SECTION cs_;

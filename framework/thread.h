@@ -42,6 +42,21 @@ class Event {
   KernelHandle handle_;
 };
 
+// A condition the threads sharing a state wait for, under the lock that guards the state. Nothing
+// to release: the system's condition variable needs none.
+class Condition {
+ public:
+  // With held entered (by a Lock): leaves it while asleep, holds it again on return. Wakes may
+  // come without a change, so the waiter checks the state in a loop.
+  void Wait(CriticalSection& held) noexcept {
+    ::SleepConditionVariableCS(&condition_, held.Native(), INFINITE);
+  }
+  void WakeAll() noexcept { ::WakeAllConditionVariable(&condition_); }
+
+ private:
+  CONDITION_VARIABLE condition_ = CONDITION_VARIABLE_INIT;
+};
+
 // What the worker sees of its stop request.
 class StopToken {
  public:

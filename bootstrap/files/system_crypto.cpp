@@ -1,7 +1,5 @@
 #include "bootstrap/files/system_crypto.h"
 
-#include <algorithm>
-
 #include "framework/system_library.h"
 
 namespace setup {
@@ -30,8 +28,6 @@ Failure Missing() {
 Failure Failed(const wchar_t* call, NTSTATUS status) {
   return {call, static_cast<std::uint32_t>(status)};
 }
-
-constexpr DWORD kReadChunk = 64 * 1024;
 
 }  // namespace
 
@@ -63,7 +59,7 @@ Result<> SystemRandom(std::uint8_t* buffer, std::size_t size) {
   return {};
 }
 
-Sha256Hash::Sha256Hash() {
+SystemHash::SystemHash(const wchar_t* algorithm) {
   const CryptoLibrary* crypto = CryptoLibrary::Get();
   if (crypto == nullptr) {
     failed_ = Missing();
@@ -71,7 +67,7 @@ Sha256Hash::Sha256Hash() {
   }
   BCRYPT_ALG_HANDLE raw_algorithm = nullptr;
   if (const NTSTATUS status =
-          crypto->BCryptOpenAlgorithmProvider(&raw_algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+          crypto->BCryptOpenAlgorithmProvider(&raw_algorithm, algorithm, nullptr, 0);
       status != 0) {
     failed_ = Failed(L"BCryptOpenAlgorithmProvider", status);
     return;
@@ -99,7 +95,7 @@ Sha256Hash::Sha256Hash() {
   hash_.reset(raw_hash);
 }
 
-Result<> Sha256Hash::Add(const std::uint8_t* data, std::size_t size) {
+Result<> SystemHash::Add(const std::uint8_t* data, std::size_t size) {
   if (!hash_) {
     return failed_;
   }
@@ -111,45 +107,24 @@ Result<> Sha256Hash::Add(const std::uint8_t* data, std::size_t size) {
   return {};
 }
 
-Result<Sha256Digest> Sha256Hash::Finish() {
+Result<> SystemHash::Finish(std::span<std::uint8_t> digest) {
   if (!hash_) {
     return failed_;
   }
-  Sha256Digest digest{};
   if (const NTSTATUS status = CryptoLibrary::Get()->BCryptFinishHash(
           hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0);
       status != 0) {
     return Failed(L"BCryptFinishHash", status);
   }
-  return digest;
+  return {};
 }
 
-Result<Sha256Digest> Sha256OfFile(HANDLE file) {
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file, &size)) {
-    return Failure{L"GetFileSizeEx", ::GetLastError()};
+Result<Sha256Digest> SystemHash::FinishSha256() {
+  Sha256Digest digest{};
+  if (const Result<> finished = Finish(digest); !finished) {
+    return finished.Why();
   }
-  Sha256Hash hash;
-  std::vector<std::uint8_t> chunk(kReadChunk);
-  for (std::uint64_t done = 0; done < static_cast<std::uint64_t>(size.QuadPart);) {
-    const DWORD piece = static_cast<DWORD>(
-        std::min<std::uint64_t>(kReadChunk, static_cast<std::uint64_t>(size.QuadPart) - done));
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(done);
-    at.OffsetHigh = static_cast<DWORD>(done >> 32);
-    DWORD count = 0;
-    if (!::ReadFile(file, chunk.data(), piece, &count, &at)) {
-      return Failure{L"ReadFile", ::GetLastError()};
-    }
-    if (count != piece) {
-      return Failure{L"ReadFile", ERROR_HANDLE_EOF};
-    }
-    if (const Result<> added = hash.Add(chunk.data(), piece); !added) {
-      return added.Why();
-    }
-    done += piece;
-  }
-  return hash.Finish();
+  return digest;
 }
 
 }  // namespace setup

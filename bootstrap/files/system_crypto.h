@@ -1,4 +1,4 @@
-// SHA-256 and random bytes from the system's cryptography (bcrypt.dll, from the system directory
+// Hashes and random bytes from the system's cryptography (bcrypt.dll, from the system directory
 // only, loaded at run time like every library beyond the static imports).
 #pragma once
 
@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "bootstrap/files/sha256_digest.h"
@@ -32,14 +33,17 @@ using HashObjectHandle =
     fw::UniqueHandle<BCRYPT_HASH_HANDLE,
                      fw::NullHandleTraits<BCRYPT_HASH_HANDLE, DestroyHashObject>>;
 
-// A SHA-256 in the making: Add the bytes in order, then Finish once. After LoadSystemCrypto. A
-// hash the system could not make fails every call with the reason.
-class Sha256Hash {
+// A hash in the making, of the system's algorithm named (BCRYPT_SHA256_ALGORITHM, ...): Add the
+// bytes in order, then Finish once. After LoadSystemCrypto; one hash class for every digest Setup
+// makes. A hash the system could not make fails every call with the reason.
+class SystemHash {
  public:
-  Sha256Hash();
+  explicit SystemHash(const wchar_t* algorithm = BCRYPT_SHA256_ALGORITHM);
 
   Result<> Add(const std::uint8_t* data, std::size_t size);
-  Result<Sha256Digest> Finish();
+  // Into digest, which has the algorithm's size.
+  Result<> Finish(std::span<std::uint8_t> digest);
+  Result<Sha256Digest> FinishSha256();
 
  private:
   HashAlgorithmHandle algorithm_;  // outlives the hash: members go in reverse order
@@ -47,9 +51,5 @@ class Sha256Hash {
   HashObjectHandle hash_;
   Failure failed_;
 };
-
-// The SHA-256 of everything the file holds, read through the handle from its start at explicit
-// offsets (its position does not matter and does not change). Any thread, after LoadSystemCrypto.
-Result<Sha256Digest> Sha256OfFile(HANDLE file);
 
 }  // namespace setup

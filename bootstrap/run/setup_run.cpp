@@ -95,7 +95,9 @@ SetupResult SetupRun::Run(SetupRunObserver& observer) {
   // installer's process exists.
   const fw::ScopeExit release_folder([&folder] { ReleaseInstallerFolder(folder); });
   const std::wstring path = folder.path + L"\\Install.exe";
-  InstallerDigests digests(static_cast<std::uint64_t>(answer.size > 0 ? answer.size : 0));
+  InstallerDigests digests(
+      static_cast<std::uint64_t>(answer.size > 0 ? answer.size : 0),
+      {.file_sha256 = answer.hash == AnnouncedHash::kGiven, .image = InstallerSignatureRequired()});
   result =
       DownloadInstaller(answer.url, path, answer.size, owner_, observer, installer_hold_, digests);
   if (result.outcome == SetupOutcome::kReady && answer.hash == AnnouncedHash::kGiven) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "bootstrap/files/system_crypto.h"
 #include "bootstrap/log/support_log.h"
 #include "bootstrap/trust/authenticode.h"
 #include "bootstrap/trust/publisher_subject.h"
@@ -44,20 +45,9 @@ struct Crypt32 : fw::FunctionTable {
   FW_SYSTEM_FUNCTION(CertFreeCertificateChain);
 };
 
-struct BCrypt : fw::FunctionTable {
-  static constexpr wchar_t kLibrary[] = L"bcrypt.dll";
-  FW_SYSTEM_FUNCTION(BCryptOpenAlgorithmProvider);
-  FW_SYSTEM_FUNCTION(BCryptCloseAlgorithmProvider);
-  FW_SYSTEM_FUNCTION(BCryptGetProperty);
-  FW_SYSTEM_FUNCTION(BCryptCreateHash);
-  FW_SYSTEM_FUNCTION(BCryptHashData);
-  FW_SYSTEM_FUNCTION(BCryptFinishHash);
-  FW_SYSTEM_FUNCTION(BCryptDestroyHash);
-};
-
-// All three or no check: a missing one refuses the installer as one that cannot be checked, with
-// the system's code for what was missing.
-using TrustLibrary = fw::Library<WinTrust, Crypt32, BCrypt>;
+// Both or no check: a missing one refuses the installer as one that cannot be checked, with the
+// system's code for what was missing. The hashes are the system's too (files/system_crypto.h).
+using TrustLibrary = fw::Library<WinTrust, Crypt32>;
 
 // Handles of the run-time loaded functions exist only once the table is loaded.
 void FreeCertificate(PCCERT_CONTEXT certificate) noexcept {
@@ -66,21 +56,11 @@ void FreeCertificate(PCCERT_CONTEXT certificate) noexcept {
 void FreeChain(PCCERT_CHAIN_CONTEXT chain) noexcept {
   TrustLibrary::Get()->CertFreeCertificateChain(chain);
 }
-void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) noexcept {
-  TrustLibrary::Get()->BCryptCloseAlgorithmProvider(algorithm, 0);
-}
-void DestroyHash(BCRYPT_HASH_HANDLE hash) noexcept {
-  TrustLibrary::Get()->BCryptDestroyHash(hash);
-}
 
 using Certificate =
     fw::UniqueHandle<PCCERT_CONTEXT, fw::NullHandleTraits<PCCERT_CONTEXT, FreeCertificate>>;
 using ChainContext =
     fw::UniqueHandle<PCCERT_CHAIN_CONTEXT, fw::NullHandleTraits<PCCERT_CHAIN_CONTEXT, FreeChain>>;
-using HashAlgorithm =
-    fw::UniqueHandle<BCRYPT_ALG_HANDLE, fw::NullHandleTraits<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
-using HashHandle =
-    fw::UniqueHandle<BCRYPT_HASH_HANDLE, fw::NullHandleTraits<BCRYPT_HASH_HANDLE, DestroyHash>>;
 
 SignatureVerdict Passed() {
   return {true, SignatureCheck::kCannotCheck, 0, L""};
@@ -267,64 +247,25 @@ const wchar_t* AlgorithmName(DigestAlgorithm algorithm) {
   return BCRYPT_SHA256_ALGORITHM;
 }
 
-// A hash in the making; Valid() false when the system gave none.
-class Hasher {
- public:
-  Hasher(const TrustLibrary& t, DigestAlgorithm algorithm) : t_(t) {
-    BCRYPT_ALG_HANDLE raw_algorithm = nullptr;
-    if (t.BCryptOpenAlgorithmProvider(&raw_algorithm, AlgorithmName(algorithm), nullptr, 0) != 0) {
-      return;
-    }
-    algorithm_.reset(raw_algorithm);
-    DWORD object_size = 0;
-    ULONG got = 0;
-    // Windows 7 wants the hash object's memory from the caller.
-    if (t.BCryptGetProperty(raw_algorithm, BCRYPT_OBJECT_LENGTH,
-                            reinterpret_cast<PUCHAR>(&object_size), sizeof(object_size), &got,
-                            0) != 0) {
-      return;
-    }
-    object_.resize(object_size);
-    BCRYPT_HASH_HANDLE raw_hash = nullptr;
-    if (t.BCryptCreateHash(raw_algorithm, &raw_hash, object_.data(),
-                           static_cast<ULONG>(object_.size()), nullptr, 0, 0) == 0) {
-      hash_.reset(raw_hash);
-    }
+// Whether the hash of what was added is expected: a mismatch refuses the file as not valid, a
+// hash the system could not make as one that cannot be checked.
+SignatureVerdict DigestVerdict(SystemHash& hash, Bytes expected) {
+  std::vector<std::uint8_t> digest(expected.size());
+  if (const Result<> finished = hash.Finish(digest); !finished) {
+    return Refused(SignatureCheck::kCannotCheck, finished.Why().code);
   }
-  bool Valid() const { return static_cast<bool>(hash_); }
-  bool Add(const std::uint8_t* data, std::size_t size) {
-    return t_.BCryptHashData(hash_.get(), const_cast<PUCHAR>(data), static_cast<ULONG>(size), 0) ==
-           0;
+  if (!std::ranges::equal(digest, expected)) {
+    return Refused(SignatureCheck::kNotValid, static_cast<std::uint32_t>(TRUST_E_BAD_DIGEST));
   }
-  bool Equals(Bytes expected) {
-    std::vector<std::uint8_t> digest(expected.size());
-    return t_.BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0) ==
-               0 &&
-           std::equal(digest.begin(), digest.end(), expected.begin());
-  }
-  // The digest of size bytes; empty when the system gave none.
-  std::vector<std::uint8_t> Finish(std::size_t size) {
-    std::vector<std::uint8_t> digest(size);
-    if (t_.BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(size), 0) != 0) {
-      digest.clear();
-    }
-    return digest;
-  }
-
- private:
-  const TrustLibrary& t_;
-  HashAlgorithm algorithm_;  // outlives the hash: members go in reverse order
-  std::vector<std::uint8_t> object_;
-  HashHandle hash_;
-};
+  return Passed();
+}
 
 // A certificate table holds the signature and its certificates: tens of kilobytes. Anything much
 // larger is no signature Setup reads into memory.
 constexpr std::uint64_t kMaxTableSize = 1024 * 1024;
 constexpr DWORD kHashChunk = 64 * 1024;
 
-SignatureVerdict CheckImageDigest(const TrustLibrary& t, HANDLE file,
-                                  const std::optional<StreamedImageDigest>& streamed) {
+SignatureVerdict CheckImageDigest(HANDLE file, const std::optional<StreamedImageDigest>& streamed) {
   const std::uint64_t size = FileSize(file);
   const std::vector<std::uint8_t> header = ReadHeader(file, size);
   const std::optional<PeSignatureLayout> layout = ReadPeSignatureLayout(header, size);
@@ -350,13 +291,15 @@ SignatureVerdict CheckImageDigest(const TrustLibrary& t, HANDLE file,
   }
   // The signed attributes must vouch for this indirect data; otherwise the digest in it could
   // have been changed to anything.
-  Hasher attributes(t, content->signer_algorithm);
-  if (!attributes.Valid()) {
-    return Refused(SignatureCheck::kCannotCheck, 0);
+  SystemHash attributes(AlgorithmName(content->signer_algorithm));
+  if (const Result<> added =
+          attributes.Add(content->indirect_content.data(), content->indirect_content.size());
+      !added) {
+    return Refused(SignatureCheck::kCannotCheck, added.Why().code);
   }
-  if (!attributes.Add(content->indirect_content.data(), content->indirect_content.size()) ||
-      !attributes.Equals(content->message_digest)) {
-    return Refused(SignatureCheck::kNotValid, 0);
+  if (const SignatureVerdict vouched = DigestVerdict(attributes, content->message_digest);
+      !vouched.passed) {
+    return vouched;
   }
   // Made from the bytes as they were written: the same file, no second read.
   if (streamed && streamed->size == size && streamed->layout == *layout &&
@@ -367,10 +310,7 @@ SignatureVerdict CheckImageDigest(const TrustLibrary& t, HANDLE file,
     }
     return Passed();
   }
-  Hasher image(t, content->image_algorithm);
-  if (!image.Valid()) {
-    return Refused(SignatureCheck::kCannotCheck, 0);
-  }
+  SystemHash image(AlgorithmName(content->image_algorithm));
   std::vector<std::uint8_t> chunk(kHashChunk);
   for (const ByteRange& range : ImageDigestRanges(*layout, size)) {
     for (std::uint64_t done = 0; done < range.size;) {
@@ -379,16 +319,13 @@ SignatureVerdict CheckImageDigest(const TrustLibrary& t, HANDLE file,
       if (!ReadAt(file, range.offset + done, chunk.data(), piece)) {
         return Refused(SignatureCheck::kCannotCheck, ::GetLastError());
       }
-      if (!image.Add(chunk.data(), piece)) {
-        return Refused(SignatureCheck::kCannotCheck, 0);
+      if (const Result<> added = image.Add(chunk.data(), piece); !added) {
+        return Refused(SignatureCheck::kCannotCheck, added.Why().code);
       }
       done += piece;
     }
   }
-  if (!image.Equals(content->image_digest)) {
-    return Refused(SignatureCheck::kNotValid, static_cast<std::uint32_t>(TRUST_E_BAD_DIGEST));
-  }
-  return Passed();
+  return DigestVerdict(image, content->image_digest);
 }
 
 // -- check 3: the chain
@@ -413,35 +350,36 @@ SignatureVerdict CheckChain(const SystemVerdict& system) {
 // Whether the certificate's key is one the publisher pinned: the SHA-256 of its
 // SubjectPublicKeyInfo exactly as encoded in the certificate, as scripts/publisher-pins.py computes
 // it.
-Result<bool> KeyPinned(const TrustLibrary& t, PCCERT_CONTEXT certificate) {
+Result<bool> KeyPinned(PCCERT_CONTEXT certificate) {
   const std::optional<CertificateParts> parts =
       ReadCertificateParts(Bytes(certificate->pbCertEncoded, certificate->cbCertEncoded));
   if (!parts) {
     return false;
   }
-  Hasher hash(t, DigestAlgorithm::kSha256);
-  if (!hash.Valid() || !hash.Add(parts->public_key_info.data(), parts->public_key_info.size())) {
-    return Failure{L"BCryptHashData", 0};
+  SystemHash hash;
+  if (const Result<> added = hash.Add(parts->public_key_info.data(), parts->public_key_info.size());
+      !added) {
+    return added.Why();
   }
-  const std::vector<std::uint8_t> digest = hash.Finish(DigestSize(DigestAlgorithm::kSha256));
-  if (digest.empty()) {
-    return Failure{L"BCryptFinishHash", 0};
+  const Result<Sha256Digest> digest = hash.FinishSha256();
+  if (!digest) {
+    return digest.Why();
   }
   return std::ranges::any_of(kPublisherKeys,
-                             [&](const auto& pin) { return std::ranges::equal(pin, digest); });
+                             [&](const auto& pin) { return std::ranges::equal(pin, *digest); });
 }
 
 // The pinned publisher: a pinned key anywhere in the chain the engine built (the signer's own, an
 // intermediate's or the root's, so that a renewal under a pinned CA passes), and the publisher's
 // subject on the signer's certificate (a pinned CA signs for others too). A rogue root with the
 // real CA's name, or a leaf with the publisher's name from any other CA, holds no pinned key.
-SignatureVerdict CheckPublisher(const TrustLibrary& t, const SystemVerdict& system) {
+SignatureVerdict CheckPublisher(const SystemVerdict& system) {
   const CERT_CHAIN_CONTEXT& chain = *system.chain.get();
   bool pinned = false;
   for (DWORD i = 0; i < chain.cChain && !pinned; ++i) {
     const CERT_SIMPLE_CHAIN& simple = *chain.rgpChain[i];
     for (DWORD k = 0; k < simple.cElement && !pinned; ++k) {
-      const Result<bool> found = KeyPinned(t, simple.rgpElement[k]->pCertContext);
+      const Result<bool> found = KeyPinned(simple.rgpElement[k]->pCertContext);
       if (!found) {
         return Refused(SignatureCheck::kCannotCheck, found.Why().code);
       }
@@ -496,8 +434,11 @@ bool InstallerSignatureRequired(const wchar_t** why) {
   return true;
 }
 
-bool LoadSignatureLibraries() {
-  return TrustLibrary::Get() != nullptr;
+Result<> LoadSignatureLibraries() {
+  if (TrustLibrary::Get() == nullptr) {
+    return Failure{L"LoadLibrary", TrustLibrary::Outcome().error};
+  }
+  return LoadSystemCrypto();
 }
 
 SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path,
@@ -511,14 +452,14 @@ SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path,
   if (!system.verdict.passed) {
     return By(L"WinVerifyTrust", system.verdict);
   }
-  if (const SignatureVerdict digest = CheckImageDigest(t, file, streamed); !digest.passed) {
+  if (const SignatureVerdict digest = CheckImageDigest(file, streamed); !digest.passed) {
     return By(L"image digest", digest);
   }
   SignatureVerdict chain = CheckChain(system);
   if (!chain.passed) {
     return By(L"chain", chain);
   }
-  SignatureVerdict publisher = CheckPublisher(t, system);
+  SignatureVerdict publisher = CheckPublisher(system);
   if (!publisher.passed) {
     return publisher.step[0] != 0 ? publisher : By(L"publisher", publisher);
   }
@@ -542,9 +483,8 @@ SetupResult VerifyInstaller(HANDLE file, const std::wstring& path,
   // The worker gets a handle of its own to the same held file: were it left behind, it would
   // still read the file the window holds, never a closed or reused handle.
   HANDLE own_handle = nullptr;
-  if (!LoadSignatureLibraries()) {
-    verdict =
-        By(L"libraries", Refused(SignatureCheck::kCannotCheck, TrustLibrary::Outcome().error));
+  if (const Result<> loaded = LoadSignatureLibraries(); !loaded) {
+    verdict = By(L"libraries", Refused(SignatureCheck::kCannotCheck, loaded.Why().code));
   } else if (!::DuplicateHandle(::GetCurrentProcess(), file, ::GetCurrentProcess(), &own_handle, 0,
                                 FALSE, DUPLICATE_SAME_ACCESS)) {
     verdict = By(L"handle", Refused(SignatureCheck::kCannotCheck, ::GetLastError()));

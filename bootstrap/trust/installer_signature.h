@@ -15,6 +15,7 @@
 #include <string>
 
 #include "bootstrap/trust/installer_digests.h"
+#include "bootstrap/vocabulary/failure.h"
 #include "bootstrap/vocabulary/setup_outcome.h"
 
 namespace setup {
@@ -39,8 +40,8 @@ struct SignatureVerdict {
 };
 
 // Loads the libraries the checks use (on the main thread: the table is a function-local static).
-// False when one of them or one of its functions is missing.
-bool LoadSignatureLibraries();
+// The failure names what was missing, with the system's code.
+Result<> LoadSignatureLibraries();
 
 // Checks the installer through file, the handle that holds it (path names it for the system's
 // verification); reads only through that handle. Any thread, after LoadSignatureLibraries. An

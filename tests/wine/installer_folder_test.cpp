@@ -1,7 +1,7 @@
 // The installer's folder on the prefix's file system: the descriptor it is created with, read back
 // from the converted SDDL (Wine keeps no DACL on the folder itself, so reading the folder's would
 // prove nothing); a new folder for every run, held against renaming and removal while files can
-// still be made inside; and the SHA-256 of a held file.
+// still be made inside.
 #include "bootstrap/files/installer_folder.h"
 
 #include <windows.h>
@@ -12,7 +12,6 @@
 
 #include "bootstrap/files/installer_folder_access.h"
 #include "bootstrap/files/safe_temp_file.h"
-#include "bootstrap/files/system_crypto.h"
 #include "framework/handle.h"
 
 namespace setup {
@@ -152,46 +151,6 @@ TEST_F(InstallerFolderTest, MissingTemporaryFolderFailsWithThePathTried) {
   EXPECT_EQ(created.Why().code, static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(folder.path.rfind(missing + L"Setup-", 0), 0u) << "the message names the folder";
   EXPECT_FALSE(folder.hold);
-}
-
-TEST_F(InstallerFolderTest, Sha256OfTheWholeFileWhateverItsPosition) {
-  ASSERT_TRUE(LoadSystemCrypto());
-  const struct {
-    std::string content;
-    const wchar_t* sha256;
-  } cases[] = {
-      {"", L"E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855"},
-      {"abc", L"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"},
-      // More than one read: a million a's, the standard's long example.
-      {std::string(1000000, 'a'),
-       L"CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0"},
-  };
-  const std::wstring path = parent_ + L"hashed.bin";
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.content.size());
-    {
-      fw::FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-      ASSERT_TRUE(file);
-      DWORD written = 0;
-      ASSERT_TRUE(::WriteFile(file.get(), c.content.data(), static_cast<DWORD>(c.content.size()),
-                              &written, nullptr));
-    }
-    const fw::FileHandle held(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(held);
-    ::SetFilePointer(held.get(), 0, nullptr, FILE_END);
-    const Result<Sha256Digest> digest = Sha256OfFile(held.get());
-    ASSERT_TRUE(digest) << digest.Why().code;
-    EXPECT_EQ(Sha256Hex(*digest), c.sha256);
-  }
-  ::DeleteFileW(path.c_str());
-
-  std::uint8_t random[16] = {};
-  std::uint8_t again[16] = {};
-  ASSERT_TRUE(SystemRandom(random, sizeof(random)));
-  ASSERT_TRUE(SystemRandom(again, sizeof(again)));
-  EXPECT_NE(std::string(random, random + 16), std::string(again, again + 16));
 }
 
 }  // namespace
