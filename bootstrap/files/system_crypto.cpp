@@ -38,6 +38,14 @@ Result<> LoadSystemCrypto() {
   return {};
 }
 
+void FreeCertificate(PCCERT_CONTEXT certificate) noexcept {
+  Crypt32Library::Get()->CertFreeCertificateContext(certificate);
+}
+
+void FreeChain(PCCERT_CHAIN_CONTEXT chain) noexcept {
+  Crypt32Library::Get()->CertFreeCertificateChain(chain);
+}
+
 void CloseHashAlgorithm(BCRYPT_ALG_HANDLE algorithm) noexcept {
   CryptoLibrary::Get()->BCryptCloseAlgorithmProvider(algorithm, 0);
 }

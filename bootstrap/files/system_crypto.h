@@ -1,9 +1,12 @@
-// Hashes and random bytes from the system's cryptography (bcrypt.dll, from the system directory
-// only, loaded at run time like every library beyond the static imports).
+// Hashes and random bytes from the system's cryptography (bcrypt.dll), and the certificate
+// functions that both the server's chain check and the installer's signature check use
+// (crypt32.dll): from the system directory only, loaded at run time like every library beyond the
+// static imports.
 #pragma once
 
 #include <windows.h>
 #include <bcrypt.h>
+#include <wincrypt.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +16,7 @@
 #include "bootstrap/files/sha256_digest.h"
 #include "bootstrap/vocabulary/failure.h"
 #include "framework/handle.h"
+#include "framework/system_library.h"
 
 namespace setup {
 
@@ -32,6 +36,26 @@ using HashAlgorithmHandle =
 using HashObjectHandle =
     fw::UniqueHandle<BCRYPT_HASH_HANDLE,
                      fw::NullHandleTraits<BCRYPT_HASH_HANDLE, DestroyHashObject>>;
+
+// crypt32.dll's certificate functions: one table for every user. What a missing one means is
+// decided where it is used (Crypt32Library::Get() is null).
+struct Crypt32Functions : fw::FunctionTable {
+  static constexpr wchar_t kLibrary[] = L"crypt32.dll";
+  FW_SYSTEM_FUNCTION(CertDuplicateCertificateContext);
+  FW_SYSTEM_FUNCTION(CertFreeCertificateContext);
+  FW_SYSTEM_FUNCTION(CertGetCertificateChain);
+  FW_SYSTEM_FUNCTION(CertFreeCertificateChain);
+  FW_SYSTEM_FUNCTION(CertVerifyCertificateChainPolicy);
+};
+using Crypt32Library = fw::Library<Crypt32Functions>;
+
+// Freed through the loaded functions: a certificate or chain exists only once the table is.
+void FreeCertificate(PCCERT_CONTEXT certificate) noexcept;
+void FreeChain(PCCERT_CHAIN_CONTEXT chain) noexcept;
+using CertificateHandle =
+    fw::UniqueHandle<PCCERT_CONTEXT, fw::NullHandleTraits<PCCERT_CONTEXT, FreeCertificate>>;
+using ChainHandle =
+    fw::UniqueHandle<PCCERT_CHAIN_CONTEXT, fw::NullHandleTraits<PCCERT_CHAIN_CONTEXT, FreeChain>>;
 
 // A hash in the making, of the system's algorithm named (BCRYPT_SHA256_ALGORITHM, ...): Add the
 // bytes in order, then Finish once. After LoadSystemCrypto; one hash class for every digest Setup

@@ -2,6 +2,7 @@
 
 #include <wincrypt.h>
 
+#include "bootstrap/files/system_crypto.h"
 #include "bootstrap/log/support_log.h"
 #include "bootstrap/network/wininet_library.h"
 #include "bootstrap/vocabulary/short_text.h"
@@ -10,21 +11,6 @@
 
 namespace setup {
 namespace {
-
-// The functions the check uses, from the system directory like every library loaded at run time.
-struct Crypt32Library : fw::FunctionTable {
-  static constexpr wchar_t kLibrary[] = L"crypt32.dll";
-  FW_SYSTEM_FUNCTION(CertVerifyCertificateChainPolicy);
-  FW_SYSTEM_FUNCTION(CertFreeCertificateChain);
-};
-using Crypt32 = fw::Library<Crypt32Library>;
-
-// A chain exists only once the table is loaded.
-void FreeChain(PCCERT_CHAIN_CONTEXT chain) noexcept {
-  Crypt32::Get()->CertFreeCertificateChain(chain);
-}
-using ChainHandle =
-    fw::UniqueHandle<PCCERT_CHAIN_CONTEXT, fw::NullHandleTraits<PCCERT_CHAIN_CONTEXT, FreeChain>>;
 
 // WinInet's word for what the policy found.
 DWORD WinInetCode(DWORD policy_error) {
@@ -47,10 +33,10 @@ DWORD WinInetCode(DWORD policy_error) {
 
 Result<> CheckServerChain(HINTERNET request, const std::wstring& host) {
   const Failure unchecked{L"InternetOpenURL", ERROR_INTERNET_SEC_CERT_REV_FAILED};
-  const auto* crypt32 = Crypt32::Get();
+  const auto* crypt32 = Crypt32Library::Get();
   if (crypt32 == nullptr) {
     support_log::Write(
-        {L"server chain: crypt32 missing (", DecimalPiece(Crypt32::Outcome().error), L")"});
+        {L"server chain: crypt32 missing (", DecimalPiece(Crypt32Library::Outcome().error), L")"});
     return unchecked;
   }
   PCCERT_CHAIN_CONTEXT raw = nullptr;

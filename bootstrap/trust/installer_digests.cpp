@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/error.h"
 #include "framework/scope_exit.h"
 
 namespace setup {
@@ -32,7 +31,7 @@ struct InstallerDigests::Hashing {
         }
         block = pipe.next_hashed;
       }
-      digests->Hash(pipe.blocks[block].data(), pipe.sizes[block]);
+      digests->Hash(pipe.bytes.data() + block * kBlockSize, pipe.sizes[block]);
       const fw::Lock lock(pipe.lock);
       pipe.next_hashed = (block + 1) % kBlocks;
       --pipe.queued;
@@ -62,18 +61,9 @@ InstallerDigests::InstallerDigests(std::uint64_t expected_size, WantedDigests wa
     return;
   }
   pipe_ = std::make_unique<Pipe>();
-  for (std::vector<std::uint8_t>& block : pipe_->blocks) {
-    block.resize(kBlockSize);
-  }
-  try {
-    thread_ = std::make_unique<fw::WorkerThread>(Hashing{this}, fw::WorkerThread::kStartNow);
-  } catch (const fw::Error&) {
-    // No thread, no digests: the checks read the file instead.
-    hashing_ = Failure{L"CreateThread", ::GetLastError()};
-    file_digest_ = hashing_.Why();
-    pipe_.reset();
-    return;
-  }
+  pipe_->bytes.resize(kBlocks * kBlockSize);
+  // Like every worker, a thread the system cannot make is raised for the default error report.
+  thread_ = std::make_unique<fw::WorkerThread>(Hashing{this}, fw::WorkerThread::kStartNow);
   StartOver();
 }
 
@@ -105,7 +95,7 @@ void InstallerDigests::Add(const char* data, std::size_t size) {
   }
   while (size > 0) {
     const std::size_t piece = std::min(size, kBlockSize - filled_);
-    std::memcpy(pipe_->blocks[filling_].data() + filled_, data, piece);
+    std::memcpy(pipe_->bytes.data() + filling_ * kBlockSize + filled_, data, piece);
     filled_ += piece;
     data += piece;
     size -= piece;

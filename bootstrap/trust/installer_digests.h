@@ -47,8 +47,8 @@ struct WantedDigests {
 class InstallerDigests {
  public:
   // expected_size: the announced size, which the image's layout is read against. Without the
-  // system's hashes (LoadSystemCrypto failed) or a thread to make them on, it makes nothing, and
-  // the checks read the file. On the main thread.
+  // system's hashes (LoadSystemCrypto failed) it makes nothing, and the checks read the file. On
+  // the main thread; raises fw::Error when the system cannot make the hashing thread.
   InstallerDigests(std::uint64_t expected_size, WantedDigests wanted);
   ~InstallerDigests();
   InstallerDigests(const InstallerDigests&) = delete;
@@ -77,11 +77,11 @@ class InstallerDigests {
   struct Pipe {
     fw::CriticalSection lock;
     fw::Condition changed;  // a block queued or hashed, or the hashing asked to end or ended
-    std::array<std::vector<std::uint8_t>, kBlocks> blocks;
+    std::vector<std::uint8_t> bytes;  // the blocks one after another
     std::array<std::size_t, kBlocks> sizes{};
     std::size_t next_hashed = 0;
     std::size_t queued = 0;
-    bool ending = false;  // no more blocks: the hashing thread ends once the queue is empty
+    bool ending = false;  // the owner is going: the hashing thread ends at once
     bool ended = false;   // the hashing thread has gone: nobody waits for it any more
   };
   struct Hashing;  // the thread's body

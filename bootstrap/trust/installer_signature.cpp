@@ -9,7 +9,10 @@
 #include <bcrypt.h>
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "bootstrap/files/system_crypto.h"
@@ -37,30 +40,10 @@ struct WinTrust : fw::FunctionTable {
   FW_SYSTEM_FUNCTION(WTHelperGetProvCertFromChain);
 };
 
-struct Crypt32 : fw::FunctionTable {
-  static constexpr wchar_t kLibrary[] = L"crypt32.dll";
-  FW_SYSTEM_FUNCTION(CertDuplicateCertificateContext);
-  FW_SYSTEM_FUNCTION(CertFreeCertificateContext);
-  FW_SYSTEM_FUNCTION(CertGetCertificateChain);
-  FW_SYSTEM_FUNCTION(CertFreeCertificateChain);
-};
-
-// Both or no check: a missing one refuses the installer as one that cannot be checked, with the
-// system's code for what was missing. The hashes are the system's too (files/system_crypto.h).
-using TrustLibrary = fw::Library<WinTrust, Crypt32>;
-
-// Handles of the run-time loaded functions exist only once the table is loaded.
-void FreeCertificate(PCCERT_CONTEXT certificate) noexcept {
-  TrustLibrary::Get()->CertFreeCertificateContext(certificate);
-}
-void FreeChain(PCCERT_CHAIN_CONTEXT chain) noexcept {
-  TrustLibrary::Get()->CertFreeCertificateChain(chain);
-}
-
-using Certificate =
-    fw::UniqueHandle<PCCERT_CONTEXT, fw::NullHandleTraits<PCCERT_CONTEXT, FreeCertificate>>;
-using ChainContext =
-    fw::UniqueHandle<PCCERT_CHAIN_CONTEXT, fw::NullHandleTraits<PCCERT_CHAIN_CONTEXT, FreeChain>>;
+// With crypt32's certificate functions and bcrypt's hashes (files/system_crypto.h), or no check:
+// a missing one refuses the installer as one that cannot be checked, with the system's code for
+// what was missing.
+using TrustLibrary = fw::Library<WinTrust>;
 
 SignatureVerdict Passed() {
   return {true, SignatureCheck::kCannotCheck, 0, L""};
@@ -161,15 +144,15 @@ constexpr DWORD kRetrievalLimitMs = static_cast<DWORD>(kStallLimitSeconds) * 100
 // signature's own certificates; the time its certificates are judged at.
 struct SystemVerdict {
   SignatureVerdict verdict;
-  Certificate signer;
-  ChainContext chain;
+  CertificateHandle signer;
+  ChainHandle chain;
   DWORD chain_code = 0;
 };
 
 // Check 3's chain: code signing, no error but an unknown revocation status, expiry judged at the
 // signature's timestamp when it has one, revocation checked for every certificate but the root
 // (a root is trusted by being in the store, and names no one who could revoke it).
-void BuildChain(const TrustLibrary& t, PCCERT_CONTEXT signer, FILETIME* at, SystemVerdict& out) {
+void BuildChain(PCCERT_CONTEXT signer, FILETIME* at, SystemVerdict& out) {
   LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_CODE_SIGNING)};
   CERT_CHAIN_PARA para{};
   para.cbSize = sizeof(para);
@@ -178,10 +161,11 @@ void BuildChain(const TrustLibrary& t, PCCERT_CONTEXT signer, FILETIME* at, Syst
   para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
   para.dwUrlRetrievalTimeout = kRetrievalLimitMs;
   PCCERT_CHAIN_CONTEXT raw = nullptr;
-  if (!t.CertGetCertificateChain(nullptr, signer, at, signer->hCertStore, &para,
-                                 CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT |
-                                     CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT,
-                                 nullptr, &raw)) {
+  if (!Crypt32Library::Get()->CertGetCertificateChain(
+          nullptr, signer, at, signer->hCertStore, &para,
+          CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT |
+              CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT,
+          nullptr, &raw)) {
     out.chain_code = ::GetLastError();
     return;
   }
@@ -225,9 +209,9 @@ SystemVerdict VerifyWithSystem(const TrustLibrary& t, HANDLE file, const std::ws
     return out;
   }
   // Kept past the state's end, which frees the state's own copy.
-  out.signer.reset(t.CertDuplicateCertificateContext(certificate->pCert));
+  out.signer.reset(Crypt32Library::Get()->CertDuplicateCertificateContext(certificate->pCert));
   FILETIME timestamp = signer->sftVerifyAsOf;
-  BuildChain(t, out.signer.get(), signer->csCounterSigners > 0 ? &timestamp : nullptr, out);
+  BuildChain(out.signer.get(), signer->csCounterSigners > 0 ? &timestamp : nullptr, out);
   out.verdict = Passed();
   out.verdict.revocation_unknown = static_cast<std::uint32_t>(status);
   return out;
@@ -369,6 +353,63 @@ Result<bool> KeyPinned(PCCERT_CONTEXT certificate) {
                              [&](const auto& pin) { return std::ranges::equal(pin, *digest); });
 }
 
+// The publisher's subject, read when Setup is built: its attributes' types and values one after
+// another in one array, their sizes in another. A subject Setup could never match does not build.
+struct PinnedSubjectSize {
+  std::size_t attributes = 0;
+  std::size_t bytes = 0;
+};
+
+constexpr PinnedSubjectSize kPinnedSubjectSize = [] {
+  PinnedSubjectSize size;
+  if (const auto wanted = ParsePublisherSubject(kPublisherSubject)) {
+    size.attributes = wanted->size();
+    for (const NameAttribute& attribute : *wanted) {
+      size.bytes += attribute.type.size() + attribute.value->size();
+    }
+  }
+  return size;
+}();
+static_assert(kPublisherKeys.empty() || kPinnedSubjectSize.attributes > 0,
+              "SETUP_PUBLISHER_SUBJECT cannot be read");
+
+struct PinnedSubject {
+  std::array<std::uint8_t, kPinnedSubjectSize.bytes> bytes{};
+  std::array<std::size_t, 2 * kPinnedSubjectSize.attributes> sizes{};
+};
+
+constexpr PinnedSubject kPinnedSubject = [] {
+  PinnedSubject pinned;
+  if (const auto wanted = ParsePublisherSubject(kPublisherSubject)) {
+    std::size_t at = 0;
+    std::size_t i = 0;
+    for (const NameAttribute& attribute : *wanted) {
+      for (const std::uint8_t byte : attribute.type) {
+        pinned.bytes[at++] = byte;
+      }
+      for (const char c : *attribute.value) {
+        pinned.bytes[at++] = static_cast<std::uint8_t>(c);
+      }
+      pinned.sizes[i++] = attribute.type.size();
+      pinned.sizes[i++] = attribute.value->size();
+    }
+  }
+  return pinned;
+}();
+
+std::vector<NameAttribute> WantedSubject() {
+  std::vector<NameAttribute> wanted;
+  const std::uint8_t* at = kPinnedSubject.bytes.data();
+  for (std::size_t i = 0; i < kPinnedSubject.sizes.size(); i += 2) {
+    const std::size_t type = kPinnedSubject.sizes[i];
+    const std::size_t value = kPinnedSubject.sizes[i + 1];
+    wanted.push_back({std::vector<std::uint8_t>(at, at + type),
+                      std::string(reinterpret_cast<const char*>(at + type), value)});
+    at += type + value;
+  }
+  return wanted;
+}
+
 // The pinned publisher: a pinned key anywhere in the chain the engine built (the signer's own, an
 // intermediate's or the root's, so that a renewal under a pinned CA passes), and the publisher's
 // subject on the signer's certificate (a pinned CA signs for others too). A rogue root with the
@@ -389,16 +430,12 @@ SignatureVerdict CheckPublisher(const SystemVerdict& system) {
   if (!pinned) {
     return By(L"publisher key", Refused(SignatureCheck::kOtherPublisher, 0));
   }
-  const std::optional<std::vector<NameAttribute>> wanted = ParsePublisherSubject(kPublisherSubject);
-  if (!wanted) {
-    return By(L"publisher subject setting", Refused(SignatureCheck::kCannotCheck, 0));
-  }
   PCCERT_CONTEXT signer = system.signer.get();
   const std::optional<CertificateParts> parts =
       ReadCertificateParts(Bytes(signer->pbCertEncoded, signer->cbCertEncoded));
   const std::optional<std::vector<NameAttribute>> subject =
       parts ? DecodeName(parts->subject) : std::nullopt;
-  if (!subject || !SubjectMatches(*wanted, *subject)) {
+  if (!subject || !SubjectMatches(WantedSubject(), *subject)) {
     return By(L"publisher subject", Refused(SignatureCheck::kOtherPublisher, 0));
   }
   return Passed();
@@ -438,16 +475,18 @@ Result<> LoadSignatureLibraries() {
   if (TrustLibrary::Get() == nullptr) {
     return Failure{L"LoadLibrary", TrustLibrary::Outcome().error};
   }
+  if (Crypt32Library::Get() == nullptr) {
+    return Failure{L"LoadLibrary", Crypt32Library::Outcome().error};
+  }
   return LoadSystemCrypto();
 }
 
 SignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path,
                                          const std::optional<StreamedImageDigest>& streamed) {
-  const TrustLibrary* loaded = TrustLibrary::Get();
-  if (loaded == nullptr) {
-    return By(L"libraries", Refused(SignatureCheck::kCannotCheck, TrustLibrary::Outcome().error));
+  if (const Result<> loaded = LoadSignatureLibraries(); !loaded) {
+    return By(L"libraries", Refused(SignatureCheck::kCannotCheck, loaded.Why().code));
   }
-  const TrustLibrary& t = *loaded;
+  const TrustLibrary& t = *TrustLibrary::Get();
   SystemVerdict system = VerifyWithSystem(t, file, path);
   if (!system.verdict.passed) {
     return By(L"WinVerifyTrust", system.verdict);
