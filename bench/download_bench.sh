@@ -50,7 +50,7 @@ x86_64-w64-mingw32-strip -o "$stripped" "$build/Setup.exe"
 x86_64-w64-mingw32-objdump -h "$stripped" | python3 -c '
 import os, sys
 size = os.path.getsize(sys.argv[1])
-print(f"stripped Setup.exe                       {size / 1024:8.1f} KiB (target <= 220 KiB, cap 256 KiB, held at 272 KiB)")
+print(f"stripped Setup.exe                       {size / 1024:8.1f} KiB (target <= 220 KiB, cap 256 KiB)")
 for line in sys.stdin:
     f = line.split()
     if len(f) >= 3 and f[0].isdigit():

@@ -7,9 +7,9 @@ namespace fw {
 
 namespace {
 
-// A bitmap resource as a DIB section. LoadImageW makes none of a run-length-encoded one (the larger
-// logos are stored so, a tenth of their size), so that one is expanded here by SetDIBits into a
-// section with its colour table.
+// A bitmap resource as a DIB section. LoadImageW makes none of a run-length-encoded one (the logos
+// are stored so, a quarter to a tenth of their size), so that one is expanded here by SetDIBits
+// into a section with its colour table.
 BitmapHandle LoadBitmapResource(HINSTANCE instance, const wchar_t* name) {
   const HRSRC found = ::FindResourceW(instance, name, RT_BITMAP);
   // A resource lives as long as its module: nothing to free.

@@ -95,8 +95,8 @@ def unrle8(data, w):
 
 def bmp8(rows, run_length=False):
     """A bottom-up BMP of 8 bits a pixel with a colour table of exactly the colours used: the same
-    pixels as 24 bits, in a third of the space; run-length encoded (BI_RLE8) on request, which the
-    larger logos take: the program expands them itself, as LoadImageW makes no DIB section of them."""
+    pixels as 24 bits, in a third of the space; run-length encoded (BI_RLE8) on request, which every
+    logo takes: the program expands them itself, as LoadImageW makes no DIB section of them."""
     h, w = len(rows), len(rows[0])
     colours = list(dict.fromkeys(c for row in rows for c in row))
     assert len(colours) <= 256
@@ -149,7 +149,7 @@ def ico(sizes):
 def main():
     logo_path, logo_150_path, logo_200_path, icon_path = sys.argv[1:5]
     # The window's sizes at 150 and 200 %, rounded as it rounds them (halves up): 81 x 74, 108 x 98.
-    for path, size, run_length in ((logo_path, (54, 49), False), (logo_150_path, (81, 74), True),
+    for path, size, run_length in ((logo_path, (54, 49), True), (logo_150_path, (81, 74), True),
                                    (logo_200_path, (108, 98), True)):
         with open(path, "wb") as f:
             f.write(bmp8(mark(size, KEY), run_length))

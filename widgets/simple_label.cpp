@@ -126,21 +126,6 @@ void TBaseLabel::TwinkleTick() {
 
 // ---- TCustomSimpleLabel ----
 
-std::function<int(HDC, LPWSTR, int, LPRECT, UINT, LPDRAWTEXTPARAMS)>
-    TCustomSimpleLabel::DrawTextExSeam =
-        [](HDC dc, LPWSTR text, int count, LPRECT r, UINT flags, LPDRAWTEXTPARAMS params) {
-          return ::DrawTextExW(dc, text, count, r, flags, params);
-        };
-// Lambdas, not the functions' addresses: a std::function holding a function pointer keeps the
-// pointer's type information, which pulls the library's whole fundamental type table in.
-std::function<BOOL(SHELLEXECUTEINFOW*)> TCustomSimpleLabel::ShellExecuteExSeam =
-    [](SHELLEXECUTEINFOW* info) { return ::ShellExecuteExW(info); };
-std::function<HINSTANCE(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT)>
-    TCustomSimpleLabel::ShellExecuteSeam =
-        [](HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR dir, INT show) {
-          return ::ShellExecuteW(owner, verb, file, params, dir, show);
-        };
-
 TCustomSimpleLabel::TCustomSimpleLabel(fw::WinControl* parent) : TBaseLabel(parent) {}
 
 TCustomSimpleLabel::~TCustomSimpleLabel() = default;

@@ -15,7 +15,6 @@
 #include <shellapi.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -152,10 +151,11 @@ class TCustomSimpleLabel : public TBaseLabel {
   // Opens target with the shell verb "Open", prefixed by UrlWithPrefix; true on success.
   static bool OpenURL(const std::wstring& target, bool no_http_prefix);
 
-  // The platform calls, replaceable so tests can record what is passed and force failures.
-  static std::function<int(HDC, LPWSTR, int, LPRECT, UINT, LPDRAWTEXTPARAMS)> DrawTextExSeam;
-  static std::function<BOOL(SHELLEXECUTEINFOW*)> ShellExecuteExSeam;
-  static std::function<HINSTANCE(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT)> ShellExecuteSeam;
+  // The platform calls, replaceable so tests can record what is passed and force failures. Plain
+  // function pointers: a seam needs no more, and Setup.exe stays small.
+  static inline decltype(&::DrawTextExW) DrawTextExSeam = ::DrawTextExW;
+  static inline decltype(&::ShellExecuteExW) ShellExecuteExSeam = ::ShellExecuteExW;
+  static inline decltype(&::ShellExecuteW) ShellExecuteSeam = ::ShellExecuteW;
 
  protected:
   void Loaded() override;

@@ -280,8 +280,9 @@ void TPreSetupBox::RunSetup() {
   const SetupResult result = run.Run(*this);
   if (!reported_connected && result.request == SetupRequest::kQuery &&
       result.outcome == SetupOutcome::kNotConnected) {
-    support_log::Write(L"shown: Error!  Internet connection not found.");
-    fw::ShowMessage(L"Error!  Internet connection not found.");
+    static constexpr wchar_t kNoConnection[] = L"Error!  Internet connection not found.";
+    support_log::Write({L"shown: ", kNoConnection});
+    fw::ShowMessage(kNoConnection);
     Close();
     return;
   }

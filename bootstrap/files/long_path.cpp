@@ -23,7 +23,7 @@ std::wstring::size_type DriveLength(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring ExpandLongPath(const std::wstring& path, const StoredNameLookup& lookup) {
+std::wstring ExpandLongPath(const std::wstring& path, StoredNameLookup lookup) {
   const auto drive = DriveLength(path);
   const std::wstring rest = path.substr(drive);
   if (rest.empty() || rest == L"\\") {
@@ -44,7 +44,7 @@ std::wstring ExpandLongPath(const std::wstring& path, const StoredNameLookup& lo
   return JoinedText({parent, L"\\", stored ? *stored : name});
 }
 
-std::wstring ExpandTempDirectory(const std::wstring& directory, const StoredNameLookup& lookup) {
+std::wstring ExpandTempDirectory(const std::wstring& directory, StoredNameLookup lookup) {
   std::wstring expanded = ExpandLongPath(directory, lookup);
   // A root expands to the drive alone, and "C:" + "Install.exe" would name a file relative to the
   // drive's current directory.

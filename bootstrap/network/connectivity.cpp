@@ -5,6 +5,7 @@
 #include "bootstrap/log/support_log.h"
 #include "bootstrap/network/network_worker.h"
 #include "bootstrap/network/wininet_library.h"
+#include "bootstrap/vocabulary/test_seam.h"
 #include "build_settings.h"
 #include "framework/off_window.h"
 
@@ -15,9 +16,7 @@ namespace {
 // the system's answer "not connected" (SETUP_TEST_REPORT_OFFLINE=1).
 bool TestSaysOffline() {
   if constexpr (kTestSeams) {
-    wchar_t value[4] = {};
-    return ::GetEnvironmentVariableW(L"SETUP_TEST_REPORT_OFFLINE", value, 4) == 1 &&
-           value[0] == L'1';
+    return TestSeamNumber(L"SETUP_TEST_REPORT_OFFLINE") == 1u;
   } else {
     return false;
   }

@@ -61,21 +61,6 @@ std::optional<std::string> FirstUtf16Line(const std::wstring& text, const AnsiCo
 
 }  // namespace
 
-std::string ReadAnswerBody(const ReadBodyPiece& read) {
-  std::string body;
-  std::array<char, 1024> buffer{};
-  while (body.size() < kAnswerReadCap) {
-    buffer.fill(0);
-    const std::size_t want = std::min(buffer.size(), kAnswerReadCap - body.size());
-    const std::size_t count = std::min(read(buffer.data(), want), want);
-    if (count == 0) {
-      break;
-    }
-    body.append(buffer.data(), count);
-  }
-  return body;
-}
-
 // Ill-formed input becomes U+FFFD, as MultiByteToWideChar(CP_UTF8) makes it. How many replace
 // an overlong or surrogate form differs between platform versions; here it is one per maximal
 // ill-formed subsequence, the practice Unicode recommends, so every build reads an answer alike.

@@ -2,9 +2,10 @@
 // URL|SIZE, or URL|SIZE|SHA256 when the service binds the installer to its hash.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,12 +36,25 @@ struct InstallAnswer {
   friend bool operator==(const InstallAnswer&, const InstallAnswer&) = default;
 };
 
-// Fills at most `size` bytes of `buffer` and tells how many; 0 ends the body.
-using ReadBodyPiece = std::function<std::size_t(char* buffer, std::size_t size)>;
-
 // Reads a body in pieces of up to 1024 bytes until a piece is empty or kAnswerReadCap bytes are in,
-// so a service that never stops sending cannot exhaust memory.
-std::string ReadAnswerBody(const ReadBodyPiece& read);
+// so a service that never stops sending cannot exhaust memory. read(buffer, size) fills at most
+// size bytes of buffer and tells how many; 0 ends the body. (A callable rather than std::function:
+// Setup.exe stays small.)
+template <typename Read>
+std::string ReadAnswerBody(Read&& read) {
+  std::string body;
+  std::array<char, 1024> buffer{};
+  while (body.size() < kAnswerReadCap) {
+    buffer.fill(0);
+    const std::size_t want = std::min(buffer.size(), kAnswerReadCap - body.size());
+    const std::size_t count = std::min<std::size_t>(read(buffer.data(), want), want);
+    if (count == 0) {
+      break;
+    }
+    body.append(buffer.data(), count);
+  }
+  return body;
+}
 
 // UTF-8 to UTF-16; each maximal ill-formed subsequence becomes one U+FFFD.
 std::wstring DecodeUtf8(std::string_view bytes);

@@ -1,7 +1,6 @@
 #include "bootstrap/run/installer_download.h"
 
 #include <atomic>
-#include <cwchar>
 #include <optional>
 #include <string>
 #include <utility>
@@ -17,6 +16,7 @@
 #include "bootstrap/vocabulary/ansi_code_page_win.h"
 #include "bootstrap/vocabulary/failure.h"
 #include "bootstrap/vocabulary/short_text.h"
+#include "bootstrap/vocabulary/test_seam.h"
 #include "build_settings.h"
 #include "framework/error.h"
 #include "framework/handle.h"
@@ -220,10 +220,8 @@ TransferEnd TransferToFile(const fw::SharedState<HttpsConnection>& connection, f
 // (milliseconds in SETUP_TEST_RETRY_UNIT_MS) so that six attempts take no half a minute there.
 std::int64_t BackoffUnitMs() {
   if constexpr (kTestSeams) {
-    wchar_t value[16] = {};
-    const DWORD length = ::GetEnvironmentVariableW(L"SETUP_TEST_RETRY_UNIT_MS", value, 16);
-    if (length > 0 && length < 16) {
-      return static_cast<std::int64_t>(std::wcstoul(value, nullptr, 10));
+    if (const auto ms = TestSeamNumber(L"SETUP_TEST_RETRY_UNIT_MS")) {
+      return *ms;
     }
   }
   return kBackoffUnitMs;

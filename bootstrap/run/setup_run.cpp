@@ -1,6 +1,5 @@
 #include "bootstrap/run/setup_run.h"
 
-#include <cwchar>
 #include <utility>
 
 #include "bootstrap/files/installer_folder.h"
@@ -10,6 +9,7 @@
 #include "bootstrap/run/run_failure.h"
 #include "bootstrap/trust/installer_signature.h"
 #include "bootstrap/vocabulary/short_text.h"
+#include "bootstrap/vocabulary/test_seam.h"
 #include "build_settings.h"
 #include "framework/off_window.h"
 #include "framework/scope_exit.h"
@@ -21,10 +21,8 @@ namespace {
 // builds with test seams let them pause there (milliseconds in SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS).
 void PauseBeforeLaunchForTests() {
   if constexpr (kTestSeams) {
-    wchar_t value[16] = {};
-    const DWORD length = ::GetEnvironmentVariableW(L"SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS", value, 16);
-    if (length > 0 && length < 16) {
-      ::Sleep(static_cast<DWORD>(std::wcstoul(value, nullptr, 10)));
+    if (const auto ms = TestSeamNumber(L"SETUP_TEST_PAUSE_BEFORE_LAUNCH_MS")) {
+      ::Sleep(*ms);
     }
   }
 }

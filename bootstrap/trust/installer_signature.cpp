@@ -20,6 +20,7 @@
 #include "bootstrap/trust/authenticode.h"
 #include "bootstrap/trust/publisher_subject.h"
 #include "bootstrap/vocabulary/short_text.h"
+#include "bootstrap/vocabulary/test_seam.h"
 #include "build_settings.h"
 #include "framework/handle.h"
 #include "framework/off_window.h"
@@ -462,9 +463,7 @@ bool InstallerSignatureRequired(const wchar_t** why) {
     return not_required(L"NOT checked (no publisher keys pinned)");
   }
   if constexpr (kTestSeams) {
-    wchar_t asked[2] = {};
-    if (::GetEnvironmentVariableW(L"SETUP_TEST_CHECK_SIGNATURE", asked, 2) != 1 ||
-        asked[0] != L'1') {
+    if (TestSeamNumber(L"SETUP_TEST_CHECK_SIGNATURE") != 1u) {
       return not_required(L"not checked (a test build, not asked to)");
     }
   }

@@ -72,14 +72,18 @@ constexpr COLORREF kText = RGB(255, 0, 0);
 
 class LabelTest : public WidgetTest {
  protected:
+  // The seams are plain function pointers: they reach the running test through this.
+  static inline LabelTest* running_ = nullptr;
+
   void SetUp() override {
     WidgetTest::SetUp();
-    TCustomSimpleLabel::DrawTextExSeam = [this](HDC dc, LPWSTR text, int count, LPRECT r,
-                                                UINT flags, LPDRAWTEXTPARAMS params) {
-      draws_.push_back({std::wstring(text, static_cast<std::size_t>(count)), flags});
+    running_ = this;
+    TCustomSimpleLabel::DrawTextExSeam = [](HDC dc, LPWSTR text, int count, LPRECT r, UINT flags,
+                                            LPDRAWTEXTPARAMS params) {
+      running_->draws_.push_back({std::wstring(text, static_cast<std::size_t>(count)), flags});
       return ::DrawTextExW(dc, text, count, r, flags, params);
     };
-    TCustomSimpleLabel::ShellExecuteExSeam = [this](SHELLEXECUTEINFOW* info) {
+    TCustomSimpleLabel::ShellExecuteExSeam = [](SHELLEXECUTEINFOW* info) -> BOOL {
       ShellExCall call{info->cbSize,
                        info->fMask,
                        info->hwnd,
@@ -89,16 +93,20 @@ class LabelTest : public WidgetTest {
                        info->lpDirectory == nullptr,
                        info->nShow,
                        nullptr};
-      if (!shell_succeeds_) {
-        shell_calls_.push_back(call);
+      if (!running_->shell_succeeds_) {
+        running_->shell_calls_.push_back(call);
         return FALSE;
       }
       // A real handle, so that closing it can be checked.
       info->hProcess = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
       call.process = info->hProcess;
-      shell_calls_.push_back(call);
+      running_->shell_calls_.push_back(call);
       return TRUE;
     };
+  }
+  void TearDown() override {
+    running_ = nullptr;
+    WidgetTest::TearDown();
   }
 
   // A label as the setup window makes its small white texts (non-antialiased Tahoma).
@@ -232,9 +240,10 @@ TEST_F(LabelTest, AutoSizeIsTheTextBlockPlusTwo) {
 // Measuring needs no GetDC round trip: the label uses the shared measurer's memory DC, whose
 // metrics are the screen's, so every size comes out as a screen DC gives it, font after font.
 TEST_F(LabelTest, MeasuresOnTheSharedMemoryDcWithTheScreensMetrics) {
-  std::vector<HDC> dcs;
-  TCustomSimpleLabel::DrawTextExSeam = [&dcs](HDC dc, LPWSTR text, int count, LPRECT r, UINT flags,
-                                              LPDRAWTEXTPARAMS params) {
+  static std::vector<HDC> dcs;
+  dcs.clear();
+  TCustomSimpleLabel::DrawTextExSeam = [](HDC dc, LPWSTR text, int count, LPRECT r, UINT flags,
+                                          LPDRAWTEXTPARAMS params) {
     dcs.push_back(dc);
     return ::DrawTextExW(dc, text, count, r, flags, params);
   };
@@ -611,9 +620,11 @@ TEST_F(LabelTest, ApplicationModeStartsTheTargetWithTheShell) {
     bool no_directory;
     INT show;
   };
-  std::vector<Call> calls;
-  TCustomSimpleLabel::ShellExecuteSeam = [&calls](HWND owner, LPCWSTR verb, LPCWSTR file,
-                                                  LPCWSTR parameters, LPCWSTR directory, INT show) {
+  static std::vector<Call> calls;
+  calls.clear();
+  TCustomSimpleLabel::ShellExecuteSeam = [](HWND owner, LPCWSTR verb, LPCWSTR file,
+                                            LPCWSTR parameters, LPCWSTR directory,
+                                            INT show) -> HINSTANCE {
     calls.push_back(
         {owner, verb == nullptr, file, parameters == nullptr, directory == nullptr, show});
     return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(2));  // "file not found": ignored
