@@ -132,7 +132,8 @@ void InstallerDigests::Drain() {
     pipe.changed.Wait(pipe.lock);
   }
   if (pipe.ended && hashing_) {
-    hashing_ = Failure{L"CreateThread", ERROR_OPERATION_ABORTED};
+    // The hashing thread went before the queue was empty (only an allocation inside it can).
+    hashing_ = Failure{L"BCryptHashData", ERROR_OPERATION_ABORTED};
   }
 }
 

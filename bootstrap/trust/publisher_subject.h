@@ -40,7 +40,7 @@ struct KnownType {
   std::size_t size;
 };
 
-constexpr KnownType kKnownTypes[] = {
+inline constexpr KnownType kKnownTypes[] = {
     {"CN", {0x55, 0x04, 0x03}, 3},
     {"SERIALNUMBER", {0x55, 0x04, 0x05}, 3},
     {"C", {0x55, 0x04, 0x06}, 3},
